@@ -1,0 +1,12 @@
+// Transparency masks: per frame, a mask (white where the key colour is) and a
+// cut-out (black there, the picture elsewhere), drawn with SRCAND then SRCINVERT.
+#pragma once
+
+#include "gfx/surface.h"
+
+namespace sg {
+
+int mask_build(Surface* target, int maskMode, const Surface* picture);
+int cutout_build(Surface* target, int maskMode, const Surface* picture);
+
+}  // namespace sg

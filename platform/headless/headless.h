@@ -1,0 +1,130 @@
+// USER and KERNEL in memory, for tests, the renderer and (under an SDL host
+// driver) the Linux program: windows, a message queue, timers on a clock that
+// the host drives, the named guard, resources, global memory, message boxes
+// and dialogs. A HostDriver decides what a window really is; without one,
+// everything stays in memory and a test script drives the program.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/soft/soft.h"
+
+namespace pf::headless {
+
+// ---- what a real display does for the in-memory windowing ----
+struct HostDriver {
+    const char* name;
+    // Size of the primary screen.
+    void (*screen_size)(int* width, int* height);
+    // A window of ours became visible (top-level or child of a foreign window).
+    void (*window_created)(HWND window);
+    void (*window_destroyed)(HWND window);
+    // A window DC was released after drawing: show these rectangles of the
+    // window's framebuffer (top-down window coordinates, already clipped).
+    void (*present)(HWND window, const soft::Framebuffer& pixels, const RECT* rects, int count);
+    // Wait for host events for at most timeoutMs (0: just poll), turning them
+    // into messages with the inject_* calls below.
+    void (*wait_events)(int timeoutMs);
+    // Milliseconds on the host's clock (drives the timers).
+    std::uint64_t (*now_ms)();
+    void (*show_cursor)(bool visible);
+    bool (*cursor_pos)(POINT* point);
+    // Start (wav != null) or stop (wav == null) the looping sound.
+    void (*sound)(const void* wav, UINT flags);
+    // Show a message box; texts are the program's bytes (Shift-JIS).
+    void (*message_box)(HWND owner, const char* text, const char* caption);
+    // Run a modal dialog whose WM_INITDIALOG has been handled; returns when
+    // the host has ended it (for example by sending WM_COMMAND IDOK to it).
+    void (*run_dialog)(HWND dialog);
+};
+
+// nullptr: the in-memory host (virtual clock, scripted input).
+void set_host_driver(const HostDriver* driver);
+
+// ---- scripting the in-memory host ----
+// Forget every window, message, timer, guard, message box, dialog and
+// resource; the clock goes back to 0 and the generator to its first value.
+void reset();
+void set_screen_size(int width, int height);
+// The bytes FindResourceA/LoadResource/LockResource give for "KAVREN"/103;
+// null (or never set) means the resource is missing. Not copied: the caller
+// keeps the bytes alive.
+void set_package(const void* data, std::size_t size);
+// Another program's window (the display settings dialog, a preview pane).
+HWND create_foreign_window(const char* title, int x, int y, int width, int height,
+                           HWND parent = nullptr);
+// Called whenever the message loop would wait (the queue is empty), with the
+// number of timer messages delivered so far. The script injects input, or
+// destroys windows; the host then fires the next due timer.
+void set_idle_hook(std::function<void(int timerMessages)> hook);
+// Called after a dialog's WM_INITDIALOG; the default ends it with IDOK.
+void set_dialog_hook(std::function<void(HWND dialog)> hook);
+// Make DialogBoxParamA fail (return -1 without creating anything).
+void set_dialog_fails(bool fails);
+// Safety net: when this many timer messages have been delivered and the
+// program is still running, its windows are destroyed (default 1,000,000).
+void set_timer_limit(int messages);
+
+void set_cursor_pos(int x, int y);
+// Queue input for the window, as the system would.
+void inject_key(HWND window, UINT message = WM_KEYDOWN, WPARAM key = 0x41);
+void inject_button(HWND window, UINT message = WM_LBUTTONDOWN);
+// Moves the cursor to (x, y) and queues WM_MOUSEMOVE for the window.
+void inject_mouse_move(HWND window, int x, int y);
+// Posts WM_TIMER with any id, for tests of the timer handler.
+void inject_timer(HWND window, WPARAM id);
+
+// ---- what the program did ----
+struct ShownMessageBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+};
+const std::vector<ShownMessageBox>& message_boxes();
+
+struct ShownDialog {
+    HWND owner;
+    int templateId;
+    RECT rect;                // after the dialog procedure moved it
+    std::string fields[5];    // texts of controls 1000..1004
+    INT_PTR result;
+};
+const std::vector<ShownDialog>& dialogs();
+
+struct WindowInfo {
+    HWND handle;
+    HWND parent;
+    std::string className;
+    std::string title;
+    DWORD style;
+    DWORD exStyle;
+    UINT classStyle;
+    RECT rect;  // screen coordinates
+    bool alive;
+    bool foreign;
+};
+std::vector<WindowInfo> windows();
+// The window's own pixels (what has been presented to it).
+const soft::Framebuffer* window_pixels(HWND window);
+
+struct SoundCall {
+    bool play;       // false: stop
+    const void* wav;
+    UINT flags;
+};
+const std::vector<SoundCall>& sound_calls();
+int cursor_show_count();  // ShowCursor counter, 0 at start
+int timer_messages_delivered();
+int live_timers();
+// Names of guards currently held.
+std::vector<std::string> live_guards();
+// Message names in the order they reached a window procedure (for order tests).
+const std::vector<UINT>& dispatched_messages();
+// Simulate a guard held by another process with this name.
+void hold_foreign_guard(const char* name);
+
+}  // namespace pf::headless
