@@ -40,6 +40,10 @@ struct HostDriver {
     // Run a modal dialog whose WM_INITDIALOG has been handled; returns when
     // the host has ended it (for example by sending WM_COMMAND IDOK to it).
     void (*run_dialog)(HWND dialog);
+    // Windows of other programs, looked up by handle (IsWindow, GetWindowRect,
+    // a preview pane's parent) and by exact title (FindWindowA). May be null.
+    bool (*foreign_window)(std::uintptr_t handle, RECT* screenRect);
+    std::uintptr_t (*find_foreign_window)(const char* title);
 };
 
 // nullptr: the in-memory host (virtual clock, scripted input).
