@@ -67,4 +67,11 @@ int package_copy_out(pf::HINSTANCE instance);
 // True when [offset, offset + length) of the package lies inside packageSize.
 bool package_range_ok(std::int64_t offset, std::int64_t length);
 
+// The bytes at an offset counted from the scene chunk (a picture or the
+// sound). *available is how many of the `length` bytes asked for lie inside
+// the package: `length` when all do, fewer when the package ends first, 0 when
+// the offset is outside it (the result is then packageBase, never read).
+const std::uint8_t* package_scene_bytes(std::int64_t sceneOffset, std::int64_t length,
+                                        int* available);
+
 }  // namespace sg

@@ -39,6 +39,10 @@ pf::INT_PTR about_box_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
                            pf::LPARAM lParam);
 pf::INT_PTR about_box_proc_desktop(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
                                    pf::LPARAM lParam);
+// The about box for Configure: owned by and centred on hostWindow, or without
+// owner and centred on the desktop when hostWindow is 0 (then the shown lines
+// in a message box if the dialog cannot be created).
+void about_box_show();
 
 // Every engine global back to its start-of-process value, so that tests and
 // the renderer can run the program more than once in one process.

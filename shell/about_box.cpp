@@ -1,0 +1,98 @@
+// The about box: the package's shown lines in a small modal dialog, centred
+// on the window that asked for settings or on the desktop.
+#include <cstdio>
+#include <cstring>
+
+#include "package/package.h"
+#include "shell/shell.h"
+
+namespace sg {
+
+namespace {
+
+// "バージョン情報"
+const char* const CAPTION_VERSION_INFO = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
+
+constexpr int FIELD_COUNT = 5;
+constexpr int FALLBACK_TEXT_SIZE = 3000;
+
+pf::INT_PTR init_dialog(pf::HWND dialog, pf::HWND reference) {
+    pf::RECT r{};
+    pf::GetWindowRect(reference, &r);
+    pf::RECT d{};
+    pf::GetWindowRect(dialog, &d);
+    // Each half truncates toward zero; no clamping, so a box centred on a
+    // window at a screen edge may reach past it.
+    const int x = r.left + (r.right - r.left) / 2 - (d.right - d.left) / 2;
+    const int y = r.top + (r.bottom - r.top) / 2 - (d.bottom - d.top) / 2;
+    pf::SetWindowPos(dialog, nullptr, x, y, 0, 0, pf::SWP_NOZORDER | pf::SWP_NOSIZE);
+
+    pf::HWND fields[FIELD_COUNT];
+    for (int i = 0; i < FIELD_COUNT; ++i) fields[i] = pf::GetDlgItem(dialog, ABOUT_FIRST_FIELD + i);
+
+    // Shown lines fill the fields from the top, without gaps.
+    int n = 0;
+    for (int i = 0; i < FIELD_COUNT; ++i) {
+        if (infoBlock.lineShown[i] != 0) pf::SetWindowTextA(fields[n++], infoBlock.lines[i]);
+    }
+    return 0;  // the system must not pick the focus control itself
+}
+
+pf::INT_PTR about_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf::HWND reference) {
+    switch (message) {
+    case pf::WM_INITDIALOG:
+        return init_dialog(dialog, reference);
+    case pf::WM_COMMAND: {
+        const int command = pf::LOWORD(wParam);
+        if (command == pf::IDOK || command == pf::IDCANCEL) {
+            pf::EndDialog(dialog, 1);
+            return 1;
+        }
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+// The shown lines, each followed by a line feed, in a plain message box.
+void show_text_box() {
+    char text[FALLBACK_TEXT_SIZE];
+    std::memset(text, 0, sizeof text);
+    std::size_t length = 0;
+    for (int i = 0; i < FIELD_COUNT; ++i) {
+        if (infoBlock.lineShown[i] == 0) continue;
+        // Lines end inside their 300 bytes, so five of them fill at most 1500.
+        const int written =
+            std::snprintf(text + length, sizeof text - length, "%s\n", infoBlock.lines[i]);
+        if (written > 0) length += static_cast<std::size_t>(written);
+        if (length >= sizeof text) length = sizeof text - 1;
+    }
+    pf::MessageBoxA(nullptr, text, CAPTION_VERSION_INFO, pf::MB_OK);
+}
+
+}  // namespace
+
+pf::INT_PTR about_box_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf::LPARAM) {
+    return about_proc(dialog, message, wParam, hostWindow);
+}
+
+pf::INT_PTR about_box_proc_desktop(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
+                                   pf::LPARAM) {
+    return about_proc(dialog, message, wParam, pf::GetDesktopWindow());
+}
+
+void about_box_show() {
+    const char* const dialogTemplate = pf::MAKEINTRESOURCEA(ABOUT_DIALOG_ID);
+    if (hostWindow != nullptr) {
+        // Owned box: when it cannot be created nothing is shown.
+        pf::DialogBoxParamA(programInstance, dialogTemplate, hostWindow, about_box_proc, 0);
+        return;
+    }
+    if (pf::DialogBoxParamA(programInstance, dialogTemplate, nullptr, about_box_proc_desktop, 0) ==
+        -1) {
+        show_text_box();
+    }
+}
+
+}  // namespace sg
