@@ -1,0 +1,419 @@
+#include "tools/pack/commands.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <optional>
+
+#include "platform/headless/exe_package.h"
+#include "tools/pack/check.h"
+#include "tools/pack/container.h"
+#include "tools/pack/images.h"
+#include "tools/pack/inspect.h"
+#include "tools/pack/manifest.h"
+#include "tools/pack/pe.h"
+#include "tools/pack/sjis.h"
+#include "tools/render/render.h"
+
+namespace sg::packtool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const MAIN_HELP =
+    "snowglobe-pack: build, check, preview and ship snowglobe scenes\n"
+    "\n"
+    "usage: snowglobe-pack COMMAND [ARGS]   (snowglobe-pack COMMAND --help for each)\n"
+    "\n"
+    "  build SCENE.toml -o OUT       write a scene package from a manifest\n"
+    "  inspect FILE [--json]         show the scene in a package, .scr or snowglobe program\n"
+    "  validate FILE [--strict]      run the engine's checks and the author's warnings\n"
+    "  extract FILE DIR              write a manifest, pictures and sound for a package\n"
+    "  render FILE --size WxH --ticks N [--every K] [--preview] -o OUT.png|OUT.gif|DIR/\n"
+    "                                run the saver headlessly and save what it shows\n"
+    "  bind ENGINE PACKAGE -o OUT    make a saver for a scene from a built snowglobe.scr\n"
+    "                                or Linux snowglobe program\n";
+
+const std::map<std::string, std::string> HELP = {
+    {"build",
+     "usage: snowglobe-pack build SCENE.toml -o OUT [--quiet]\n"
+     "\n"
+     "Reads the manifest and the pictures (PNG or BMP) and sound (WAV) it names, and\n"
+     "writes the scene package to OUT. Paths in the manifest are relative to it.\n"
+     "Errors name the manifest's line and setting; on any error nothing is written.\n"
+     "The package is checked as validate does; its warnings are printed (not with --quiet).\n"
+     "See docs/authoring.md for every setting.\n"},
+    {"inspect",
+     "usage: snowglobe-pack inspect FILE [--json]\n"
+     "\n"
+     "Prints the scene: title, background, sound, about lines, each layer's settings\n"
+     "in the manifest's words, each set's frames with sizes, durations and key colours.\n"
+     "FILE may be a package, a Windows .scr or a Linux snowglobe program.\n"
+     "--json  the same as one JSON object, with the problems validate finds.\n"},
+    {"validate",
+     "usage: snowglobe-pack validate FILE [--strict]\n"
+     "\n"
+     "Runs every check the engine makes when it loads a package, its pictures and\n"
+     "its animation sets, plus warnings for authors (sprites larger than the 320 x 240\n"
+     "preview, key colours no pixel uses, settings out of range, blocks that overlap).\n"
+     "Exits 1 when there is any error (with --strict, any warning too), else 0.\n"},
+    {"extract",
+     "usage: snowglobe-pack extract FILE DIR\n"
+     "\n"
+     "Writes DIR/scene.toml and the pictures (as the exact BMP bytes stored) and the\n"
+     "sound it names, so that `snowglobe-pack build DIR/scene.toml` gives back the same\n"
+     "package. DIR must not exist or be empty. FILE may be a package, .scr or program.\n"},
+    {"render",
+     "usage: snowglobe-pack render FILE --size WxH --ticks N [--every K] [--preview]\n"
+     "                             -o OUT.png | OUT.gif | DIR/\n"
+     "\n"
+     "Runs the saver's own code headlessly, with the same random sequence, on a screen\n"
+     "of W x H (or, with --preview, in a W x H preview pane: the scene at 320 x 240\n"
+     "stretched onto it), and saves what the window shows:\n"
+     "  OUT.png  the picture after tick N\n"
+     "  OUT.gif  an animated GIF of ticks K, 2K, ... N at the saver's pace (33 ms a tick)\n"
+     "  DIR/     numbered PNG frames every K ticks (tick-000030.png, ...)\n"
+     "K defaults to 1. A progress bar shows on a terminal.\n"},
+    {"bind",
+     "usage: snowglobe-pack bind ENGINE PACKAGE -o OUT\n"
+     "\n"
+     "Makes a saver that shows another scene, without a compiler. ENGINE is a built\n"
+     "snowglobe.scr (i686 or x86_64) or Linux snowglobe program; PACKAGE a package, a\n"
+     "manifest (.toml, built first) or another saver whose scene to take.\n"
+     "Windows: the KAVREN/103 resource is replaced and the resource section rebuilt.\n"
+     "Linux: the package is appended with its trailer (any earlier one is dropped).\n"
+     "A package that validate rejects is refused.\n"},
+};
+
+struct Usage : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Splits flags from positional arguments. Flags that take a value are listed.
+struct Parsed {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values;
+    std::map<std::string, bool> switches;
+};
+
+Parsed parse(const Args& args, std::initializer_list<const char*> withValue, std::initializer_list<const char*> switches) {
+    Parsed p;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() > 1 && a[0] == '-') {
+            bool known = false;
+            for (const char* f : withValue)
+                if (a == f) {
+                    if (i + 1 >= args.size()) throw Usage(a + " needs a value");
+                    p.values[a] = args[++i];
+                    known = true;
+                }
+            for (const char* f : switches)
+                if (a == f) p.switches[a] = known = true;
+            if (!known) throw Usage("unknown option " + a);
+        } else {
+            p.positional.push_back(a);
+        }
+    }
+    return p;
+}
+
+bool wants_help(const Args& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+void print_problems(const pack::Problems& problems, std::ostream& out) {
+    for (const pack::Problem& p : problems) out << "  " << pack::to_string(p) << "\n";
+}
+
+// The package bytes named on a command line: a package, a saver, or a manifest.
+Bytes package_of(const std::string& path) {
+    if (fs::path(path).extension() == ".toml") return pack::package_bytes(build_manifest(path).package);
+    return open_source(path).package;
+}
+
+int build(const Args& args) {
+    Parsed p = parse(args, {"-o", "--output"}, {"--quiet", "-q"});
+    if (p.positional.size() != 1) throw Usage("give one manifest");
+    std::string out = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
+    if (out.empty()) throw Usage("give the output file with -o OUT");
+    bool quiet = p.switches.count("--quiet") || p.switches.count("-q");
+    Built built = build_manifest(p.positional[0]);
+    Bytes bytes;
+    try {
+        bytes = pack::package_bytes(built.package);
+    } catch (const std::exception& e) {
+        throw Failure(p.positional[0] + ": " + e.what());
+    }
+    Checked checked = check_package(bytes);
+    if (!checked.ok()) {
+        std::cerr << p.positional[0] << ": the package would be refused:\n";
+        print_problems(checked.problems, std::cerr);
+        return 1;
+    }
+    write_file_atomic(out, bytes);
+    if (!quiet) {
+        for (const std::string& n : built.notes) std::cerr << "note: " << n << "\n";
+        print_problems(checked.problems, std::cerr);
+        std::cout << "wrote " << out << " (" << bytes.size() << " bytes)\n";
+    }
+    return 0;
+}
+
+int inspect(const Args& args) {
+    Parsed p = parse(args, {}, {"--json"});
+    if (p.positional.size() != 1) throw Usage("give one file");
+    Source source = open_source(p.positional[0]);
+    Checked checked = check_package(source.package);
+    std::cout << (p.switches.count("--json") ? inspect_json(source, checked) : inspect_text(source, checked));
+    return 0;
+}
+
+int validate(const Args& args) {
+    Parsed p = parse(args, {}, {"--strict"});
+    if (p.positional.size() != 1) throw Usage("give one file");
+    Source source = open_source(p.positional[0]);
+    Checked checked = check_package(source.package);
+    print_problems(checked.problems, std::cout);
+    std::cout << p.positional[0] << ": " << checked.errors() << " errors, " << checked.warnings() << " warnings\n";
+    bool bad = !checked.ok() || (p.switches.count("--strict") && checked.warnings() > 0);
+    return bad ? 1 : 0;
+}
+
+int extract(const Args& args) {
+    Parsed p = parse(args, {}, {});
+    if (p.positional.size() != 2) throw Usage("give a file and a directory");
+    Source source = open_source(p.positional[0]);
+    Checked checked = check_package(source.package);
+    fs::path dir = p.positional[1];
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !(fs::is_directory(dir, ec) && fs::is_empty(dir, ec)))
+        throw Failure(dir.string() + ": exists and is not an empty directory");
+    Extracted x = extract_manifest(checked.read, fs::path(p.positional[0]).filename().string());
+
+    // Everything goes to a fresh directory beside DIR, renamed when complete.
+    fs::path parent = dir.has_parent_path() ? dir.parent_path() : fs::path(".");
+    if (dir.filename().empty()) dir = dir.parent_path();
+    fs::path temp = temp_path_beside(dir);
+    fs::create_directories(temp, ec);
+    if (ec) throw Failure(temp.string() + ": cannot create: " + ec.message());
+    try {
+        write_file_atomic(temp / "scene.toml", x.manifest);
+        for (auto& [name, bytes] : x.files) write_file_atomic(temp / name, bytes);
+        if (!checked.ok()) {
+            x.warnings.push_back("the package has errors (see validate); build refuses the manifest until they are fixed");
+        } else {
+            Bytes again = pack::package_bytes(build_manifest(temp / "scene.toml").package);
+            if (again != source.package) {
+                std::size_t differ = 0;
+                for (std::size_t i = 0; i < std::min(again.size(), source.package.size()); ++i) differ += again[i] != source.package[i];
+                x.warnings.push_back("building the manifest gives a different package (" + std::to_string(again.size()) +
+                                     " bytes, " + std::to_string(differ) + " bytes differ): it was not written by build");
+            }
+        }
+        if (fs::exists(dir, ec)) fs::remove(dir, ec);
+        fs::rename(temp, dir, ec);
+        if (ec) throw Failure(dir.string() + ": cannot create: " + ec.message());
+    } catch (...) {
+        fs::remove_all(temp, ec);
+        throw;
+    }
+    for (const std::string& w : x.warnings) std::cerr << "warning: " << w << "\n";
+    std::cout << "wrote " << (dir / "scene.toml").string() << " and " << x.files.size() << " files\n";
+    return 0;
+}
+
+Image framebuffer_image(const pf::soft::Framebuffer& fb) {
+    Image image;
+    image.width = fb.width;
+    image.height = fb.height;
+    image.bgr.resize(static_cast<std::size_t>(fb.width) * fb.height * 3);
+    for (int y = 0; y < fb.height; ++y) {
+        const std::uint8_t* row = &fb.pixels[static_cast<std::size_t>(fb.height - 1 - y) * fb.stride];
+        std::memcpy(&image.bgr[static_cast<std::size_t>(y) * fb.width * 3], row, static_cast<std::size_t>(fb.width) * 3);
+    }
+    return image;
+}
+
+int positive(const std::string& text, const char* what) {
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || v < 1 || v > 10'000'000) throw Usage(std::string(what) + " must be a positive number");
+    return static_cast<int>(v);
+}
+
+int render(const Args& args) {
+    Parsed p = parse(args, {"--size", "--ticks", "--every", "-o", "--output"}, {"--preview"});
+    if (p.positional.size() != 1) throw Usage("give one file to render");
+    std::string out = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
+    if (out.empty()) throw Usage("give the output with -o OUT.png, OUT.gif or DIR/");
+    if (!p.values.count("--size")) throw Usage("give the screen size with --size WxH");
+    if (!p.values.count("--ticks")) throw Usage("give the number of ticks with --ticks N");
+    const std::string& size = p.values["--size"];
+    std::size_t x = size.find_first_of("xX");
+    if (x == std::string::npos) throw Usage("--size must look like 640x480");
+    render::Options options;
+    options.width = positive(size.substr(0, x), "the width");
+    options.height = positive(size.substr(x + 1), "the height");
+    if (options.width > 16384 || options.height > 16384) throw Usage("--size is at most 16384 on a side");
+    options.ticks = positive(p.values["--ticks"], "--ticks");
+    options.preview = p.switches.count("--preview") > 0;
+    int every = p.values.count("--every") ? positive(p.values["--every"], "--every") : 1;
+    if (every > options.ticks) throw Usage("--every is larger than --ticks: no picture would be taken");
+
+    enum { Png, Gif, Dir } kind;
+    std::error_code ec;
+    if (out.back() == '/' || fs::is_directory(out, ec)) kind = Dir;
+    else if (fs::path(out).extension() == ".gif") kind = Gif;
+    else if (fs::path(out).extension() == ".png") kind = Png;
+    else throw Usage("the output must end in .png, .gif or / (a directory)");
+
+    Source source = open_source(p.positional[0]);
+    if (kind == Dir) {
+        fs::create_directories(out, ec);
+        if (ec) throw Failure(out + ": cannot create: " + ec.message());
+    }
+    std::optional<GifWriter> gif;
+    if (kind == Gif) gif.emplace(out, options.width, options.height);
+
+    const bool bar = ::isatty(2) && options.ticks >= 30;
+    int lastShown = -1, pictures = 0;
+    options.every = 1;  // every tick, for the progress bar; pictures are taken every K
+    render::Outcome outcome = render::run(source.package, options, [&](int tick, const pf::soft::Framebuffer& fb) {
+        if (bar) {
+            int percent = static_cast<int>(100LL * tick / options.ticks);
+            if (percent != lastShown) {
+                lastShown = percent;
+                std::string line(static_cast<std::size_t>(percent / 4), '#');
+                line.resize(25, ' ');
+                std::fprintf(stderr, "\r[%s] %3d%%  tick %d/%d", line.c_str(), percent, tick, options.ticks);
+                std::fflush(stderr);
+            }
+        }
+        if (tick > options.ticks) return;
+        if (kind == Png) {
+            if (tick == options.ticks) {
+                write_file_atomic(out, png_encode(framebuffer_image(fb)));
+                ++pictures;
+            }
+        } else if (tick % every == 0) {
+            if (kind == Gif) {
+                gif->add(framebuffer_image(fb), every * 33);
+            } else {
+                char name[32];
+                std::snprintf(name, sizeof name, "tick-%06d.png", tick);
+                write_file_atomic(fs::path(out) / name, png_encode(framebuffer_image(fb)));
+            }
+            ++pictures;
+        }
+    });
+    if (bar) std::fprintf(stderr, "\n");
+    for (const render::Message& m : outcome.messages)
+        std::cerr << "the saver showed a message box: [" << sjis_display(m.caption) << "] " << sjis_display(m.text) << "\n";
+    if (!outcome.windowCreated || pictures == 0)
+        throw Failure(p.positional[0] + ": the saver did not run (exit status " + std::to_string(outcome.exitStatus) +
+                      "); snowglobe-pack validate says why");
+    if (gif) gif->finish();
+    std::cout << "rendered " << outcome.ticksRun << " ticks to " << out << " (" << pictures << " pictures)\n";
+    return 0;
+}
+
+int bind(const Args& args) {
+    Parsed p = parse(args, {"-o", "--output"}, {});
+    if (p.positional.size() != 2) throw Usage("give an engine and a package");
+    std::string out = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
+    if (out.empty()) throw Usage("give the output file with -o OUT");
+    const std::string& enginePath = p.positional[0];
+    Bytes package = package_of(p.positional[1]);
+    Checked checked = check_package(package);
+    if (!checked.ok()) {
+        std::cerr << p.positional[1] << ": refused, the engine cannot use this package:\n";
+        print_problems(checked.problems, std::cerr);
+        return 1;
+    }
+    Bytes engine = read_file(enginePath);
+    Bytes result;
+    std::vector<std::string> notes;
+    if (pe::looks_like_pe(engine)) {
+        result = pe::replace_resource(engine, pe::ResName::of("KAVREN"), pe::ResName::of(103), PACKAGE_LANGUAGE,
+                                      package, enginePath, &notes);
+        auto problems = pe::layout_problems(result);
+        if (!problems.empty()) throw Failure(enginePath + ": the rebuilt executable is inconsistent: " + problems[0]);
+    } else if (is_elf(engine)) {
+        auto appended = pf::exe_package::append(engine, package);
+        if (!appended) throw Failure(enginePath + ": its package trailer is damaged; cannot tell where the program ends");
+        result = std::move(*appended);
+    } else {
+        throw Failure(enginePath + ": neither a Windows executable (PE) nor a Linux one (ELF)");
+    }
+    // Read the result back the way the saver will.
+    Source again = source_from_bytes(result, out);
+    if (again.package != package) throw Failure(out + ": the bound package does not read back the same");
+    write_file_atomic(out, result);
+    struct stat st {};
+    if (::stat(enginePath.c_str(), &st) == 0) ::chmod(out.c_str(), st.st_mode & 07777);
+    for (const std::string& n : notes) std::cerr << "note: " << n << "\n";
+    std::cout << "wrote " << out << ": " << again.what << " with a " << package.size() << "-byte scene package\n";
+    return 0;
+}
+
+int guarded(const char* name, int (*command)(const Args&), const Args& args) {
+    if (wants_help(args)) {
+        std::cout << HELP.at(name);
+        return 0;
+    }
+    try {
+        return command(args);
+    } catch (const Usage& e) {
+        std::cerr << "snowglobe-pack " << name << ": " << e.what() << "\n\n" << HELP.at(name);
+        return 2;
+    } catch (const Failure& e) {
+        std::cerr << "snowglobe-pack " << name << ": " << e.what() << "\n";
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "snowglobe-pack " << name << ": out of memory\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "snowglobe-pack " << name << ": " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace
+
+int cmd_build(const Args& args) { return guarded("build", build, args); }
+int cmd_inspect(const Args& args) { return guarded("inspect", inspect, args); }
+int cmd_validate(const Args& args) { return guarded("validate", validate, args); }
+int cmd_extract(const Args& args) { return guarded("extract", extract, args); }
+int cmd_render(const Args& args) { return guarded("render", render, args); }
+int cmd_bind(const Args& args) { return guarded("bind", bind, args); }
+
+int run_pack(const Args& args) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        if (args.size() >= 2 && HELP.count(args[1])) {
+            std::cout << HELP.at(args[1]);
+            return 0;
+        }
+        std::cout << MAIN_HELP;
+        return args.empty() ? 2 : 0;
+    }
+    static const std::map<std::string, int (*)(const Args&)> commands = {
+        {"build", cmd_build},     {"inspect", cmd_inspect}, {"validate", cmd_validate},
+        {"extract", cmd_extract}, {"render", cmd_render},   {"bind", cmd_bind},
+    };
+    auto it = commands.find(args[0]);
+    if (it == commands.end()) {
+        std::cerr << "snowglobe-pack: unknown command \"" << args[0] << "\"\n\n" << MAIN_HELP;
+        return 2;
+    }
+    return it->second(Args(args.begin() + 1, args.end()));
+}
+
+}  // namespace sg::packtool

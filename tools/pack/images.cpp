@@ -1,0 +1,298 @@
+#include "tools/pack/images.h"
+
+#include <gif_lib.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+
+#include <sys/stat.h>
+
+namespace sg::packtool {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------- PNG
+
+bool RgbaImage::anyTransparent() const {
+    for (std::size_t i = 3; i < rgba.size(); i += 4)
+        if (rgba[i] < 128) return true;
+    return false;
+}
+
+bool is_png(std::span<const std::uint8_t> bytes) {
+    static const std::uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a};
+    return bytes.size() >= 8 && std::memcmp(bytes.data(), sig, 8) == 0;
+}
+
+RgbaImage png_decode(std::span<const std::uint8_t> bytes, const std::string& what) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        throw Failure(what + ": not a readable PNG (" + image.message + ")");
+    image.format = PNG_FORMAT_RGBA;
+    // A picture wider or taller than this is no screen-saver sprite; the
+    // limit also keeps a hostile header from asking for gigabytes.
+    if (image.width == 0 || image.height == 0 || image.width > 16384 || image.height > 16384) {
+        png_image_free(&image);
+        throw Failure(what + ": PNG of " + std::to_string(image.width) + " x " +
+                      std::to_string(image.height) + " pixels is outside 1..16384 on a side");
+    }
+    RgbaImage out;
+    out.width = static_cast<int>(image.width);
+    out.height = static_cast<int>(image.height);
+    out.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr)) {
+        std::string message = image.message;
+        png_image_free(&image);
+        throw Failure(what + ": damaged PNG (" + message + ")");
+    }
+    return out;
+}
+
+Bytes png_encode(const Image& picture) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(picture.width);
+    image.height = static_cast<png_uint_32>(picture.height);
+    image.format = PNG_FORMAT_BGR;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.bgr.data(), 0, nullptr))
+        throw Failure(std::string("PNG encoding failed: ") + image.message);
+    Bytes out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, picture.bgr.data(), 0, nullptr))
+        throw Failure(std::string("PNG encoding failed: ") + image.message);
+    out.resize(size);
+    return out;
+}
+
+// ---------------------------------------------------------------- BMP
+
+bool bmp_storable(const pack::BmpHeader& h, bool allow8) {
+    return h.typeOk && h.compression == 0 && (h.bitCount == 24 || (allow8 && h.bitCount == 8)) &&
+           h.headerSize == 40 && h.width > 0 && h.height > 0 && h.colorsUsed <= 256 && h.rowsInside;
+}
+
+bool bmp8_from_image(const Image& image, Bytes& out) {
+    std::map<std::uint32_t, std::uint8_t> colours;
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(image.width) * image.height);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const std::uint8_t* p = &image.bgr[i * 3];
+        std::uint32_t key = p[0] | (p[1] << 8) | (p[2] << 16);
+        colours.emplace(key, 0);
+        if (colours.size() > 256) return false;
+    }
+    pack::Palette8 palette;
+    for (auto& [key, index] : colours) {
+        index = static_cast<std::uint8_t>(palette.entries.size());
+        palette.entries.push_back({static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+                                   static_cast<std::uint8_t>(key >> 16), 0});
+    }
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const std::uint8_t* p = &image.bgr[i * 3];
+        indices[i] = colours[p[0] | (p[1] << 8) | (p[2] << 16)];
+    }
+    out = pack::bmp8(image.width, image.height, indices, palette);
+    return true;
+}
+
+// ---------------------------------------------------------------- GIF
+
+struct GifWriter::State {
+    fs::path path;
+    fs::path temp;
+    GifFileType* gif = nullptr;
+    int width = 0;
+    int height = 0;
+    Image shown;         // what the viewer shows after the frames written so far
+    bool anyWritten = false;
+    Image pending;       // the frame waiting for its full delay
+    bool havePending = false;
+    int pendingMs = 0;
+    int carryMs = 0;     // rounding left over from earlier delays, keeps the pace exact
+    std::string error;
+
+    void fail(const std::string& what) {
+        throw Failure(path.string() + ": " + what + " (" + GifErrorString(gif ? gif->Error : 0) + ")");
+    }
+
+    void write(const Image& frame, int delayMs) {
+        int total = delayMs + carryMs;
+        int cs = (total + 5) / 10;
+        if (cs < 1) cs = 1;
+        carryMs = total - cs * 10;
+
+        int left = 0, top = 0, right = width - 1, bottom = height - 1;
+        if (anyWritten) {
+            left = width, top = height, right = -1, bottom = -1;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+                    if (std::memcmp(&frame.bgr[at], &shown.bgr[at], 3) != 0) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                        top = std::min(top, y);
+                        bottom = std::max(bottom, y);
+                    }
+                }
+            if (right < 0) left = top = right = bottom = 0;  // nothing changed: one pixel, same colour
+        }
+        int w = right - left + 1, h = bottom - top + 1;
+        std::size_t n = static_cast<std::size_t>(w) * h;
+        // Pixels that did not change are written transparent: long runs of one
+        // index compress far better than the picture itself.
+        const bool keyed = anyWritten;
+        const int limit = keyed ? 255 : 256;
+        std::vector<GifByteType> r(n), g(n), b(n), index(n);
+        std::vector<bool> same(n, false);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                std::size_t at = (static_cast<std::size_t>(top + y) * width + left + x) * 3;
+                const std::uint8_t* p = &frame.bgr[at];
+                std::size_t i = static_cast<std::size_t>(y) * w + x;
+                b[i] = p[0], g[i] = p[1], r[i] = p[2];
+                same[i] = keyed && std::memcmp(p, &shown.bgr[at], 3) == 0;
+            }
+        GifColorType colours[256] = {};
+        int colourCount = 0;
+        std::unordered_map<std::uint32_t, int> exact;
+        bool fits = true;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (same[i]) continue;
+            std::uint32_t key = r[i] | (g[i] << 8) | (b[i] << 16);
+            auto [it, added] = exact.emplace(key, colourCount);
+            if (added) {
+                if (colourCount == limit) {
+                    fits = false;
+                    break;
+                }
+                colours[colourCount++] = {r[i], g[i], b[i]};
+            }
+            index[i] = static_cast<GifByteType>(it->second);
+        }
+        if (!fits) {
+            colourCount = limit;
+            if (GifQuantizeBuffer(static_cast<unsigned>(w), static_cast<unsigned>(h), &colourCount, r.data(),
+                                  g.data(), b.data(), index.data(), colours) == GIF_ERROR)
+                fail("colour reduction failed");
+        }
+        int transparent = NO_TRANSPARENT_COLOR;
+        if (keyed) {
+            transparent = colourCount++;
+            for (std::size_t i = 0; i < n; ++i)
+                if (same[i]) index[i] = static_cast<GifByteType>(transparent);
+        }
+        int bits = 1;
+        while ((1 << bits) < colourCount) ++bits;
+        ColorMapObject* map = GifMakeMapObject(1 << bits, colours);
+        if (!map) fail("out of memory");
+
+        GraphicsControlBlock gcb{};
+        gcb.DisposalMode = DISPOSE_DO_NOT;
+        gcb.UserInputFlag = false;
+        gcb.DelayTime = cs;
+        gcb.TransparentColor = transparent;
+        GifByteType ext[4];
+        std::size_t extLen = EGifGCBToExtension(&gcb, ext);
+        bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extLen), ext) != GIF_ERROR &&
+                  EGifPutImageDesc(gif, left, top, w, h, false, map) != GIF_ERROR;
+        for (int y = 0; ok && y < h; ++y)
+            ok = EGifPutLine(gif, index.data() + static_cast<std::size_t>(y) * w, w) != GIF_ERROR;
+        GifFreeMapObject(map);
+        if (!ok) fail("write failed");
+
+        // The viewer now shows the written (possibly colour-reduced) pixels.
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                std::size_t i = static_cast<std::size_t>(y) * w + x;
+                if (same[i]) continue;
+                const GifColorType& c = colours[index[i]];
+                std::uint8_t* p = &shown.bgr[(static_cast<std::size_t>(top + y) * width + left + x) * 3];
+                p[0] = c.Blue, p[1] = c.Green, p[2] = c.Red;
+            }
+        anyWritten = true;
+    }
+};
+
+GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.path = path;
+    s.temp = temp_path_beside(path);
+    s.width = width;
+    s.height = height;
+    s.shown.width = width;
+    s.shown.height = height;
+    s.shown.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    int error = 0;
+    s.gif = EGifOpenFileName(s.temp.c_str(), false, &error);
+    if (!s.gif) throw Failure(path.string() + ": cannot write (" + GifErrorString(error) + ")");
+    EGifSetGifVersion(s.gif, true);
+    ColorMapObject* global = GifMakeMapObject(2, nullptr);
+    bool ok = global && EGifPutScreenDesc(s.gif, width, height, 8, 0, global) != GIF_ERROR;
+    GifFreeMapObject(global);
+    // Loop for ever, as the saver does.
+    static const GifByteType netscape[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    static const GifByteType loop[] = {1, 0, 0};
+    ok = ok && EGifPutExtensionLeader(s.gif, APPLICATION_EXT_FUNC_CODE) != GIF_ERROR &&
+         EGifPutExtensionBlock(s.gif, sizeof netscape, netscape) != GIF_ERROR &&
+         EGifPutExtensionBlock(s.gif, sizeof loop, loop) != GIF_ERROR &&
+         EGifPutExtensionTrailer(s.gif) != GIF_ERROR;
+    if (!ok) {
+        EGifCloseFile(s.gif, &error);
+        s.gif = nullptr;
+        std::error_code ec;
+        fs::remove(s.temp, ec);
+        throw Failure(path.string() + ": cannot write the GIF header");
+    }
+}
+
+GifWriter::~GifWriter() {
+    if (state_ && state_->gif) {
+        int error = 0;
+        EGifCloseFile(state_->gif, &error);
+        std::error_code ec;
+        fs::remove(state_->temp, ec);
+    }
+}
+
+void GifWriter::add(const Image& frame, int delayMs) {
+    State& s = *state_;
+    if (frame.width != s.width || frame.height != s.height) throw Failure("GIF frame of the wrong size");
+    if (s.havePending && s.pending.bgr == frame.bgr) {
+        s.pendingMs += delayMs;
+        return;
+    }
+    if (s.havePending) s.write(s.pending, s.pendingMs);
+    s.pending = frame;
+    s.pendingMs = delayMs;
+    s.havePending = true;
+}
+
+void GifWriter::finish() {
+    State& s = *state_;
+    if (s.havePending) s.write(s.pending, s.pendingMs);
+    s.havePending = false;
+    int error = 0;
+    int result = EGifCloseFile(s.gif, &error);
+    s.gif = nullptr;
+    std::error_code ec;
+    if (result == GIF_ERROR) {
+        fs::remove(s.temp, ec);
+        throw Failure(s.path.string() + ": cannot finish the GIF (" + GifErrorString(error) + ")");
+    }
+    // giflib creates its file private; give it the usual permissions.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(s.temp.c_str(), 0666 & ~mask);
+    fs::rename(s.temp, s.path, ec);
+    if (ec) {
+        fs::remove(s.temp, ec);
+        throw Failure(s.path.string() + ": cannot replace: " + ec.message());
+    }
+}
+
+}  // namespace sg::packtool
