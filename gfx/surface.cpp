@@ -1,0 +1,208 @@
+// Surfaces and the BMP decoder.
+//
+// A BMP file image is untrusted: every size it states is checked against the
+// bytes given (plus the 1,000 zero bytes of grace after them) before anything
+// is read at an offset computed from it.
+#include "gfx/surface.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace sg {
+
+// "未対応のファイル形式です。"
+const char* const MSG_UNSUPPORTED_FILE =
+    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x8c\x60\x8e\xae\x82\xc5"
+    "\x82\xb7\x81\x42";
+// "未対応のＢＭＰファイル形式です。"
+const char* const MSG_UNSUPPORTED_BMP =
+    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x82\x61\x82\x6c\x82\x6f\x83\x74\x83\x40\x83\x43\x83\x8b"
+    "\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42";
+const char* const CAPTION_ERROR = "Error";
+
+namespace {
+
+constexpr std::size_t BMP_GRACE = 1000;
+constexpr std::size_t FILE_HEADER_SIZE = 14;
+constexpr std::size_t INFO_HEADER_SIZE = 40;
+constexpr std::size_t HEADERS_SIZE = FILE_HEADER_SIZE + INFO_HEADER_SIZE;  // 54
+constexpr pf::WORD BMP_TYPE = 0x4D42;                                      // "BM"
+// Pixel rows of one surface may not exceed what a stride and a size field hold.
+constexpr std::uint64_t MAX_PIXEL_BYTES = 0x7FFFFFFF;
+
+// BITMAPINFO with room for a full colour table.
+struct DibInfo {
+    pf::BITMAPINFOHEADER header;
+    pf::RGBQUAD colors[256];
+};
+
+void refuse(const char* text) { pf::MessageBoxA(nullptr, text, CAPTION_ERROR, pf::MB_OK); }
+
+// Row size in bytes: rows are filled up to a multiple of 4.
+std::uint64_t row_bytes(std::int64_t width, int bitCount) {
+    return static_cast<std::uint64_t>((width * bitCount + 31) / 32 * 4);
+}
+
+// The information context and the memory DC around a new DIB section; false
+// (with nothing left alive) when GDI refuses the bitmap.
+bool build_dib(Surface* surface, const DibInfo& info) {
+    pf::HDC reference = pf::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+    void* bits = nullptr;
+    surface->dib = pf::CreateDIBSection(reference, reinterpret_cast<const pf::BITMAPINFO*>(&info),
+                                        pf::DIB_RGB_COLORS, &bits, nullptr, 0);
+    surface->bits = static_cast<pf::BYTE*>(bits);
+    if (surface->dib == nullptr || bits == nullptr) {
+        if (surface->dib != nullptr) pf::DeleteObject(surface->dib);
+        surface->dib = nullptr;
+        surface->bits = nullptr;
+        pf::DeleteDC(reference);
+        return false;
+    }
+    surface->memoryDC = pf::CreateCompatibleDC(reference);
+    surface->previousObject = pf::SelectObject(surface->memoryDC, surface->dib);
+    pf::DeleteDC(reference);
+    return true;
+}
+
+}  // namespace
+
+int surface_reset(Surface* surface) {
+    if (surface->initialized == 0) {
+        surface->initialized = 1;
+        return 1;
+    }
+    std::memset(&surface->infoHeader, 0, sizeof surface->infoHeader);
+    if (surface->dib != nullptr) pf::DeleteObject(surface->dib);
+    surface->stride = 0;
+    surface->memoryDC = nullptr;
+    surface->dib = nullptr;
+    surface->initialized = 1;
+    return 1;
+}
+
+int surface_create(Surface* surface, int width, int height, int bitCount) {
+    surface_reset(surface);
+    pf::BITMAPINFOHEADER& h = surface->infoHeader;
+    h.biSize = INFO_HEADER_SIZE;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<pf::WORD>(bitCount);
+    h.biCompression = pf::BI_RGB;
+    h.biSizeImage = static_cast<pf::DWORD>(row_bytes(width, bitCount) * static_cast<std::uint64_t>(height));
+    h.biXPelsPerMeter = 0;
+    h.biYPelsPerMeter = 0;
+    h.biClrUsed = 0;
+    h.biClrImportant = 0;
+
+    // A blank 8-bit surface gets an all-black table; every caller asks for 24 bits.
+    static const DibInfo blank{};
+    DibInfo info = blank;
+    info.header = h;
+    // A size GDI refuses leaves the record empty rather than half built.
+    build_dib(surface, info);
+    return 1;
+}
+
+int surface_load_bmp(Surface* surface, const void* image, int size) {
+    const std::size_t given = (image != nullptr && size > 0) ? static_cast<std::size_t>(size) : 0;
+
+    // Working copy with zeros after the end, so short files read as zero-filled.
+    const std::size_t copySize = given + BMP_GRACE;
+    auto* copy = static_cast<std::uint8_t*>(block_alloc(copySize));
+    if (copy == nullptr) return 0;
+    if (given != 0) std::memcpy(copy, image, given);
+
+    std::memcpy(&surface->fileHeader, copy, FILE_HEADER_SIZE);
+    std::memcpy(&surface->infoHeader, copy + FILE_HEADER_SIZE, INFO_HEADER_SIZE);
+    const pf::BITMAPINFOHEADER& h = surface->infoHeader;
+
+    const char* refusal = nullptr;
+    std::uint64_t stride = 0;
+    std::uint64_t pixelOffset = 0;
+    std::uint64_t colorCount = 0;
+    if (surface->fileHeader.bfType != BMP_TYPE) {
+        refusal = MSG_UNSUPPORTED_FILE;
+    } else if (h.biCompression != pf::BI_RGB || (h.biBitCount != 8 && h.biBitCount != 24) ||
+               h.biWidth <= 0 || h.biHeight <= 0 || h.biClrUsed > 256) {
+        refusal = MSG_UNSUPPORTED_BMP;
+    } else {
+        stride = row_bytes(h.biWidth, h.biBitCount);
+        const std::uint64_t pixelBytes = stride * static_cast<std::uint64_t>(h.biHeight);
+        // An 8-bit picture always has a colour table (256 entries when the count is 0);
+        // a 24-bit one may carry one, which is skipped.
+        colorCount = (h.biBitCount == 8 && h.biClrUsed == 0) ? 256 : h.biClrUsed;
+        pixelOffset = HEADERS_SIZE + 4 * colorCount;
+        if (pixelBytes > MAX_PIXEL_BYTES || pixelOffset + pixelBytes > copySize)
+            refusal = MSG_UNSUPPORTED_BMP;
+    }
+    if (refusal != nullptr) {
+        surface->bits = nullptr;
+        block_free(copy);
+        refuse(refusal);
+        return 0;
+    }
+
+    // The DIB gets the file's header taken as 40 bytes long, whatever its size field
+    // says, and a local colour table: entries the file does not have stay black.
+    static const DibInfo blank{};
+    DibInfo info = blank;
+    info.header = h;
+    info.header.biSize = INFO_HEADER_SIZE;
+    info.header.biSizeImage = static_cast<pf::DWORD>(stride * static_cast<std::uint64_t>(h.biHeight));
+    if (h.biBitCount == 8) {
+        std::memcpy(info.colors, copy + HEADERS_SIZE, static_cast<std::size_t>(4 * colorCount));
+    } else {
+        info.header.biClrUsed = 0;
+    }
+    if (!build_dib(surface, info)) {
+        block_free(copy);
+        return 0;
+    }
+    surface->stride = static_cast<pf::LONG>(stride);
+
+    // GDI may still be drawing into DIB memory from its batch: finish that first.
+    pf::GdiFlush();
+    std::memcpy(surface->bits, copy + pixelOffset,
+                static_cast<std::size_t>(stride * static_cast<std::uint64_t>(h.biHeight)));
+    block_free(copy);
+    return 1;
+}
+
+int surface_release(Surface* surface) {
+    if (surface->initialized == 0) return 1;
+    if (surface->previousObject != nullptr) {
+        pf::SelectObject(surface->memoryDC, surface->previousObject);
+        pf::DeleteDC(surface->memoryDC);
+        surface->previousObject = nullptr;
+        surface->memoryDC = nullptr;
+    }
+    if (surface->dib != nullptr) {
+        pf::DeleteObject(surface->dib);
+        surface->dib = nullptr;
+    }
+    surface_reset(surface);
+    return 1;
+}
+
+int surface_width(const Surface* surface) { return surface->infoHeader.biWidth; }
+int surface_height(const Surface* surface) { return surface->infoHeader.biHeight; }
+int surface_stride(const Surface* surface) { return surface->stride; }
+
+void* block_alloc(std::size_t bytes) {
+    pf::HGLOBAL block = pf::GlobalAlloc(pf::GMEM_MOVEABLE | pf::GMEM_ZEROINIT, bytes);
+    if (block == nullptr) return nullptr;
+    void* pointer = pf::GlobalLock(block);
+    if (pointer == nullptr) pf::GlobalFree(block);
+    return pointer;
+}
+
+int block_free(void* block) {
+    if (block == nullptr) return 1;
+    pf::HGLOBAL handle = pf::GlobalHandle(block);
+    if (handle == nullptr) return 0;
+    pf::GlobalUnlock(handle);
+    return pf::GlobalFree(handle) == nullptr ? 1 : 0;
+}
+
+}  // namespace sg
