@@ -30,6 +30,7 @@ foreach(case pe-imports resources saver-key saver-click saver-mouse second-insta
     ENVIRONMENT "${SG_E2E_ENVIRONMENT}"
     SKIP_RETURN_CODE 77
     TIMEOUT 900
+    LABELS wine
     # One wine prefix, one wineserver, one guard namespace: one case at a time.
     RESOURCE_LOCK snowglobe_wine_e2e)
 endforeach()
