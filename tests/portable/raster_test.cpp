@@ -44,19 +44,21 @@ TEST(RasterOps, EachOperationCombinesEveryByte) {
     }
 }
 
-TEST(RasterOps, FillsNeedNoSourceButCopiesDo) {
-    Dib target(4, 3);
+// BLACKNESS and WHITENESS use no source: none is needed, and one that is given
+// does not clip them. A copy without a source fails.
+TEST(RasterOps, FillsIgnoreTheSource) {
+    Dib source(1, 1), target(4, 4);
     target.fill(kTarget);
-    EXPECT_TRUE(pf::BitBlt(target.dc(), 1, 1, 2, 2, nullptr, 0, 0, pf::WHITENESS));
-    EXPECT_TRUE(pf::BitBlt(target.dc(), 0, 0, 1, 3, nullptr, 0, 0, pf::BLACKNESS));
-    EXPECT_FALSE(pf::BitBlt(target.dc(), 0, 0, 4, 3, nullptr, 0, 0, pf::SRCCOPY));
-    const Bgr black{0, 0, 0}, white{0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(target.at(0, 0), black);
-    EXPECT_EQ(target.at(0, 2), black);
-    EXPECT_EQ(target.at(1, 0), kTarget);
-    EXPECT_EQ(target.at(1, 1), white);
-    EXPECT_EQ(target.at(2, 2), white);
-    EXPECT_EQ(target.at(3, 1), kTarget);
+    EXPECT_TRUE(pf::BitBlt(target.dc(), 1, 0, 2, 2, nullptr, 0, 0, pf::WHITENESS));
+    EXPECT_TRUE(pf::BitBlt(target.dc(), -1, 2, 3, 9, source.dc(), 0, 0, pf::BLACKNESS));
+    EXPECT_FALSE(pf::BitBlt(target.dc(), 0, 0, 4, 4, nullptr, 0, 0, pf::SRCCOPY));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const Bgr expected = (x < 2 && y >= 2)             ? Bgr{0, 0, 0}
+                                 : (x >= 1 && x < 3 && y < 2) ? Bgr{0xFF, 0xFF, 0xFF}
+                                                              : kTarget;
+            EXPECT_EQ(target.at(x, y), expected) << x << "," << y;
+        }
 }
 
 // The two-blit transparency the composition relies on: mask with SRCAND,
@@ -130,16 +132,6 @@ TEST(RasterOps, ClipsAgainstBothBitmapsAtEveryEdge) {
                                 }
                         }
     EXPECT_EQ(blits, 6 * 5 * 5 * 3 * 3 * 2);
-}
-
-TEST(RasterOps, FillsClipOnlyAgainstTheTarget) {
-    Dib source(1, 1), target(4, 4);
-    target.fill(kUntouched);
-    // The source is given but not used: it does not clip.
-    pf::BitBlt(target.dc(), -1, 2, 3, 9, source.dc(), 0, 0, pf::BLACKNESS);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(target.at(x, y), (x < 2 && y >= 2) ? (Bgr{0, 0, 0}) : kUntouched) << x << "," << y;
 }
 
 TEST(RasterOps, OverlappingCopyWithinOneBitmapReadsTheOldPixels) {

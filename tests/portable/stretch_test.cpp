@@ -200,15 +200,4 @@ TEST(Stretch, OtherOperationsCombineWithTheStretchedPicture) {
     EXPECT_EQ(target.at(2, 2), (Bgr{0xFF, 0xFF, 0xFF}));
 }
 
-TEST(Stretch, SameSizeIsAPlainCopyClippedLikeBitBlt) {
-    Dib source(3, 3), target(4, 4);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) source.set(x, y, grid_pixel(x, y));
-    target.fill(kUntouched);
-    pf::StretchBlt(target.dc(), 0, 0, 4, 4, source.dc(), -1, -1, 4, 4, pf::SRCCOPY);
-    EXPECT_EQ(target.at(0, 0), kUntouched);
-    EXPECT_EQ(target.at(1, 1), grid_pixel(0, 0));
-    EXPECT_EQ(target.at(3, 3), grid_pixel(2, 2));
-}
-
 }  // namespace
