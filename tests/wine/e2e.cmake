@@ -22,7 +22,7 @@ set(SG_E2E_ENVIRONMENT
     SG_WORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/e2e
     WINEPREFIX=${CMAKE_BINARY_DIR}/wine-e2e)
 
-foreach(case pe-imports resources saver-key saver-click saver-mouse second-instance preview
+foreach(case pe-imports resources default-scene saver-key saver-click saver-mouse second-instance preview
              about-host about-desktop about-search about-search-none bad-command-line
              scene-black scene-white scene-tiled scene-centred)
   add_test(NAME wine.e2e.${case} COMMAND ${CMAKE_CURRENT_LIST_DIR}/e2e ${case})

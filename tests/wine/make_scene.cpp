@@ -5,7 +5,8 @@
 // black, white, tiled, centred: static scenes (one-frame sets, no travel, no
 // sway, no delays, every sprite wholly on screen), one layer for each of the
 // four mask modes over the named background, so that a screenshot of the
-// saver can be compared pixel for pixel with the headless renderer.
+// saver can be compared pixel for pixel with the headless renderer. The
+// white scene also has a looping sound.
 // about: no layers; about lines 1, 3 and 4 shown (Japanese texts), 0 and 2
 // not. Every scene's title is "sg-e2e-" NAME.
 #include <cstdio>
@@ -135,6 +136,35 @@ Bytes tile8() {
     return sg::pack::bmp8(w, h, indices, palette);
 }
 
+// A quiet, valid WAV file image: 8-bit mono PCM at 8 kHz, a tenth of a second.
+Bytes quiet_wav() {
+    const std::uint32_t samples = 800;
+    Bytes wav;
+    auto text = [&](const char* four) { wav.insert(wav.end(), four, four + 4); };
+    auto u32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    auto u16 = [&](std::uint16_t v) {
+        wav.push_back(static_cast<std::uint8_t>(v));
+        wav.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    text("RIFF");
+    u32(36 + samples);
+    text("WAVE");
+    text("fmt ");
+    u32(16);
+    u16(1);      // PCM
+    u16(1);      // mono
+    u32(8000);   // samples per second
+    u32(8000);   // bytes per second
+    u16(1);      // block align
+    u16(8);      // bits per sample
+    text("data");
+    u32(samples);
+    for (std::uint32_t i = 0; i < samples; ++i) wav.push_back(static_cast<std::uint8_t>(128 + (i / 8 % 2 ? 2 : -2)));
+    return wav;
+}
+
 sg::pack::Package scene(const std::string& name) {
     sg::pack::Package p;
     p.scene.title = "sg-e2e-" + name;
@@ -153,7 +183,13 @@ sg::pack::Package scene(const std::string& name) {
         return p;
     }
     if (name == "black") p.scene.backgroundMode = 0;
-    else if (name == "white") p.scene.backgroundMode = 1;
+    else if (name == "white") {
+        p.scene.backgroundMode = 1;
+        // The looping sound starts with the window and stops on close; it
+        // must change nothing on the screen.
+        p.scene.sound = quiet_wav();
+        p.optionalBlock1.assign(120, 0);
+    }
     else if (name == "tiled") {
         p.scene.backgroundMode = 3;
         p.scene.tile = tile8();

@@ -25,6 +25,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -439,7 +440,22 @@ void dump_package(HMODULE module) {
     }
     report("package_languages", list);
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(103), L"KAVREN");
-    report("package_bytes", found ? static_cast<long long>(SizeofResource(module, found)) : -1);
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    report("package_bytes", found ? static_cast<long long>(size) : -1);
+    if (!found || size < 8) return;
+    // The scene title: at the offset of directory entry 0, Shift-JIS, ending
+    // within its 300 bytes.
+    const char* package = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    std::uint32_t scene = 0;
+    std::memcpy(&scene, package, 4);
+    if (scene > size || size - scene < 300) return;
+    const char* title = package + scene;
+    const std::size_t length = strnlen(title, 300);
+    if (length == 300) return;
+    const int n = MultiByteToWideChar(932, 0, title, static_cast<int>(length), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(932, 0, title, static_cast<int>(length), wide.data(), n);
+    report("package_title", utf8(wide));
 }
 
 void dump_manifest(HMODULE module) {
