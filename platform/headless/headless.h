@@ -52,11 +52,14 @@ void set_host_driver(const HostDriver* driver);
 // ---- scripting the in-memory host ----
 // Forget every window, message, timer, guard, message box, dialog and
 // resource; the clock goes back to 0 and the generator to its first value.
+// Hooks, settings, the message-box capture and the host driver go back to
+// their defaults too; global memory blocks still allocated are freed.
 void reset();
 void set_screen_size(int width, int height);
 // The bytes FindResourceA/LoadResource/LockResource give for "KAVREN"/103;
-// null (or never set) means the resource is missing. Not copied: the caller
-// keeps the bytes alive.
+// null means the resource is missing. Not copied: the caller keeps the bytes
+// alive. Never set (or after reset()): the package appended to the running
+// executable (platform/headless/exe_package.h), missing when there is none.
 void set_package(const void* data, std::size_t size);
 // Another program's window (the display settings dialog, a preview pane).
 HWND create_foreign_window(const char* title, int x, int y, int width, int height,
@@ -71,7 +74,22 @@ void set_dialog_hook(std::function<void(HWND dialog)> hook);
 void set_dialog_fails(bool fails);
 // Safety net: when this many timer messages have been delivered and the
 // program is still running, its windows are destroyed (default 1,000,000).
+// Only the in-memory host has it; a real display runs until it is closed.
+// The in-memory host also ends a loop that could never receive anything
+// again (no timer, empty queue after the idle hook): it destroys the
+// program's windows and, if that posts nothing, returns WM_QUIT with code 0.
 void set_timer_limit(int messages);
+// Guards (CreateSemaphoreA names) are process-wide when a host driver is set
+// or when this is on: another process holding the name keeps us out, and a
+// process that ends, however it ends, frees its names. Otherwise they are
+// known to this process only, so that test processes running side by side
+// with the same scene title do not see each other.
+void set_process_wide_guards(bool on);
+// The virtual clock of the in-memory host, in milliseconds (0 at start).
+std::uint64_t clock_ms();
+// The desktop's pixels (screen size, black at start), which GetDC on the
+// desktop window reads and draws; a test may paint a desktop into them.
+soft::Framebuffer* desktop_pixels();
 
 void set_cursor_pos(int x, int y);
 // Queue input for the window, as the system would.
@@ -81,6 +99,15 @@ void inject_button(HWND window, UINT message = WM_LBUTTONDOWN);
 void inject_mouse_move(HWND window, int x, int y);
 // Posts WM_TIMER with any id, for tests of the timer handler.
 void inject_timer(HWND window, WPARAM id);
+// The window's client area needs painting again (WM_PAINT when the queue is
+// empty), as after the host uncovered it.
+void invalidate(HWND window);
+// A click on a dialog's button: WM_COMMAND (BN_CLICKED, id) to the dialog
+// procedure. For dialog hooks and host drivers.
+void dialog_command(HWND dialog, int id);
+// A window's text (a control's contents, a window's title); empty when the
+// handle is not a window of ours.
+std::string window_text(HWND window);
 
 // ---- what the program did ----
 struct ShownMessageBox {
@@ -115,6 +142,13 @@ std::vector<WindowInfo> windows();
 // The window's own pixels (what has been presented to it).
 const soft::Framebuffer* window_pixels(HWND window);
 
+// ImmAssociateContext calls, in order.
+struct ImeCall {
+    HWND window;
+    HIMC context;
+};
+const std::vector<ImeCall>& ime_calls();
+
 struct SoundCall {
     bool play;       // false: stop
     const void* wav;
@@ -130,5 +164,7 @@ std::vector<std::string> live_guards();
 const std::vector<UINT>& dispatched_messages();
 // Simulate a guard held by another process with this name.
 void hold_foreign_guard(const char* name);
+// GlobalAlloc blocks not freed yet.
+int live_global_blocks();
 
 }  // namespace pf::headless

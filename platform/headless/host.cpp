@@ -1,0 +1,127 @@
+// The in-memory host: its settings, what the program did, and reset().
+#include <algorithm>
+#include <new>
+
+#include "platform/headless/state.h"
+
+namespace pf::headless {
+
+namespace detail {
+
+State& state() {
+    // Never destroyed: a sound thread or a static destructor of another
+    // module may still look at it while the process ends.
+    static State* s = new State;
+    return *s;
+}
+
+void set_last_error(DWORD code) { state().lastError = code; }
+
+std::uint64_t now() {
+    State& s = state();
+    if (s.driver && s.driver->now_ms) return s.driver->now_ms();
+    return s.virtualClock;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void set_host_driver(const HostDriver* driver) { state().driver = driver; }
+
+void reset() {
+    State& s = state();
+    release_window_dcs();
+    release_guards();
+    release_blocks();
+    s = State{};
+    pf::rand_reset();
+}
+
+void set_screen_size(int width, int height) {
+    State& s = state();
+    s.screenWidth = std::clamp(width, 0, static_cast<int>(MAX_COORD));
+    s.screenHeight = std::clamp(height, 0, static_cast<int>(MAX_COORD));
+}
+
+void set_package(const void* data, std::size_t size) {
+    State& s = state();
+    s.packageMode = 1;
+    s.packageData = data;
+    s.packageSize = data ? size : 0;
+}
+
+void set_idle_hook(std::function<void(int timerMessages)> hook) { state().idleHook = std::move(hook); }
+void set_dialog_hook(std::function<void(HWND dialog)> hook) { state().dialogHook = std::move(hook); }
+void set_dialog_fails(bool fails) { state().dialogFails = fails; }
+void set_timer_limit(int messages) { state().timerLimit = std::max(messages, 0); }
+void set_process_wide_guards(bool on) { state().processWideGuards = on; }
+std::uint64_t clock_ms() { return now(); }
+
+void set_cursor_pos(int x, int y) { state().cursor = POINT{x, y}; }
+
+soft::Framebuffer* desktop_pixels() {
+    State& s = state();
+    if (!s.desktopPixels) s.desktopPixels = std::make_unique<soft::Framebuffer>();
+    soft::Framebuffer& fb = *s.desktopPixels;
+    int w = GetSystemMetrics(SM_CXSCREEN);
+    int h = GetSystemMetrics(SM_CYSCREEN);
+    if (fb.width != w || fb.height != h) {
+        try {
+            fb.resize(w, h);
+        } catch (const std::bad_alloc&) {
+            fb.resize(0, 0);
+        }
+    }
+    return &fb;
+}
+
+const std::vector<ShownMessageBox>& message_boxes() { return state().messageBoxes; }
+const std::vector<ShownDialog>& dialogs() { return state().dialogs; }
+const std::vector<SoundCall>& sound_calls() { return state().soundCalls; }
+const std::vector<ImeCall>& ime_calls() { return state().imeCalls; }
+const std::vector<UINT>& dispatched_messages() { return state().dispatched; }
+int cursor_show_count() { return state().cursorCount; }
+int timer_messages_delivered() { return state().timerMessages; }
+int live_timers() { return static_cast<int>(state().timers.size()); }
+int live_global_blocks() { return static_cast<int>(state().blocks.size()); }
+
+std::vector<WindowInfo> windows() {
+    std::vector<WindowInfo> out;
+    for (const auto& w : state().windows) {
+        WindowInfo info{};
+        info.handle = w->handle;
+        info.parent = as_hwnd(w->parent ? w->parent : w->owner);
+        info.className = w->className;
+        info.title = w->title;
+        info.style = w->style;
+        info.exStyle = w->exStyle;
+        info.classStyle = w->classStyle;
+        info.rect = window_rect(*w);
+        info.alive = w->alive;
+        info.foreign = w->foreign;
+        out.push_back(std::move(info));
+    }
+    return out;
+}
+
+const soft::Framebuffer* window_pixels(HWND window) {
+    if (raw(window) == DESKTOP_HANDLE) return desktop_pixels();
+    Window* w = any_window(raw(window));
+    return w ? w->pixels.get() : nullptr;
+}
+
+std::string window_text(HWND window) {
+    Window* w = live_window(raw(window));
+    return w ? w->title : std::string();
+}
+
+}  // namespace pf::headless
+
+namespace pf {
+
+void set_message_box_capture(MessageBoxCapture capture) {
+    headless::detail::state().capture = capture;
+}
+
+}  // namespace pf
