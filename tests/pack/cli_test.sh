@@ -82,7 +82,7 @@ done
 wine=/usr/lib/wine/wine64
 command -v wine64 >/dev/null && wine="$(command -v wine64)"
 if [ -f "$work/bound-x86_64.exe" ] && [ -x "$wine" ]; then
-  export WINEPREFIX="$BUILD/wine-pack" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="${WINEPREFIX:-$BUILD/wine-pack}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   got="$(timeout -k 5 300 "$wine" "$work/bound-x86_64.exe" 2>/dev/null | tr -d '\r')"
   want="$(stat -c %s "$scene") $(fnv "$scene") extra strings-kept"
   [ "$got" = "$want" ] && ok || bad "the bound program under wine64 read '$got', expected '$want'"
