@@ -1,0 +1,325 @@
+// Frame composition through the whole program: the dirty-rectangle lists
+// after each tick, what reaches the window, the first full present, the
+// stretched preview, vanishing sprites and sprites off the edges.
+#include <gtest/gtest.h>
+
+#include "gfx/compose.h"
+#include "motion/layers.h"
+#include "shell_test_support.h"
+#include "tools/render/render.h"
+
+namespace {
+
+using namespace shell_test;
+namespace hl = pf::headless;
+
+constexpr Bgr SPRITE{0x11, 0x22, 0x33};
+constexpr Bgr OTHER{0x44, 0x55, 0x66};
+
+bool same(const sg::DirtyRect& r, int x, int y, int w, int h) {
+    return r.x == x && r.y == y && r.width == w && r.height == h;
+}
+
+Program white_program(pack::Package p) {
+    p.scene.backgroundMode = 1;
+    Program prog;
+    prog.package = pack::package_bytes(p);
+    return prog;
+}
+
+TEST(Compose, ListsFollowAMovingSprite) {
+    pack::Package p = base_package();
+    p.layers[0] = moving_sprite(solid(4, 3, SPRITE), 10, 20, 0);
+    Program prog = white_program(p);
+    int checkedTicks = 0;
+    prog.onTick = [&](int t) {
+        if (t == 0) return;
+        if (t == 4) {
+            hl::inject_key(sg::saverWindow);
+            return;
+        }
+        const int x = 10 + (t - 1);  // drawn where the previous tick moved it
+        ASSERT_EQ(sg::restoreCount, 1) << t;
+        EXPECT_TRUE(same(sg::restoreList[0], x, 20, 4, 3)) << t;
+        EXPECT_EQ(sg::presentCount, 0) << "moved on after presenting";
+        ASSERT_EQ(sg::previousPresentCount, 1);
+        EXPECT_TRUE(same(sg::previousPresentList[0], x, 20, 4, 3));
+        EXPECT_EQ(sg::firstPresentDone, 1);
+        EXPECT_EQ(sg::layerTable[0].x[0], x + 1);
+
+        const auto& fb = saver_pixels();
+        EXPECT_EQ(pixel(fb, x, 20), SPRITE);
+        EXPECT_EQ(pixel(fb, x + 3, 22), SPRITE);
+        EXPECT_EQ(pixel(fb, x + 4, 20), WHITE);
+        EXPECT_EQ(pixel(fb, x - 1, 20), WHITE) << "last tick's place is background again";
+        EXPECT_EQ(pixel(fb, x, 23), WHITE);
+        EXPECT_TRUE(window_equals_work_surface()) << t;
+        ++checkedTicks;
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_EQ(checkedTicks, 3);
+}
+
+TEST(Compose, FirstPresentCopiesTheWholePictureOnce) {
+    Program prog = white_program(base_package());
+    bool firstSeen = false;
+    bool laterUntouched = false;
+    prog.onTick = [&](int t) {
+        auto& fb = const_cast<pf::soft::Framebuffer&>(saver_pixels());
+        if (t == 1) {
+            firstSeen = pixel(fb, 0, 0) == WHITE && pixel(fb, 639, 479) == WHITE &&
+                        pixel(fb, 320, 240) == WHITE;
+            EXPECT_EQ(sg::firstPresentDone, 1);
+            EXPECT_EQ(sg::restoreCount, 0);
+            EXPECT_EQ(sg::previousPresentCount, 0);
+            // Mark the window; a later full copy would paint over the mark.
+            const std::size_t at = std::size_t(fb.height - 1 - 100) * fb.stride + 100 * 3;
+            fb.pixels[at] = 0;
+        }
+        if (t == 3) {
+            laterUntouched = pixel(fb, 100, 100) == Bgr{0, 255, 255};
+            hl::inject_key(sg::saverWindow);
+        }
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_TRUE(firstSeen);
+    EXPECT_TRUE(laterUntouched) << "without sprites nothing is copied after the first present";
+}
+
+TEST(Compose, HigherLayersAndSlotsPaintOver) {
+    pack::Package p = base_package();
+    p.layers[0] = still_sprite(solid(8, 8, SPRITE), 0, 0);
+    p.layers[2] = still_sprite(solid(8, 8, OTHER), 4, 4);
+    p.layers[0].settings.instanceCount = 2;  // both slots at the same place
+    Program prog = white_program(p);
+    prog.onTick = [&](int t) {
+        if (t != 1) return;
+        ASSERT_EQ(sg::previousPresentCount, 3);
+        EXPECT_TRUE(same(sg::restoreList[0], 0, 0, 8, 8));
+        EXPECT_TRUE(same(sg::restoreList[1], 0, 0, 8, 8));
+        EXPECT_TRUE(same(sg::restoreList[2], 4, 4, 8, 8));
+        const auto& fb = saver_pixels();
+        EXPECT_EQ(pixel(fb, 1, 1), SPRITE);
+        EXPECT_EQ(pixel(fb, 5, 5), OTHER);
+        EXPECT_EQ(pixel(fb, 11, 11), OTHER);
+        hl::inject_key(sg::saverWindow);
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+}
+
+TEST(Compose, KeyColourShowsTheBackgroundUnlessOpaque) {
+    pack::Image frame = solid(4, 4, SPRITE);
+    frame.set(0, 0, 0x00, 0xFF, 0x00);  // the key colour of mask mode 0
+    pack::Package p = base_package();
+    p.layers[0] = still_sprite(frame, 10, 10, 0);
+    p.layers[1] = still_sprite(frame, 30, 10, 3);
+    Program prog = white_program(p);
+    prog.onTick = [&](int t) {
+        if (t != 1) return;
+        const auto& fb = saver_pixels();
+        EXPECT_EQ(pixel(fb, 10, 10), WHITE);
+        EXPECT_EQ(pixel(fb, 11, 10), SPRITE);
+        EXPECT_EQ(pixel(fb, 30, 10), (Bgr{0x00, 0xFF, 0x00}));
+        EXPECT_EQ(pixel(fb, 31, 10), SPRITE);
+        hl::inject_key(sg::saverWindow);
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+}
+
+TEST(Compose, ASpriteThatStartsWaitingVanishesWithoutATrace) {
+    pack::Package p = base_package();
+    p.layers[0] = moving_sprite(solid(6, 6, SPRITE), 100, 50, 1);
+    Program prog = white_program(p);
+    bool visibleBefore = false;
+    bool goneAfter = false;
+    prog.onTick = [&](int t) {
+        sg::LayerRecord& layer = sg::layerTable[0];
+        if (t == 2) {
+            visibleBefore = pixel(saver_pixels(), 102, 50) == SPRITE;
+            // Its wait begins now: the next tick neither draws nor moves it.
+            layer.waitAfterExit = 1;
+            layer.exitWaits[0] = 10;
+        }
+        if (t == 3) {
+            EXPECT_EQ(sg::restoreCount, 0);
+            EXPECT_EQ(sg::previousPresentCount, 0);
+            EXPECT_EQ(layer.x[0], 104) << "a waiting sprite does not move";
+            goneAfter = true;
+            for (int y = 48; y < 58; ++y)
+                for (int x = 98; x < 112; ++x) goneAfter = goneAfter && pixel(saver_pixels(), x, y) == WHITE;
+            EXPECT_TRUE(window_equals_work_surface());
+        }
+        if (t == 4) {
+            // Still hidden: the window keeps the clean background.
+            EXPECT_EQ(pixel(saver_pixels(), 104, 50), WHITE);
+            hl::inject_key(sg::saverWindow);
+        }
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_TRUE(visibleBefore);
+    EXPECT_TRUE(goneAfter);
+}
+
+TEST(Compose, SpritesOffTheEdgesAreClipped) {
+    pack::Package p = base_package();
+    p.layers[0] = moving_sprite(solid(8, 8, SPRITE), -3, 476, 0);  // bottom left corner
+    p.layers[1] = still_sprite(solid(8, 8, OTHER), 636, -5);       // top right corner
+    Program prog = white_program(p);
+    prog.onTick = [&](int t) {
+        const auto& fb = saver_pixels();
+        if (t == 1) {
+            EXPECT_TRUE(same(sg::previousPresentList[0], -3, 476, 8, 8));
+            EXPECT_TRUE(same(sg::previousPresentList[1], 636, -5, 8, 8));
+            EXPECT_EQ(pixel(fb, 0, 476), SPRITE);
+            EXPECT_EQ(pixel(fb, 4, 479), SPRITE);
+            EXPECT_EQ(pixel(fb, 5, 476), WHITE);
+            EXPECT_EQ(pixel(fb, 0, 475), WHITE);
+            EXPECT_EQ(pixel(fb, 636, 0), OTHER);
+            EXPECT_EQ(pixel(fb, 639, 2), OTHER);
+            EXPECT_EQ(pixel(fb, 639, 3), WHITE);
+            EXPECT_EQ(pixel(fb, 635, 0), WHITE);
+        }
+        if (t == 2) {
+            EXPECT_EQ(pixel(fb, 5, 476), SPRITE);
+            EXPECT_TRUE(window_equals_work_surface());
+            hl::inject_key(sg::saverWindow);
+        }
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+}
+
+TEST(Compose, PreviewStretchesTheWholePictureEveryTick) {
+    pack::Package p = base_package();
+    p.layers[0] = moving_sprite(solid(4, 4, SPRITE), 10, 10, 0);
+    Program prog = white_program(p);
+    pf::HWND pane = nullptr;
+    prog.beforeStart = [&] { pane = hl::create_foreign_window("pane", 0, 0, 640, 480); };
+    prog.run("/a");
+    int checked = 0;
+    prog.onTick = [&](int t) {
+        if (t == 0) return;
+        const auto& fb = saver_pixels();
+        ASSERT_EQ(fb.width, 640);
+        ASSERT_EQ(fb.height, 480);
+        const int x = 2 * (10 + t - 1);  // logical 320 x 240 doubled
+        EXPECT_EQ(pixel(fb, x, 20), SPRITE) << t;
+        EXPECT_EQ(pixel(fb, x + 7, 27), SPRITE) << t;
+        EXPECT_EQ(pixel(fb, x + 8, 20), WHITE) << t;
+        EXPECT_EQ(pixel(fb, x - 1, 20), WHITE) << t;
+        EXPECT_EQ(pixel(fb, 639, 479), WHITE);
+        EXPECT_EQ(sg::presentCount, 0);
+        EXPECT_EQ(sg::previousPresentCount, 0) << "the preview keeps no previous list";
+        EXPECT_EQ(sg::restoreCount, 1);
+        if (++checked == 3) pf::DestroyWindow(pane);
+    };
+    EXPECT_EQ(prog.run("/p " + decimal(pane)), 0);
+    EXPECT_EQ(checked, 3);
+}
+
+TEST(Compose, ListsDropWhatDoesNotFit) {
+    sg::compose_reset();
+    for (int i = 0; i < sg::DIRTY_CAPACITY + 20; ++i) {
+        sg::restore_list_add(i, 1, 2, 3);
+        sg::present_list_add(i, 4, 5, 6);
+    }
+    EXPECT_EQ(sg::restoreCount, sg::DIRTY_CAPACITY);
+    EXPECT_EQ(sg::presentCount, sg::DIRTY_CAPACITY);
+    EXPECT_TRUE(same(sg::restoreList[sg::DIRTY_CAPACITY - 1], sg::DIRTY_CAPACITY - 1, 1, 2, 3));
+    EXPECT_TRUE(same(sg::presentList[sg::DIRTY_CAPACITY - 1], sg::DIRTY_CAPACITY - 1, 4, 5, 6));
+    EXPECT_EQ(sg::previousPresentCount, 0);
+    EXPECT_TRUE(same(sg::previousPresentList[0], 0, 0, 0, 0));
+
+    sg::restore_list_clear();
+    EXPECT_EQ(sg::restoreCount, 0);
+    EXPECT_TRUE(same(sg::restoreList[7], 0, 0, 0, 0));
+    sg::compose_reset();
+    EXPECT_EQ(sg::presentCount, 0);
+}
+
+// ---- the headless renderer: the same composition, handed out as pictures ----
+
+pack::Bytes render_scene() {
+    pack::Package p = base_package();
+    p.scene.backgroundMode = 1;
+    p.layers[0] = moving_sprite(solid(4, 4, SPRITE), 10, 10, 1);  // 2 pixels a tick
+    return pack::package_bytes(p);
+}
+
+TEST(Renderer, HandsOutTheWindowEveryFewTicks) {
+    const pack::Bytes bytes = render_scene();
+    std::vector<int> ticks;
+    std::vector<std::vector<std::uint8_t>> pictures;
+    sg::render::Options options;
+    options.width = 200;
+    options.height = 100;
+    options.ticks = 7;
+    options.every = 3;
+    const auto outcome = sg::render::run(bytes, options, [&](int tick, const pf::soft::Framebuffer& fb) {
+        ticks.push_back(tick);
+        pictures.push_back(fb.pixels);
+        ASSERT_EQ(fb.width, 200);
+        ASSERT_EQ(fb.height, 100);
+        const int x = 10 + 2 * (tick - 1);
+        EXPECT_EQ(pixel(fb, x, 10), SPRITE) << tick;
+        EXPECT_EQ(pixel(fb, x - 1, 10), WHITE) << tick;
+        EXPECT_EQ(pixel(fb, x + 4, 13), WHITE) << tick;
+    });
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_TRUE(outcome.windowCreated);
+    EXPECT_EQ(outcome.ticksRun, 7);
+    EXPECT_TRUE(outcome.messages.empty());
+    EXPECT_EQ(ticks, (std::vector<int>{3, 6}));
+
+    // Same package, same size: the same pictures.
+    std::vector<std::vector<std::uint8_t>> again;
+    sg::render::run(bytes, options, [&](int, const pf::soft::Framebuffer& fb) { again.push_back(fb.pixels); });
+    EXPECT_EQ(again, pictures);
+}
+
+TEST(Renderer, PreviewIsStretchedOntoThePane) {
+    sg::render::Options options;
+    options.width = 640;
+    options.height = 480;
+    options.preview = true;
+    options.ticks = 2;
+    int calls = 0;
+    const auto outcome = sg::render::run(render_scene(), options, [&](int tick, const pf::soft::Framebuffer& fb) {
+        ++calls;
+        ASSERT_EQ(fb.width, 640);
+        const int x = 2 * (10 + 2 * (tick - 1));
+        EXPECT_EQ(pixel(fb, x, 20), SPRITE);
+        EXPECT_EQ(pixel(fb, x + 7, 27), SPRITE);
+        EXPECT_EQ(pixel(fb, x + 8, 27), WHITE);
+    });
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_EQ(outcome.ticksRun, 2);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(Renderer, ARefusedPackageMakesNoWindow) {
+    pack::Bytes bytes = render_scene();
+    bytes.resize(100);
+    int calls = 0;
+    const auto outcome = sg::render::run(bytes, {}, [&](int, const pf::soft::Framebuffer&) { ++calls; });
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_FALSE(outcome.windowCreated);
+    EXPECT_EQ(calls, 0);
+    ASSERT_EQ(outcome.messages.size(), 1u);
+    EXPECT_EQ(outcome.messages[0].text, "err");
+    EXPECT_EQ(outcome.messages[0].caption, "hres");
+}
+
+TEST(Renderer, TopDownRgb) {
+    pf::soft::Framebuffer fb;
+    fb.resize(2, 2);
+    ASSERT_EQ(fb.stride, 8);
+    // Bottom-up: the first row in memory is the bottom row.
+    fb.pixels[0] = 1;           // bottom left blue
+    fb.pixels[8 + 3 + 2] = 9;   // top right red
+    const auto rgb = sg::render::top_down_rgb(fb);
+    ASSERT_EQ(rgb.size(), 12u);
+    EXPECT_EQ(rgb[3 + 0], 9);   // top right: R first
+    EXPECT_EQ(rgb[6 + 2], 1);   // bottom left: B last
+}
+
+}  // namespace

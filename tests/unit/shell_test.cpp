@@ -1,0 +1,614 @@
+// The whole program on the in-memory host: every row of the command-line
+// decision table with its exit status and what was shown, the input that
+// closes the saver (and the input that must not), and teardown.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "gfx/compose.h"
+#include "motion/layers.h"
+#include "package/animset.h"
+#include "package/package.h"
+#include "shell_test_support.h"
+
+namespace {
+
+using namespace shell_test;
+namespace hl = pf::headless;
+
+const std::string TITLE = "shell test scene";
+// "No Support CmdLine" / "無効な引数"
+const std::string BAD_TEXT = "No Support CmdLine";
+const std::string BAD_CAPTION = "\x96\xb3\x8c\xf8\x82\xc8\x88\xf8\x90\x94";
+// "画面 のプロパティ" and "画面 のﾌﾟﾛﾊﾟﾃｨ"
+const char* const SETTINGS_TITLE = "\x89\xe6\x96\xca \x82\xcc\x83\x76\x83\x8d\x83\x70\x83\x65\x83\x42";
+const char* const SETTINGS_TITLE_HALF = "\x89\xe6\x96\xca \x82\xcc\xcc\xdf\xdb\xca\xdf\xc3\xa8";
+// "バージョン情報"
+const std::string VERSION_CAPTION = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
+
+Program program(pack::Package p = base_package(TITLE)) {
+    Program prog;
+    prog.package = pack::package_bytes(p);
+    return prog;
+}
+
+// Closes a full-screen saver with a key once `ticks` ticks have run.
+std::function<void(int)> key_after(int ticks) {
+    return [ticks](int t) {
+        if (t == ticks) hl::inject_key(sg::saverWindow);
+    };
+}
+
+void expect_nothing_shown() {
+    EXPECT_TRUE(hl::message_boxes().empty());
+    EXPECT_TRUE(hl::dialogs().empty());
+    EXPECT_TRUE(saver_windows(TITLE).empty());
+}
+
+void expect_bad_command_line() {
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].owner, nullptr);
+    EXPECT_EQ(hl::message_boxes()[0].text, BAD_TEXT);
+    EXPECT_EQ(hl::message_boxes()[0].caption, BAD_CAPTION);
+    EXPECT_TRUE(hl::dialogs().empty());
+    EXPECT_TRUE(saver_windows(TITLE).empty());
+}
+
+// The box is centred on r with halves that truncate toward zero.
+void expect_centred_on(const pf::RECT& box, const pf::RECT& r) {
+    const int w = box.right - box.left;
+    const int h = box.bottom - box.top;
+    EXPECT_GT(w, 0);
+    EXPECT_EQ(box.left, r.left + (r.right - r.left) / 2 - w / 2);
+    EXPECT_EQ(box.top, r.top + (r.bottom - r.top) / 2 - h / 2);
+}
+
+// ---- parsing alone ----
+
+TEST(CommandLine, ParsesTheFirstTwoCharactersOnly) {
+    struct Case {
+        const char* text;
+        int accepted;
+        sg::RunMode mode;
+    };
+    const Case cases[] = {
+        {"", 1, sg::Configure},         {"/s", 1, sg::Saver},
+        {"/S", 1, sg::Saver},           {"/s anything at all", 1, sg::Saver},
+        {"-s", 1, sg::Saver},           {"/x", 1, sg::Saver},
+        {"ab", 1, sg::Saver},           {"/a", 1, sg::ChangePassword},
+        {"/A 1234", 1, sg::ChangePassword}, {"/c", 1, sg::Configure},
+        {"/C", 1, sg::Configure},       {"/p", 0, sg::Preview},
+        {"/P 0", 0, sg::Preview},       {"/c 0", 0, sg::Configure},
+        {"/cX", 0, sg::Configure},      {"/p abc", 0, sg::Preview},
+    };
+    hl::reset();
+    for (const Case& c : cases) {
+        sg::RunMode mode = sg::Unset;
+        auto handle = reinterpret_cast<pf::HWND>(std::intptr_t{77});
+        EXPECT_EQ(sg::parse_command_line(c.text, &mode, &handle), c.accepted) << c.text;
+        EXPECT_EQ(mode, c.mode) << c.text;
+        EXPECT_EQ(handle, nullptr) << c.text;
+    }
+    // One character: rejected and the mode is not touched.
+    sg::RunMode mode = sg::Unset;
+    pf::HWND handle = nullptr;
+    EXPECT_EQ(sg::parse_command_line("s", &mode, &handle), 0);
+    EXPECT_EQ(mode, sg::Unset);
+}
+
+TEST(CommandLine, HandleIsReadFromTheFourthCharacter) {
+    hl::reset();
+    pf::HWND host = hl::create_foreign_window("host", 0, 0, 100, 100);
+    const std::string h = decimal(host);
+    for (const std::string& text : {"/p " + h, "/p:" + h, "/P\t" + h, "/c:" + h, "/pX  " + h,
+                                    "/p 0" + h, "/p +" + h, "/p9" + h}) {
+        sg::RunMode mode = sg::Unset;
+        pf::HWND handle = nullptr;
+        EXPECT_EQ(sg::parse_command_line(text.c_str(), &mode, &handle), 1) << text;
+        EXPECT_EQ(handle, host) << text;
+    }
+    // Digits straight after "/p" lose the first one.
+    sg::RunMode mode = sg::Unset;
+    pf::HWND handle = nullptr;
+    const std::string glued = "/p" + h;
+    EXPECT_EQ(sg::parse_command_line(glued.c_str(), &mode, &handle), 0);
+    EXPECT_EQ(decimal(handle), h.substr(1));
+    // A handle that is no window is read but refused.
+    EXPECT_EQ(sg::parse_command_line("/p 12345", &mode, &handle), 0);
+    EXPECT_EQ(decimal(handle), "12345");
+    EXPECT_EQ(sg::parse_command_line("/p -7", &mode, &handle), 0);
+    EXPECT_EQ(decimal(handle), "-7");
+}
+
+// ---- the decision table, whole program ----
+
+TEST(StartUp, EmptyTextShowsTheAboutBoxOnTheDesktop) {
+    Program prog = program();
+    EXPECT_EQ(prog.run(""), 0);
+    ASSERT_EQ(hl::dialogs().size(), 1u);
+    const auto& box = hl::dialogs()[0];
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.templateId, sg::ABOUT_DIALOG_ID);
+    EXPECT_EQ(box.fields[0], "line one");
+    EXPECT_EQ(box.fields[4], "line five");
+    expect_centred_on(box.rect, pf::RECT{0, 0, 640, 480});
+    EXPECT_TRUE(hl::message_boxes().empty());
+    EXPECT_TRUE(saver_windows(TITLE).empty());
+    EXPECT_TRUE(hl::live_guards().empty()) << "the guard is closed after the box";
+}
+
+TEST(StartUp, ShownLinesFillTheFieldsFromTheTop) {
+    pack::Package p = base_package(TITLE);
+    p.info.lineShown = {0, 1, 0, 1, 0};
+    Program prog = program(p);
+    EXPECT_EQ(prog.run("/c"), 0);
+    ASSERT_EQ(hl::dialogs().size(), 1u);
+    const auto& f = hl::dialogs()[0].fields;
+    EXPECT_EQ(f[0], "line two");
+    EXPECT_EQ(f[1], "line four");
+    EXPECT_EQ(f[2], "");
+    EXPECT_EQ(f[3], "");
+    EXPECT_EQ(f[4], "");
+}
+
+TEST(StartUp, OwnerlessBoxThatCannotBeCreatedFallsBackToATextBox) {
+    pack::Package p = base_package(TITLE);
+    p.info.lineShown = {0, 1, 0, 1, 0};
+    Program prog = program(p);
+    prog.beforeStart = [] { hl::set_dialog_fails(true); };
+    EXPECT_EQ(prog.run(""), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].owner, nullptr);
+    EXPECT_EQ(hl::message_boxes()[0].text, "line two\nline four\n");
+    EXPECT_EQ(hl::message_boxes()[0].caption, VERSION_CAPTION);
+
+    p.info.lineShown = {0, 0, 0, 0, 0};
+    prog = program(p);
+    prog.beforeStart = [] { hl::set_dialog_fails(true); };
+    EXPECT_EQ(prog.run("/C"), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].text, "");
+}
+
+TEST(StartUp, OwnedBoxThatCannotBeCreatedShowsNothing) {
+    Program prog = program();
+    pf::HWND host = nullptr;
+    prog.beforeStart = [&] {
+        hl::set_dialog_fails(true);
+        host = hl::create_foreign_window("settings", 10, 10, 300, 200);
+    };
+    // Handles are handed out in order after a reset: a first run finds the
+    // host's, the second gets the same one.
+    prog.run("/a");
+    EXPECT_EQ(prog.run("/c:" + decimal(host)), 0);
+    EXPECT_TRUE(hl::message_boxes().empty());
+    EXPECT_TRUE(hl::live_guards().empty());
+}
+
+TEST(StartUp, ConfigureWithALiveHandleCentresTheBoxOnIt) {
+    for (const pf::RECT r : {pf::RECT{100, 50, 500, 350}, pf::RECT{-120, -40, 81, 61}}) {
+        Program prog = program();
+        pf::HWND host = nullptr;
+        prog.beforeStart = [&] {
+            host = hl::create_foreign_window("host", r.left, r.top, r.right - r.left,
+                                             r.bottom - r.top);
+        };
+        prog.run("/a");  // learns the host's handle
+        EXPECT_EQ(prog.run("/c:" + decimal(host)), 0);
+        ASSERT_EQ(hl::dialogs().size(), 1u);
+        const auto& box = hl::dialogs()[0];
+        EXPECT_EQ(box.owner, host);
+        EXPECT_EQ(box.templateId, sg::ABOUT_DIALOG_ID);
+        expect_centred_on(box.rect, r);  // near an edge it reaches past the screen
+        EXPECT_EQ(box.fields[0], "line one");
+        EXPECT_EQ(box.fields[1], "line two");
+        EXPECT_EQ(box.fields[4], "line five");
+        EXPECT_TRUE(hl::message_boxes().empty());
+        EXPECT_TRUE(hl::live_guards().empty());
+    }
+}
+
+TEST(StartUp, ConfigureWithoutAWindowSearchesTheDisplaySettings) {
+    for (const char* title : {SETTINGS_TITLE, SETTINGS_TITLE_HALF}) {
+        for (const char* args : {"/c 0", "/cX", "/c:99999"}) {
+            Program prog = program();
+            pf::HWND settings = nullptr;
+            prog.beforeStart = [&] {
+                hl::create_foreign_window("something else", 0, 0, 50, 50);
+                settings = hl::create_foreign_window(title, 200, 100, 400, 300);
+            };
+            EXPECT_EQ(prog.run(args), 0) << args;
+            ASSERT_EQ(hl::dialogs().size(), 1u) << args;
+            EXPECT_EQ(hl::dialogs()[0].owner, settings);
+            expect_centred_on(hl::dialogs()[0].rect, pf::RECT{200, 100, 600, 400});
+            EXPECT_EQ(sg::hostWindow, settings);
+            EXPECT_TRUE(hl::message_boxes().empty());
+        }
+    }
+    // Neither title: nothing at all.
+    Program prog = program();
+    prog.beforeStart = [] { hl::create_foreign_window("Display Properties", 0, 0, 50, 50); };
+    EXPECT_EQ(prog.run("/c 0"), 0);
+    expect_nothing_shown();
+}
+
+TEST(StartUp, OneCharacterIsABadCommandLine) {
+    for (const char* args : {"s", "/", " "}) {
+        Program prog = program();
+        EXPECT_EQ(prog.run(args), 0) << args;
+        expect_bad_command_line();
+    }
+}
+
+TEST(StartUp, SaverSwitchesRunFullScreen) {
+    for (const char* args : {"/s", "/S", "/s 1234 trailing", "/S:", "-s", "/x", "zz"}) {
+        Program prog = program();
+        prog.width = 800;
+        prog.height = 600;
+        int cursorDuringRun = 99;
+        prog.onTick = [&](int t) {
+            if (t == 1) cursorDuringRun = hl::cursor_show_count();
+            if (t == 2) hl::inject_key(sg::saverWindow);
+        };
+        EXPECT_EQ(prog.run(args), 0) << args;
+        EXPECT_EQ(sg::runMode, sg::Saver);
+        const auto windows = saver_windows(TITLE);
+        ASSERT_EQ(windows.size(), 1u) << args;
+        const auto& w = windows[0];
+        EXPECT_EQ(w.title, TITLE);
+        EXPECT_EQ(w.classStyle, 11u);
+        EXPECT_EQ(w.exStyle, 0x88u);
+        EXPECT_EQ(w.style, 0x94080000u);
+        EXPECT_EQ(w.parent, nullptr);
+        EXPECT_EQ(w.rect.left, 0);
+        EXPECT_EQ(w.rect.top, 0);
+        EXPECT_EQ(w.rect.right, 800);
+        EXPECT_EQ(w.rect.bottom, 600);
+        EXPECT_FALSE(w.alive);
+        EXPECT_EQ(hl::timer_messages_delivered(), 2);
+        EXPECT_EQ(cursorDuringRun, -1) << "hidden while the saver runs";
+        EXPECT_EQ(hl::cursor_show_count(), 0) << "shown again at teardown";
+        ASSERT_FALSE(hl::ime_calls().empty());
+        EXPECT_EQ(hl::ime_calls()[0].context, nullptr);
+        EXPECT_TRUE(hl::live_guards().empty()) << "closing the saver closes the guard";
+        EXPECT_TRUE(hl::message_boxes().empty());
+        EXPECT_EQ(hl::live_timers(), 0);
+    }
+}
+
+TEST(StartUp, ChangePasswordShowsNothing) {
+    for (const char* args : {"/a", "/A", "/a 1234"}) {
+        Program prog = program();
+        EXPECT_EQ(prog.run(args), 0) << args;
+        expect_nothing_shown();
+        EXPECT_TRUE(hl::live_guards().empty());
+    }
+}
+
+TEST(StartUp, PreviewRunsAsAChildOfThePane) {
+    Program prog = program();
+    pf::HWND pane = nullptr;
+    prog.beforeStart = [&] { pane = hl::create_foreign_window("pane", 30, 40, 152, 112); };
+    prog.run("/a");
+    int logicalWidth = 0;
+    int logicalHeight = 0;
+    prog.onTick = [&](int t) {
+        if (t == 1) {
+            logicalWidth = sg::surface_width(&sg::workSurface);
+            logicalHeight = sg::surface_height(&sg::backgroundSurface);
+        }
+        if (t == 4) pf::DestroyWindow(pane);
+    };
+    EXPECT_EQ(prog.run("/p " + decimal(pane)), 0);
+    const auto windows = saver_windows(TITLE);
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0].parent, pane);
+    EXPECT_EQ(windows[0].style, 0x54080000u);
+    EXPECT_EQ(windows[0].exStyle, 0x88u);
+    EXPECT_EQ(windows[0].rect.right - windows[0].rect.left, 152);
+    EXPECT_EQ(windows[0].rect.bottom - windows[0].rect.top, 112);
+    EXPECT_EQ(sg::previewWidth, 152);
+    EXPECT_EQ(sg::previewHeight, 112);
+    EXPECT_EQ(logicalWidth, 320);
+    EXPECT_EQ(logicalHeight, 240);
+    EXPECT_EQ(hl::timer_messages_delivered(), 4);
+    EXPECT_EQ(hl::cursor_show_count(), 0) << "the preview leaves the cursor alone";
+    EXPECT_TRUE(hl::ime_calls().empty());
+    EXPECT_EQ(hl::live_guards().size(), 1u) << "the pane went; the guard goes with the process";
+}
+
+TEST(StartUp, UnusablePreviewHandleIsABadCommandLine) {
+    for (const char* args : {"/p", "/p ", "/p 0", "/p abc", "/P 4242"}) {
+        Program prog = program();
+        EXPECT_EQ(prog.run(args), 0) << args;
+        expect_bad_command_line();
+    }
+}
+
+TEST(StartUp, PreviewDigitsWithoutSeparatorLoseTheFirstOne) {
+    Program prog = program();
+    pf::HWND pane = nullptr;
+    prog.beforeStart = [&] { pane = hl::create_foreign_window("pane", 0, 0, 100, 80); };
+    prog.run("/a");
+    // The lost digit makes another number, which is no window.
+    EXPECT_EQ(prog.run("/p" + decimal(pane)), 0);
+    expect_bad_command_line();
+    // A digit in the separator's place is skipped the same way.
+    prog.onTick = [&](int t) {
+        if (t == 1) pf::DestroyWindow(pane);
+    };
+    EXPECT_EQ(prog.run("/p7" + decimal(pane)), 0);
+    ASSERT_EQ(saver_windows(TITLE).size(), 1u);
+    EXPECT_EQ(saver_windows(TITLE)[0].parent, pane);
+}
+
+TEST(StartUp, SecondInstanceEndsWithOneAndShowsNothing) {
+    for (const char* args : {"/s", "", "/c", "/p 0", "x"}) {
+        Program prog = program();
+        prog.beforeStart = [] { hl::hold_foreign_guard(TITLE.c_str()); };
+        EXPECT_EQ(prog.run(args), 1) << args;
+        expect_nothing_shown();
+    }
+}
+
+TEST(StartUp, SecondStartWhileTheSaverRunsEndsWithOne) {
+    Program prog = program();
+    int inner = -1;
+    std::vector<hl::ShownMessageBox> innerBoxes;
+    prog.onTick = [&](int t) {
+        if (t != 1) return;
+        // A nested start in the same process sees the guard of the running one.
+        const sg::RunMode mode = sg::runMode;
+        const pf::HANDLE guard = sg::instanceGuard;
+        const pf::HWND window = sg::saverWindow;
+        const std::int32_t w = sg::screenWidth, h = sg::screenHeight;
+        inner = sg::WinMain(nullptr, "/s");
+        sg::runMode = mode;
+        sg::instanceGuard = guard;
+        sg::saverWindow = window;
+        sg::screenWidth = w;
+        sg::screenHeight = h;
+        hl::inject_key(sg::saverWindow);
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_EQ(inner, 1);
+    EXPECT_EQ(saver_windows(TITLE).size(), 1u);
+    EXPECT_TRUE(hl::message_boxes().empty());
+}
+
+TEST(StartUp, MissingPackageShowsErrAndNoWindow) {
+    Program prog;  // no package bytes
+    EXPECT_EQ(prog.run("/s"), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].text, "err");
+    EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
+    for (const auto& w : hl::windows()) EXPECT_TRUE(w.foreign) << w.className;
+    EXPECT_TRUE(hl::live_guards().empty());
+}
+
+TEST(StartUp, RunsAgainInTheSameProcessWithTheSamePicture) {
+    pack::Package p = base_package(TITLE);
+    p.layers[0] = moving_sprite(solid(6, 5, {0x10, 0x80, 0xF0}), 100, 100, 2);
+    std::vector<std::uint8_t> first;
+    for (int round = 0; round < 2; ++round) {
+        Program prog = program(p);
+        std::vector<std::uint8_t> seen;
+        prog.onTick = [&](int t) {
+            if (t == 5) {
+                seen = saver_pixels().pixels;
+                hl::inject_key(sg::saverWindow);
+            }
+        };
+        EXPECT_EQ(prog.run("/s"), 0);
+        ASSERT_FALSE(seen.empty());
+        if (round == 0) first = seen;
+        else EXPECT_EQ(seen, first);
+    }
+}
+
+// ---- input ----
+
+TEST(SaverInput, MouseStepsOfFourStayAndFiveClose) {
+    struct Case {
+        pf::POINT closing;
+        const char* what;
+    };
+    for (const Case c : {Case{{309, 296}, "5 on x"}, Case{{304, 301}, "5 on y"},
+                         Case{{299, 291}, "5 on both, negative"}}) {
+        Program prog = program();
+        prog.beforeStart = [] { hl::set_cursor_pos(0, 0); };
+        prog.onTick = [&](int t) {
+            pf::HWND w = sg::saverWindow;
+            if (t == 1) hl::inject_mouse_move(w, 300, 300);  // first: far, only recorded
+            if (t == 2) hl::inject_mouse_move(w, 304, 296);  // 4 on both axes
+            if (t == 3) hl::inject_mouse_move(w, c.closing.x, c.closing.y);
+        };
+        EXPECT_EQ(prog.run("/s"), 0) << c.what;
+        EXPECT_EQ(hl::timer_messages_delivered(), 3) << c.what;
+        EXPECT_EQ(sg::firstMouseMove, 0);
+    }
+}
+
+TEST(SaverInput, DriftOfFourPerMoveNeverCloses) {
+    Program prog = program();
+    prog.onTick = [&](int t) {
+        if (t >= 1 && t <= 10) hl::inject_mouse_move(sg::saverWindow, 4 * t, 4 * t);
+        if (t == 12) hl::inject_key(sg::saverWindow);
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_EQ(hl::timer_messages_delivered(), 12);
+    EXPECT_EQ(sg::lastCursorPos.x, 40);
+    EXPECT_EQ(sg::lastCursorPos.y, 40);
+}
+
+TEST(SaverInput, AnyKeyOrButtonCloses) {
+    const std::function<void(pf::HWND)> inputs[] = {
+        [](pf::HWND w) { hl::inject_key(w, pf::WM_KEYDOWN, 0x20); },
+        [](pf::HWND w) { hl::inject_key(w, pf::WM_SYSKEYDOWN, 0x12); },
+        [](pf::HWND w) { hl::inject_button(w, pf::WM_LBUTTONDOWN); },
+        [](pf::HWND w) { hl::inject_button(w, pf::WM_RBUTTONDOWN); },
+        [](pf::HWND w) { hl::inject_button(w, pf::WM_MBUTTONDOWN); },
+    };
+    for (const auto& input : inputs) {
+        Program prog = program();
+        prog.onTick = [&](int t) {
+            if (t == 2) {
+                input(sg::saverWindow);
+                input(sg::saverWindow);  // a second request finds the window gone
+            }
+        };
+        EXPECT_EQ(prog.run("/s"), 0);
+        EXPECT_EQ(hl::timer_messages_delivered(), 2);
+    }
+    // Key releases and characters do not close.
+    Program prog = program();
+    prog.onTick = [&](int t) {
+        if (t == 1) hl::inject_key(sg::saverWindow, pf::WM_KEYUP, 0x20);
+        if (t == 3) hl::inject_key(sg::saverWindow);
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_EQ(hl::timer_messages_delivered(), 3);
+}
+
+TEST(SaverInput, PreviewIgnoresKeysButtonsAndMoves) {
+    Program prog = program();
+    pf::HWND pane = nullptr;
+    prog.beforeStart = [&] { pane = hl::create_foreign_window("pane", 0, 0, 200, 150); };
+    prog.run("/a");
+    prog.onTick = [&](int t) {
+        pf::HWND w = sg::saverWindow;
+        if (t == 1) hl::inject_mouse_move(w, 0, 0);
+        if (t == 2) hl::inject_mouse_move(w, 500, 400);
+        if (t == 3) hl::inject_key(w);
+        if (t == 4) {
+            hl::inject_button(w, pf::WM_LBUTTONDOWN);
+            hl::inject_button(w, pf::WM_RBUTTONDOWN);
+        }
+        if (t == 6) pf::DestroyWindow(pane);
+    };
+    EXPECT_EQ(prog.run("/p " + decimal(pane)), 0);
+    EXPECT_EQ(hl::timer_messages_delivered(), 6);
+    EXPECT_EQ(sg::firstMouseMove, 1) << "preview moves are not even recorded";
+}
+
+TEST(SaverInput, TimerWithAnotherIdChangesNothing) {
+    pack::Package p = base_package(TITLE);
+    p.scene.backgroundMode = 1;
+    p.layers[0] = moving_sprite(solid(5, 5, {1, 2, 3}), 50, 60, 1);
+    Program prog = program(p);
+    bool checked = false;
+    prog.onTick = [&](int t) {
+        if (t != 2) return;
+        auto layers = std::make_unique<sg::LayerRecord[]>(sg::MAX_LAYERS);
+        std::memcpy(layers.get(), sg::layerTable, sizeof sg::layerTable);
+        auto slots = std::make_unique<std::uint8_t[]>(sizeof sg::slotTable);
+        std::memcpy(slots.get(), sg::slotTable, sizeof sg::slotTable);
+        const auto restore = sg::restoreList[0];
+        const auto pixels = saver_pixels().pixels;
+
+        sg::saver_window_proc(sg::saverWindow, pf::WM_TIMER, sg::TICK_TIMER_ID + 1, 0);
+        EXPECT_EQ(std::memcmp(layers.get(), sg::layerTable, sizeof sg::layerTable), 0);
+        EXPECT_EQ(std::memcmp(slots.get(), sg::slotTable, sizeof sg::slotTable), 0);
+        EXPECT_EQ(std::memcmp(&restore, &sg::restoreList[0], sizeof restore), 0);
+        EXPECT_EQ(saver_pixels().pixels, pixels);
+
+        // The real id moves the sprite on.
+        sg::saver_window_proc(sg::saverWindow, pf::WM_TIMER, sg::TICK_TIMER_ID, 0);
+        EXPECT_EQ(sg::layerTable[0].x[0], layers[0].x[0] + 2);
+        checked = true;
+        hl::inject_key(sg::saverWindow);
+    };
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_TRUE(checked);
+}
+
+// ---- sound and teardown ----
+
+pack::Bytes tiny_wav() { return sg::test::silent_wav(); }
+
+TEST(SaverSound, LoopsFromPackageMemoryAndStopsOnClose) {
+    pack::Package p = base_package(TITLE);
+    p.scene.sound = tiny_wav();
+    Program prog = program(p);
+    prog.onTick = key_after(2);
+    EXPECT_EQ(prog.run("/s"), 0);
+    const auto& calls = hl::sound_calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(calls[0].play);
+    EXPECT_EQ(calls[0].flags, 31u);
+    const auto* wav = static_cast<const std::uint8_t*>(calls[0].wav);
+    ASSERT_GE(wav, prog.package.data());
+    ASSERT_LT(wav, prog.package.data() + prog.package.size());
+    EXPECT_EQ(std::memcmp(wav, tiny_wav().data(), tiny_wav().size()), 0);
+    EXPECT_FALSE(calls[1].play);
+}
+
+TEST(SaverSound, NoSoundCallsWithoutASound) {
+    Program prog = program();
+    prog.onTick = key_after(1);
+    EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_TRUE(hl::sound_calls().empty());
+}
+
+TEST(SaverSound, ASoundRunningPastThePackageStaysSilent) {
+    pack::Package p = base_package(TITLE);
+    p.scene.sound = tiny_wav();
+    pack::Bytes bytes = pack::package_bytes(p);
+    const std::int32_t scene = pack::get32(bytes, 0);
+    // The RIFF size claims more bytes than the package holds.
+    const std::int32_t sound = pack::get32(bytes, std::size_t(scene) + 324);
+    pack::put32(bytes, std::size_t(scene + sound) + 4, std::int32_t(bytes.size()));
+    Program prog;
+    prog.package = bytes;
+    prog.onTick = key_after(1);
+    EXPECT_EQ(prog.run("/s"), 0);
+    for (const auto& call : hl::sound_calls()) EXPECT_FALSE(call.play);
+
+    // An offset far outside it likewise.
+    pack::put32(bytes, std::size_t(scene) + 324, 0x7FFFFF00);
+    prog.package = bytes;
+    EXPECT_EQ(prog.run("/s"), 0);
+    for (const auto& call : hl::sound_calls()) EXPECT_FALSE(call.play);
+    EXPECT_EQ(hl::timer_messages_delivered(), 1);
+}
+
+TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
+    pack::Package tiled = base_package(TITLE);
+    tiled.scene.backgroundMode = 3;
+    tiled.scene.tile = pack::bmp24(coordinates(16, 16));
+    tiled.layers[0] = moving_sprite(solid(8, 8, {9, 9, 9}), 10, 10, 1, 0);
+    tiled.layers[3] = still_sprite(solid(4, 4, {7, 7, 7}), 20, 20, 3);
+
+    pack::Package picture = base_package(TITLE);
+    picture.scene.backgroundMode = 4;
+    picture.scene.pictureFit = 0;
+    picture.scene.picture = pack::bmp24(coordinates(30, 20));
+    picture.layers[1] = still_sprite(solid(4, 4, {7, 7, 7}), 20, 20, 0);
+
+    for (const pack::Package& p : {tiled, picture}) {
+        for (const bool preview : {false, true}) {
+            Program prog = program(p);
+            pf::HWND pane = nullptr;
+            int atStart = -1;
+            int whileRunning = -1;
+            prog.beforeStart = [&] {
+                pane = hl::create_foreign_window("pane", 0, 0, 100, 75);
+                atStart = pf::gdi_objects_alive();
+            };
+            prog.run("/a");
+            prog.onTick = [&](int t) {
+                if (t != 3) return;
+                whileRunning = pf::gdi_objects_alive();
+                if (preview) pf::DestroyWindow(pane);
+                else hl::inject_key(sg::saverWindow);
+            };
+            EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
+            EXPECT_GT(whileRunning, atStart);
+            EXPECT_EQ(pf::gdi_objects_alive(), atStart) << (preview ? "preview" : "full screen");
+            EXPECT_EQ(hl::live_timers(), 0);
+        }
+    }
+}
+
+}  // namespace
