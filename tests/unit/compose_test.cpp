@@ -309,17 +309,4 @@ TEST(Renderer, ARefusedPackageMakesNoWindow) {
     EXPECT_EQ(outcome.messages[0].caption, "hres");
 }
 
-TEST(Renderer, TopDownRgb) {
-    pf::soft::Framebuffer fb;
-    fb.resize(2, 2);
-    ASSERT_EQ(fb.stride, 8);
-    // Bottom-up: the first row in memory is the bottom row.
-    fb.pixels[0] = 1;           // bottom left blue
-    fb.pixels[8 + 3 + 2] = 9;   // top right red
-    const auto rgb = sg::render::top_down_rgb(fb);
-    ASSERT_EQ(rgb.size(), 12u);
-    EXPECT_EQ(rgb[3 + 0], 9);   // top right: R first
-    EXPECT_EQ(rgb[6 + 2], 1);   // bottom left: B last
-}
-
 }  // namespace

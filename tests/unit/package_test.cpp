@@ -181,24 +181,4 @@ TEST(Package, RefusedPackageEndsTheProgramWithoutAWindow) {
     EXPECT_TRUE(hl::live_guards().empty()) << "refused before the guard";
 }
 
-TEST(Package, SceneBytesAreClippedToThePackage) {
-    const pack::Bytes bytes = pack::package_bytes(full_package());
-    ASSERT_EQ(copy_out(bytes), 1);
-    const std::int32_t scene = entry_offset(bytes, SCENE_ENTRY);
-    const auto size = static_cast<std::int64_t>(bytes.size());
-    int available = -1;
-    const std::uint8_t* at = sg::package_scene_bytes(0, 340, &available);
-    EXPECT_EQ(at, sg::packageBase + scene);
-    EXPECT_EQ(available, 340);
-    at = sg::package_scene_bytes(size - scene - 10, 100, &available);
-    EXPECT_EQ(at, sg::packageBase + size - 10);
-    EXPECT_EQ(available, 10);
-    for (const std::int64_t offset : {size - scene, std::int64_t{-scene - 1}, std::int64_t{0x7FFFFFFF}}) {
-        sg::package_scene_bytes(offset, 4, &available);
-        EXPECT_EQ(available, 0) << offset;
-    }
-    sg::package_scene_bytes(0, -5, &available);
-    EXPECT_EQ(available, 0);
-}
-
 }  // namespace

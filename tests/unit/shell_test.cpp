@@ -352,31 +352,6 @@ TEST(StartUp, SecondInstanceEndsWithOneAndShowsNothing) {
     }
 }
 
-TEST(StartUp, SecondStartWhileTheSaverRunsEndsWithOne) {
-    Program prog = program();
-    int inner = -1;
-    std::vector<hl::ShownMessageBox> innerBoxes;
-    prog.onTick = [&](int t) {
-        if (t != 1) return;
-        // A nested start in the same process sees the guard of the running one.
-        const sg::RunMode mode = sg::runMode;
-        const pf::HANDLE guard = sg::instanceGuard;
-        const pf::HWND window = sg::saverWindow;
-        const std::int32_t w = sg::screenWidth, h = sg::screenHeight;
-        inner = sg::WinMain(nullptr, "/s");
-        sg::runMode = mode;
-        sg::instanceGuard = guard;
-        sg::saverWindow = window;
-        sg::screenWidth = w;
-        sg::screenHeight = h;
-        hl::inject_key(sg::saverWindow);
-    };
-    EXPECT_EQ(prog.run("/s"), 0);
-    EXPECT_EQ(inner, 1);
-    EXPECT_EQ(saver_windows(TITLE).size(), 1u);
-    EXPECT_TRUE(hl::message_boxes().empty());
-}
-
 TEST(StartUp, MissingPackageShowsErrAndNoWindow) {
     Program prog;  // no package bytes
     EXPECT_EQ(prog.run("/s"), 0);
