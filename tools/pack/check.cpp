@@ -61,7 +61,10 @@ Checked check_package(const Bytes& package) {
     if (package.size() < pack::DIRECTORY_BYTES) return c;
     const pack::Layout& dir = c.read.layout;
     const auto inside = [&](std::int64_t at, std::int64_t len) { return in_bounds(at, len, package.size()); };
-    const auto i32 = [&](std::int64_t at) { return les32(&package[static_cast<std::size_t>(at)]); };
+    // Reads past the end give 0: a set may be shorter than its own header.
+    const auto i32 = [&](std::int64_t at) {
+        return inside(at, 4) ? les32(&package[static_cast<std::size_t>(at)]) : 0;
+    };
 
     // What the engine reads, to find blocks that share bytes.
     std::vector<Range> ranges{{0, static_cast<std::int64_t>(pack::DIRECTORY_BYTES), "directory"}};
@@ -111,8 +114,8 @@ Checked check_package(const Bytes& package) {
         std::vector<Range> frameRanges{{0, static_cast<std::int64_t>(pack::ANIMSET_HEADER_BYTES), "set header"}};
         bool bigWarned = false;
         for (std::int32_t i = 0; i < count && static_cast<std::size_t>(i) < set.frames.size(); ++i) {
-            const std::int64_t off = les32(&package[static_cast<std::size_t>(setAt + 16 + 4 * i)]);
-            const std::int64_t len = les32(&package[static_cast<std::size_t>(setAt + 96 + 4 * i)]);
+            const std::int64_t off = i32(setAt + 16 + 4 * i);
+            const std::int64_t len = i32(setAt + 96 + 4 * i);
             frameRanges.push_back({off, off + len, "frame " + std::to_string(i)});
             const pack::Frame& f = set.frames[static_cast<std::size_t>(i)];
             const std::string frame = who + "frame " + std::to_string(i) + ": ";

@@ -36,10 +36,10 @@ RgbaImage png_decode(std::span<const std::uint8_t> bytes, const std::string& wha
     image.format = PNG_FORMAT_RGBA;
     // A picture wider or taller than this is no screen-saver sprite; the
     // limit also keeps a hostile header from asking for gigabytes.
-    if (image.width == 0 || image.height == 0 || image.width > 16384 || image.height > 16384) {
+    if (image.width == 0 || image.height == 0 || image.width > 8192 || image.height > 8192) {
         png_image_free(&image);
         throw Failure(what + ": PNG of " + std::to_string(image.width) + " x " +
-                      std::to_string(image.height) + " pixels is outside 1..16384 on a side");
+                      std::to_string(image.height) + " pixels is outside 1..8192 on a side");
     }
     RgbaImage out;
     out.width = static_cast<int>(image.width);
