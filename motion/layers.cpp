@@ -1,0 +1,124 @@
+#include "motion/layers.h"
+
+#include <cstring>
+
+namespace sg {
+
+LayerRecord layerTable[MAX_LAYERS];
+
+const std::int32_t SPEED_TABLE[5] = {1, 2, 5, 9, 16};
+
+// One row per sway style, one entry per phase tick. Every row sums to 0, so a
+// full swing of 100 ticks ends where travel alone would have put the sprite;
+// the swings reach +-30, +-55, +-75, +-90 and +-150 pixels.
+const std::int32_t SWAY_TABLE[5][100] = {
+    {
+     2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+     -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2,
+     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+     1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
+    },
+    {
+     3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
+     1, 1, 1, 1, 1, -1, -1, -1, -1, -1, -2, -2, -2, -2, -2, -2, -2, -2, -2, -2,
+     -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3, -3,
+     -2, -2, -2, -2, -2, -2, -2, -2, -2, -2, -1, -1, -1, -1, -1, 1, 1, 1, 1, 1,
+     2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3,
+    },
+    {
+     5, 5, 5, 5, 5, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2,
+     1, 1, 1, 1, 1, -1, -1, -1, -1, -1, -2, -2, -2, -2, -2, -3, -3, -3, -3, -3,
+     -4, -4, -4, -4, -4, -5, -5, -5, -5, -5, -5, -5, -5, -5, -5, -4, -4, -4, -4, -4,
+     -3, -3, -3, -3, -3, -2, -2, -2, -2, -2, -1, -1, -1, -1, -1, 1, 1, 1, 1, 1,
+     2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4, 5, 5, 5, 5, 5,
+    },
+    {
+     7, 7, 7, 7, 7, 5, 5, 5, 5, 5, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2,
+     1, 1, 1, 1, 1, -1, -1, -1, -1, -1, -2, -2, -2, -2, -2, -3, -3, -3, -3, -3,
+     -5, -5, -5, -5, -5, -7, -7, -7, -7, -7, -7, -7, -7, -7, -7, -5, -5, -5, -5, -5,
+     -3, -3, -3, -3, -3, -2, -2, -2, -2, -2, -1, -1, -1, -1, -1, 1, 1, 1, 1, 1,
+     2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 5, 5, 5, 5, 5, 7, 7, 7, 7, 7,
+    },
+    {
+     10, 10, 10, 10, 10, 8, 8, 8, 8, 8, 6, 6, 6, 6, 6, 4, 4, 4, 4, 4,
+     2, 2, 2, 2, 2, -2, -2, -2, -2, -2, -4, -4, -4, -4, -4, -6, -6, -6, -6, -6,
+     -8, -8, -8, -8, -8, -10, -10, -10, -10, -10, -10, -10, -10, -10, -10, -8, -8, -8, -8, -8,
+     -6, -6, -6, -6, -6, -4, -4, -4, -4, -4, -2, -2, -2, -2, -2, 2, 2, 2, 2, 2,
+     4, 4, 4, 4, 4, 6, 6, 6, 6, 6, 8, 8, 8, 8, 8, 10, 10, 10, 10, 10,
+    },
+};
+
+namespace {
+
+// Block direction codes are a 3x3 grid read row by row; the centre cell means
+// no travel and sits last in the internal order.
+constexpr std::int32_t GRID_TO_DIRECTION[9] = {
+    UpLeft, Up, UpRight, Left, None, Right, DownLeft, Down, DownRight,
+};
+
+bool layer_ok(int layer) { return layer >= 0 && layer < MAX_LAYERS; }
+
+int clamp_table_index(int value) {
+    if (value < 0) return 0;
+    if (value > 4) return 4;
+    return value;
+}
+
+}  // namespace
+
+int clamp_instance_count(int count) {
+    if (count < 0) return 0;
+    if (count > MAX_INSTANCES) return MAX_INSTANCES;
+    return count;
+}
+
+void layers_clear() { std::memset(layerTable, 0, sizeof layerTable); }
+
+void layer_motion_set(int layer, int instanceCount, int directionCode, int swayAxis,
+                      int speedClass, int entryEdge) {
+    if (!layer_ok(layer)) return;
+    LayerRecord& r = layerTable[layer];
+    r.active = 1;
+    r.instanceCount = clamp_instance_count(instanceCount);
+    // An unknown code keeps whatever direction the record already had.
+    if (directionCode >= 0 && directionCode <= 8) r.direction = GRID_TO_DIRECTION[directionCode];
+    r.swayAxis = swayAxis;
+    // Clamped here so the per-tick lookups never leave SPEED_TABLE.
+    r.speedClass = clamp_table_index(speedClass);
+    r.entryEdge = entryEdge;
+}
+
+void sway_row_set(int layer, int row) {
+    if (!layer_ok(layer)) return;
+    layerTable[layer].swayRow = clamp_table_index(row);
+}
+
+void placement_set(int layer, int mode) {
+    if (!layer_ok(layer)) return;
+    layerTable[layer].placement = mode;
+}
+
+void start_corner_set(int layer, int corner) {
+    if (!layer_ok(layer)) return;
+    layerTable[layer].startCorner = corner;
+}
+
+void keep_inside_set(int layer, int flag) {
+    if (!layer_ok(layer)) return;
+    layerTable[layer].keepInside = flag;
+}
+
+void start_position_set(int layer, int x, int y) {
+    if (!layer_ok(layer)) return;
+    layerTable[layer].startX = x;
+    layerTable[layer].startY = y;
+}
+
+void cycle_reentry_set(int layer, int on, int cycles) {
+    if (!layer_ok(layer)) return;
+    layerTable[layer].cycleReentry = on;
+    layerTable[layer].reentryCycles = cycles;
+}
+
+}  // namespace sg

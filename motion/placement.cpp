@@ -1,0 +1,179 @@
+#include "motion/placement.h"
+
+#include <cstdint>
+
+#include "motion/delays.h"
+#include "motion/frames.h"
+#include "motion/layers.h"
+#include "motion/random.h"
+#include "shell/shell.h"
+
+namespace sg {
+
+namespace {
+
+// Positions and sizes come from untrusted packages and pictures; all sums are
+// taken in 64 bits and pinned to the 32-bit range rather than overflowing.
+int pin(std::int64_t v) {
+    if (v < INT32_MIN) return INT32_MIN;
+    if (v > INT32_MAX) return INT32_MAX;
+    return static_cast<int>(v);
+}
+
+int R(std::int64_t a, std::int64_t b) { return rand_range(pin(a), pin(b)); }
+
+// A keep-inside coordinate: one draw in 0..screen-size, or 0 when the sprite
+// is larger than the screen (the draw is still taken so that later draws do
+// not depend on sprite sizes).
+int inside(std::int64_t low, std::int64_t high, int size, int screen) {
+    const int v = R(low, high);
+    return size > screen ? 0 : v;
+}
+
+enum Side { Anywhere, Top, Bottom, LeftSide, RightSide, NoSide };
+
+bool valid(int layer, int slot) {
+    return layer >= 0 && layer < MAX_LAYERS && slot >= 0 && slot < MAX_INSTANCES;
+}
+
+void fixed_start(LayerRecord& r, int slot) {
+    const std::int64_t W = screenWidth, H = screenHeight;
+    switch (r.startCorner) {
+        case 0: r.x[slot] = r.startX; r.y[slot] = r.startY; break;
+        case 1: r.x[slot] = pin(r.startX + W); r.y[slot] = r.startY; break;
+        case 2: r.x[slot] = r.startX; r.y[slot] = pin(r.startY + H); break;
+        case 3: r.x[slot] = pin(r.startX + W); r.y[slot] = pin(r.startY + H); break;
+        default: break;  // an unknown corner leaves the instance where it is
+    }
+}
+
+void place_on_side(LayerRecord& r, int slot, Side side, std::int64_t w, std::int64_t h) {
+    const std::int64_t W = screenWidth, H = screenHeight;
+    const int iw = pin(w), ih = pin(h);
+    int& x = r.x[slot];
+    int& y = r.y[slot];
+    // x is always drawn before y. Just-outside positions sit exactly on the
+    // exit limits, so a fresh entry is not mistaken for an exit.
+    if (!r.keepInside) {
+        switch (side) {
+            case Anywhere: x = R(-w, W); y = R(-h, H); break;
+            case Top: x = R(-w, W); y = R(-h, -h); break;
+            case Bottom: x = R(-w, W); y = R(H, H); break;
+            case LeftSide: x = R(-w, -w); y = R(-h, H); break;
+            case RightSide: x = R(W, W); y = R(-h, H); break;
+            case NoSide: break;
+        }
+        return;
+    }
+    switch (side) {
+        case Anywhere: x = inside(0, W - w, iw, screenWidth); y = inside(0, H - h, ih, screenHeight); break;
+        case Top: x = inside(0, W - w, iw, screenWidth); y = R(0, 0); break;
+        case Bottom: x = inside(0, W - w, iw, screenWidth); y = inside(H - h, H - h, ih, screenHeight); break;
+        case LeftSide: x = R(0, 0); y = inside(0, H - h, ih, screenHeight); break;
+        case RightSide: x = inside(W - w, W - w, iw, screenWidth); y = inside(0, H - h, ih, screenHeight); break;
+        case NoSide: break;
+    }
+}
+
+Side side_for(int entryEdge) {
+    switch (entryEdge) {
+        case 0: return Anywhere;
+        case 1: return Top;
+        case 2: return Bottom;
+        case 3: return LeftSide;
+        case 4: return RightSide;
+        case 5: case 6: case 7: case 8: {
+            // The side choice is drawn before the coordinates.
+            const bool horizontal = rand_range(0, 1) == 1;
+            if (horizontal) return entryEdge <= 6 ? LeftSide : RightSide;
+            return (entryEdge == 5 || entryEdge == 7) ? Top : Bottom;
+        }
+        default: return NoSide;
+    }
+}
+
+void step_travel(LayerRecord& r, int slot) {
+    const int speed = r.speedClass < 0 ? 0 : (r.speedClass > 4 ? 4 : r.speedClass);
+    const std::int64_t d = SPEED_TABLE[speed];
+    std::int64_t dx = 0, dy = 0;
+    switch (r.direction) {
+        case UpLeft: dx = -d; dy = -d; break;
+        case Up: dy = -d; break;
+        case UpRight: dx = d; dy = -d; break;
+        case Left: dx = -d; break;
+        case Right: dx = d; break;
+        case DownLeft: dx = -d; dy = d; break;
+        case Down: dy = d; break;
+        case DownRight: dx = d; dy = d; break;
+        default: break;
+    }
+    r.x[slot] = pin(r.x[slot] + dx);
+    r.y[slot] = pin(r.y[slot] + dy);
+}
+
+void step_sway(LayerRecord& r, int slot) {
+    if (r.swayAxis != 0 && r.swayAxis != 1) return;  // no sway, and the phase stands still
+    // A phase drawn as 100 at set-up is used as 0.
+    if (r.swayPhase[slot] >= 100 || r.swayPhase[slot] < 0) r.swayPhase[slot] = 0;
+    const int row = r.swayRow < 0 ? 0 : (r.swayRow > 4 ? 4 : r.swayRow);
+    const std::int64_t v = SWAY_TABLE[row][r.swayPhase[slot]];
+    if (r.swayAxis == 0)
+        r.y[slot] = pin(r.y[slot] + v);
+    else
+        r.x[slot] = pin(r.x[slot] + v);
+    ++r.swayPhase[slot];
+}
+
+}  // namespace
+
+void instances_place(int layer) {
+    if (layer < 0 || layer >= MAX_LAYERS) return;
+    LayerRecord& r = layerTable[layer];
+    const int n = clamp_instance_count(r.instanceCount);
+    // Every phase is drawn before any position.
+    for (int j = 0; j < n; ++j) r.swayPhase[j] = rand_range(0, 100);
+    for (int j = 0; j < n; ++j) {
+        // First positions spread over the whole screen whatever the entry edge.
+        if (r.placement == 1)
+            place_on_side(r, j, Anywhere, slot_first_width(layer, j), slot_first_height(layer, j));
+        else
+            fixed_start(r, j);
+    }
+}
+
+void instance_enter(int layer, int slot, int w, int h) {
+    if (!valid(layer, slot)) return;
+    LayerRecord& r = layerTable[layer];
+    if (r.placement != 1) {
+        fixed_start(r, slot);
+        return;
+    }
+    place_on_side(r, slot, side_for(r.entryEdge), w, h);
+}
+
+void cycle_reentry_check(int layer, int slot) {
+    if (!valid(layer, slot)) return;
+    const LayerRecord& r = layerTable[layer];
+    if (!r.cycleReentry || slot_cycle_count(layer, slot) < r.reentryCycles) return;
+    slot_cycle_count_clear(layer, slot);
+    instance_enter(layer, slot, slot_current_width(layer, slot), slot_current_height(layer, slot));
+}
+
+void motion_step(int layer, int slot) {
+    if (!valid(layer, slot)) return;
+    LayerRecord& r = layerTable[layer];
+    if (!slot_waits(layer, slot)) {
+        step_travel(r, slot);
+        step_sway(r, slot);
+    }
+    // The exit test runs for waiting instances too, with the size shown now.
+    const std::int64_t w = slot_current_width(layer, slot);
+    const std::int64_t h = slot_current_height(layer, slot);
+    const std::int64_t x = r.x[slot], y = r.y[slot];
+    const bool left = x + w < 0 || x > screenWidth || y + h < 0 || y > screenHeight;
+    if (!left) return;
+    if (wait_after_exit_on(layer)) exit_mark(layer, slot);
+    instance_enter(layer, slot, static_cast<int>(w), static_cast<int>(h));
+}
+
+}  // namespace sg
