@@ -104,6 +104,7 @@ WavInfo wav_info(const Bytes& w) {
 }
 
 std::string picture_text(const Bytes& bmp) {
+    if (bmp.empty()) return "missing (outside the package)";
     pack::BmpHeader h = pack::bmp_header(bmp.data(), bmp.size());
     return std::to_string(h.width) + " x " + std::to_string(h.height) + ", " + std::to_string(h.bitCount) + "-bit, " +
            std::to_string(bmp.size()) + " bytes";

@@ -468,6 +468,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
 
     Built built;
     pack::Package& p = built.package;
+    int padLine = 0;
     pack::Scene& s = p.scene;
 
     if (auto title = top.string("title")) {
@@ -577,6 +578,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         pair("directory_13", p.entry13);
         if (!s.sound.empty() && left->node("directory_12")) left->wrong("directory_12", "is only for a scene without a sound");
         p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, std::numeric_limits<std::int32_t>::max(), "0 (no padding) up to 2 GB").value_or(0));
+        padLine = left->node("pad_to") ? line_of(*left->node("pad_to")) : 0;
         if (auto block = left->string("optional_block_1")) {
             if (s.sound.empty()) left->wrong("optional_block_1", "is only stored with a sound");
             if (!parse_hex_bytes(*block, p.optionalBlock1) || p.optionalBlock1.size() > pack::OPTIONAL_BLOCK1_BYTES)
@@ -591,6 +593,19 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
             if (s.optionalBlock2Present == 0)
                 left->wrong("optional_block_2", "is only stored when optional_block_2_present is not 0");
         }
+    }
+    if (p.padTo != 0) {
+        pack::Package unpadded = p;
+        unpadded.padTo = 0;
+        std::size_t size = 0;
+        try {
+            size = pack::package_bytes(unpadded).size();
+        } catch (const std::exception& e) {
+            fail(c, 1, "scene", e.what());
+        }
+        if (size > p.padTo)
+            fail(c, padLine, "leftovers.pad_to", std::to_string(p.padTo) + " is smaller than the package's " +
+                                                     std::to_string(size) + " bytes of data");
     }
     built.notes = std::move(c.notes);
     return built;
