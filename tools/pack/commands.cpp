@@ -78,7 +78,8 @@ const std::map<std::string, std::string> HELP = {
      "  OUT.png  the picture after tick N\n"
      "  OUT.gif  an animated GIF of ticks K, 2K, ... N at the saver's pace (33 ms a tick)\n"
      "  DIR/     numbered PNG frames every K ticks (tick-000030.png, ...)\n"
-     "K defaults to 1. A progress bar shows on a terminal.\n"},
+     "K defaults to 1. A progress bar shows on a terminal. FILE may also be a\n"
+     "manifest (.toml), built first.\n"},
     {"bind",
      "usage: snowglobe-pack bind ENGINE PACKAGE -o OUT\n"
      "\n"
@@ -135,7 +136,14 @@ void print_problems(const pack::Problems& problems, std::ostream& out) {
 
 // The package bytes named on a command line: a package, a saver, or a manifest.
 Bytes package_of(const std::string& path) {
-    if (fs::path(path).extension() == ".toml") return pack::package_bytes(build_manifest(path).package);
+    if (fs::path(path).extension() == ".toml") {
+        try {
+            return pack::package_bytes(build_manifest(path).package);
+        } catch (const std::runtime_error& e) {
+            if (dynamic_cast<const Failure*>(&e)) throw;
+            throw Failure(path + ": " + e.what());
+        }
+    }
     return open_source(path).package;
 }
 
@@ -199,8 +207,7 @@ int extract(const Args& args) {
     Extracted x = extract_manifest(checked.read, fs::path(p.positional[0]).filename().string());
 
     // Everything goes to a fresh directory beside DIR, renamed when complete.
-    fs::path parent = dir.has_parent_path() ? dir.parent_path() : fs::path(".");
-    if (dir.filename().empty()) dir = dir.parent_path();
+    if (dir.filename().empty()) dir = dir.parent_path();  // "out/" names "out"
     fs::path temp = temp_path_beside(dir);
     fs::create_directories(temp, ec);
     if (ec) throw Failure(temp.string() + ": cannot create: " + ec.message());
@@ -275,7 +282,7 @@ int render(const Args& args) {
     else if (fs::path(out).extension() == ".png") kind = Png;
     else throw Usage("the output must end in .png, .gif or / (a directory)");
 
-    Source source = open_source(p.positional[0]);
+    Bytes package = package_of(p.positional[0]);
     if (kind == Dir) {
         fs::create_directories(out, ec);
         if (ec) throw Failure(out + ": cannot create: " + ec.message());
@@ -286,7 +293,7 @@ int render(const Args& args) {
     const bool bar = ::isatty(2) && options.ticks >= 30;
     int lastShown = -1, pictures = 0;
     options.every = 1;  // every tick, for the progress bar; pictures are taken every K
-    render::Outcome outcome = render::run(source.package, options, [&](int tick, const pf::soft::Framebuffer& fb) {
+    render::Outcome outcome = render::run(package, options, [&](int tick, const pf::soft::Framebuffer& fb) {
         if (bar) {
             int percent = static_cast<int>(100LL * tick / options.ticks);
             if (percent != lastShown) {
