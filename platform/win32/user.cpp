@@ -8,8 +8,9 @@
 //    dialogs) and call it.
 //  - Texts shown to a person (the about box's fields) are Shift-JIS bytes.
 //    They are converted from code page 932 explicitly and set with the wide
-//    call, so they read right whatever the system's ANSI code page is. Names
-//    (class, window title, the title search) stay byte strings.
+//    call, and the about box runs as a wide dialog, so they read right
+//    whatever the system's ANSI code page is. Names (class, window title,
+//    the title search) stay byte strings.
 // The interface first: <windows.h> defines many of its names (WM_CREATE,
 // LOWORD, IDC_ARROW, ...) as macros. Below, inside namespace pf, unqualified
 // names are the interface's; the system's are written with a leading ::.
@@ -76,15 +77,17 @@ INT_PTR CALLBACK dialog_trampoline(HWND dialog, UINT message, WPARAM wParam, LPA
     return proc(as<pf::HWND>(dialog), message, wParam, lParam);
 }
 
-std::wstring from_cp932(const char* text) {
+std::wstring from_code_page(UINT codePage, const char* text) {
     if (!text || !*text) return {};
-    const int length = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
     if (length <= 0) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(932, 0, text, -1, wide.data(), length);
+    MultiByteToWideChar(codePage, 0, text, -1, wide.data(), length);
     wide.resize(static_cast<std::size_t>(length - 1));
     return wide;
 }
+
+constexpr UINT SHIFT_JIS = 932;
 
 ::MSG to_system(const pf::MSG& m) {
     ::MSG out{};
@@ -207,11 +210,22 @@ HIMC ImmAssociateContext(HWND window, HIMC context) {
     return as<HIMC>(::ImmAssociateContext(as<::HWND>(window), as<::HIMC>(context)));
 }
 
+// Run as a wide dialog: an ANSI one would take its caption from the
+// (UTF-16) template through the system's code page, and show "?" for every
+// Japanese character on a system whose code page is not 932.
 INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
                         LPARAM param) {
+    std::wstring name;
+    const wchar_t* wideName;
+    if (IS_INTRESOURCE(templateName)) {
+        wideName = MAKEINTRESOURCEW(reinterpret_cast<std::uintptr_t>(templateName));
+    } else {
+        name = from_code_page(CP_ACP, templateName);  // a name: the program's own bytes
+        wideName = name.c_str();
+    }
     const DLGPROC outer = startingDialogProc;
     startingDialogProc = proc;
-    const INT_PTR result = ::DialogBoxParamA(as<::HINSTANCE>(instance), templateName,
+    const INT_PTR result = ::DialogBoxParamW(as<::HINSTANCE>(instance), wideName,
                                              as<::HWND>(owner), dialog_trampoline, param);
     // A dialog that was never created leaves its procedure unclaimed.
     startingDialogProc = outer;
@@ -223,7 +237,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result) { return ::EndDialog(as<::HWND>(dial
 HWND GetDlgItem(HWND dialog, int id) { return as<HWND>(::GetDlgItem(as<::HWND>(dialog), id)); }
 
 BOOL SetWindowTextA(HWND window, const char* text) {
-    return ::SetWindowTextW(as<::HWND>(window), from_cp932(text).c_str());
+    return ::SetWindowTextW(as<::HWND>(window), from_code_page(SHIFT_JIS, text).c_str());
 }
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
