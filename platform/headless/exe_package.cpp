@@ -1,6 +1,5 @@
 #include "platform/headless/exe_package.h"
 
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <new>

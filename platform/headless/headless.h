@@ -117,6 +117,9 @@ struct ShownMessageBox {
 };
 const std::vector<ShownMessageBox>& message_boxes();
 
+// The dialog is laid out from its template at base units 6 x 12 pixels (the
+// 9-point font at 96 dpi) with a 3-pixel frame and a 19-pixel caption: the
+// about box is 317 x 217 pixels outside, 311 x 192 inside.
 struct ShownDialog {
     HWND owner;
     int templateId;

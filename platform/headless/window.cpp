@@ -2,7 +2,6 @@
 // window DCs over each window's framebuffer, painting, cursor, input method,
 // sound and message boxes.
 #include <algorithm>
-#include <cstdio>
 #include <new>
 
 #include "platform/headless/state.h"

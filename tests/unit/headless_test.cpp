@@ -600,6 +600,7 @@ struct FakeHost {
     std::vector<int> waits;
     std::vector<pf::HWND> created, destroyed;
     int presents = 0;
+    std::vector<pf::RECT> presented;
     pf::HWND target = nullptr;
     int keyAfterWaits = 3;
 };
@@ -610,7 +611,10 @@ const hl::HostDriver FAKE_DRIVER = {
     [](int* w, int* h) { *w = 800, *h = 600; },
     [](pf::HWND w) { host.created.push_back(w); },
     [](pf::HWND w) { host.destroyed.push_back(w); },
-    [](pf::HWND, const pf::soft::Framebuffer&, const pf::RECT*, int) { ++host.presents; },
+    [](pf::HWND, const pf::soft::Framebuffer&, const pf::RECT* rects, int count) {
+        ++host.presents;
+        host.presented.assign(rects, rects + count);
+    },
     [](int timeout) {
         host.waits.push_back(timeout);
         host.clock += static_cast<std::uint64_t>(timeout);
@@ -674,6 +678,42 @@ TEST_F(Headless, HostDriverShowsWindowsAndTimersWaitForAnEmptyQueue) {
               (std::vector<pf::UINT>{pf::WM_CREATE, pf::WM_KEYUP, pf::WM_KEYUP, pf::WM_PAINT, pf::WM_TIMER,
                                      pf::WM_TIMER, pf::WM_KEYDOWN, pf::WM_DESTROY}));
     EXPECT_EQ(host.destroyed, std::vector<pf::HWND>{host.target});
+}
+
+TEST_F(Headless, ReleaseDCPresentsWhatWasDrawnToTheHost) {
+    host = FakeHost{};
+    hl::set_host_driver(&FAKE_DRIVER);
+    pf::WNDCLASSA wc{};
+    wc.lpfnWndProc = pf::DefWindowProcA;
+    wc.lpszClassName = "drawn";
+    pf::RegisterClassA(&wc);
+    pf::HWND w = pf::CreateWindowExA(0, "drawn", "drawn", pf::WS_POPUP | pf::WS_VISIBLE, 0, 0, 20, 10, nullptr,
+                                     nullptr, nullptr, nullptr);
+    pf::HDC dc = pf::GetDC(w);
+    ASSERT_NE(dc, nullptr);
+    pf::BitBlt(dc, 2, 3, 4, 5, nullptr, 0, 0, pf::WHITENESS);
+    EXPECT_EQ(host.presents, 0) << "nothing reaches the host before ReleaseDC";
+    EXPECT_EQ(pf::ReleaseDC(w, dc), 1);
+    ASSERT_EQ(host.presents, 1);
+    ASSERT_EQ(host.presented.size(), 1u);
+    EXPECT_EQ(host.presented[0].left, 2);
+    EXPECT_EQ(host.presented[0].top, 3);
+    EXPECT_EQ(host.presented[0].right, 6);
+    EXPECT_EQ(host.presented[0].bottom, 8);
+    const pf::soft::Framebuffer* fb = hl::window_pixels(w);
+    ASSERT_NE(fb, nullptr);
+    ASSERT_EQ(fb->width, 20);
+    auto at = [&](int x, int y) { return fb->pixels[std::size_t(fb->height - 1 - y) * fb->stride + x * 3]; };
+    EXPECT_EQ(at(2, 3), 255);
+    EXPECT_EQ(at(5, 7), 255);
+    EXPECT_EQ(at(6, 7), 0);
+    EXPECT_EQ(pf::ReleaseDC(w, dc), 0) << "released once only";
+
+    // A release without drawing presents nothing.
+    pf::ReleaseDC(w, pf::GetDC(w));
+    EXPECT_EQ(host.presents, 1);
+    pf::DestroyWindow(w);
+    EXPECT_EQ(pf::GetDC(w), nullptr);
 }
 
 }  // namespace
