@@ -1,0 +1,515 @@
+// The host driver of the Linux program: the in-memory windowing of
+// platform/headless runs the engine, and this file makes its windows real.
+//
+// What it does:
+//  - a top-level window of ours becomes a borderless, always-on-top SDL window;
+//    one that covers the screen is made full screen at the screen's size;
+//  - a child of another program's window (the preview pane, "/p N", N being
+//    an X11 window id) draws straight into that X window (SDL_CreateWindowFrom),
+//    at the window's size; when the X window goes away, our child is destroyed
+//    as Windows destroys children with their parent;
+//  - presenting copies only the rectangles the engine drew, converting the
+//    bottom-up 24-bit rows to the window surface's format;
+//  - SDL keyboard, button and motion events become WM_KEYDOWN / WM_SYSKEYDOWN,
+//    WM_xBUTTONDOWN and WM_MOUSEMOVE with global cursor positions; SDL_QUIT
+//    (also raised by SIGTERM and SIGINT) and a window manager's close request
+//    become WM_CLOSE;
+//  - the cursor is hidden while ShowCursor's count is below 0;
+//  - message boxes and the about box are SDL message boxes, Shift-JIS shown
+//    as UTF-8.
+//
+// What it cannot do:
+//  - draw the about box as the dialog template lays it out: its five fields
+//    are shown as lines of one message box, centred by SDL on the owner
+//    rather than at the engine's computed position;
+//  - own a message box by a window that is not an X11 window;
+//  - deliver input from another program's window (a preview ignores input
+//    anyway), or know of other programs' windows without X11 (on a pure
+//    Wayland session only our own windows exist).
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/sdl/sdl_host.h"
+
+namespace pf::sdl {
+
+namespace {
+
+constexpr int ABOUT_FIRST_FIELD = 1000;
+constexpr int ABOUT_FIELDS = 5;
+// "バージョン情報"
+constexpr const char* ABOUT_CAPTION = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
+constexpr DWORD WS_CAPTION_BITS = 0x00C00000;
+
+struct HostWindow {
+    HWND handle = nullptr;
+    SDL_Window* sdl = nullptr;
+    std::uintptr_t foreignParent = 0;  // the X window we draw into (preview)
+};
+
+std::vector<HostWindow> hostWindows;
+bool videoReady = false;
+bool x11Ready = false;
+bool closePending = false;  // a quit request that came before any window
+
+HostWindow* by_handle(HWND handle) {
+    for (auto& w : hostWindows)
+        if (w.handle == handle) return &w;
+    return nullptr;
+}
+
+HostWindow* by_sdl_id(Uint32 id) {
+    for (auto& w : hostWindows)
+        if (w.sdl && SDL_GetWindowID(w.sdl) == id) return &w;
+    return nullptr;
+}
+
+// Where input and close requests go: the window the event names, else our
+// top-level window, else any window of ours.
+HWND target_for(Uint32 sdlWindowId) {
+    if (HostWindow* w = by_sdl_id(sdlWindowId)) return w->handle;
+    for (auto& w : hostWindows)
+        if (!w.foreignParent) return w.handle;
+    return hostWindows.empty() ? nullptr : hostWindows.front().handle;
+}
+
+bool find_info(HWND handle, headless::WindowInfo* out) {
+    for (auto& info : headless::windows())
+        if (info.handle == handle) {
+            *out = info;
+            return true;
+        }
+    return false;
+}
+
+// ---- presenting ----
+
+void copy_rect(const soft::Framebuffer& fb, SDL_Surface* surface, const SDL_Rect& r) {
+    const SDL_PixelFormat* f = surface->format;
+    const int bpp = f->BytesPerPixel;
+    for (int y = r.y; y < r.y + r.h; ++y) {
+        // Framebuffer rows run bottom-up; window rows top-down.
+        const std::uint8_t* src =
+            fb.pixels.data() + std::size_t(fb.height - 1 - y) * fb.stride + std::size_t(r.x) * 3;
+        auto* dst = static_cast<std::uint8_t*>(surface->pixels) + std::size_t(y) * surface->pitch +
+                    std::size_t(r.x) * bpp;
+        if (bpp == 4) {
+            for (int x = 0; x < r.w; ++x, src += 3, dst += 4) {
+                Uint32 p = (Uint32(src[2] >> f->Rloss) << f->Rshift) |
+                           (Uint32(src[1] >> f->Gloss) << f->Gshift) |
+                           (Uint32(src[0] >> f->Bloss) << f->Bshift) | f->Amask;
+                std::memcpy(dst, &p, 4);
+            }
+        } else {
+            for (int x = 0; x < r.w; ++x, src += 3, dst += bpp) {
+                Uint32 p = SDL_MapRGB(f, src[2], src[1], src[0]);
+                if (bpp == 2) {
+                    Uint16 v = static_cast<Uint16>(p);
+                    std::memcpy(dst, &v, 2);
+                } else if (bpp == 3) {
+                    std::memcpy(dst, &p, 3);  // little-endian host
+                } else {
+                    *dst = static_cast<std::uint8_t>(p);
+                }
+            }
+        }
+    }
+}
+
+void show_rects(HostWindow& w, const soft::Framebuffer& fb, const RECT* rects, int count) {
+    SDL_Surface* surface = SDL_GetWindowSurface(w.sdl);
+    if (!surface || fb.width <= 0 || fb.height <= 0 ||
+        fb.pixels.size() < std::size_t(fb.stride) * fb.height)
+        return;
+    const int maxW = std::min(fb.width, surface->w);
+    const int maxH = std::min(fb.height, surface->h);
+    std::vector<SDL_Rect> shown;
+    RECT whole{0, 0, fb.width, fb.height};
+    if (!rects) {
+        rects = &whole;
+        count = 1;
+    }
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    for (int i = 0; i < count; ++i) {
+        int l = std::max<int>(rects[i].left, 0), t = std::max<int>(rects[i].top, 0);
+        int r = std::min<int>(rects[i].right, maxW), b = std::min<int>(rects[i].bottom, maxH);
+        if (r <= l || b <= t) continue;
+        SDL_Rect sr{l, t, r - l, b - t};
+        copy_rect(fb, surface, sr);
+        shown.push_back(sr);
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (!shown.empty()) SDL_UpdateWindowSurfaceRects(w.sdl, shown.data(), int(shown.size()));
+}
+
+void show_all(HostWindow& w) {
+    const soft::Framebuffer* fb = headless::window_pixels(w.handle);
+    if (fb) show_rects(w, *fb, nullptr, 0);
+}
+
+// ---- driver functions ----
+
+// Global cursor position. Asked of the X server directly: SDL's global state
+// on X11 follows XInput2 raw events, which synthetic input (XTEST) and some
+// servers never send, so it can stand still while the cursor moves.
+bool cursor_pos(POINT* point) {
+    if (x11Ready && x11::cursor_pos(point)) return true;
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    *point = POINT{x, y};
+    return true;
+}
+
+void screen_size(int* width, int* height) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        *width = mode.w;
+        *height = mode.h;
+    }
+}
+
+void post_close(Uint32 sdlWindowId) {
+    HWND target = target_for(sdlWindowId);
+    if (target)
+        pf::PostMessageA(target, WM_CLOSE, 0, 0);
+    else
+        closePending = true;
+}
+
+void window_created(HWND handle) {
+    headless::WindowInfo info;
+    if (!find_info(handle, &info)) return;
+    // Dialogs are shown by run_dialog.
+    if (info.className == "#32770" || (info.style & WS_CAPTION_BITS) == WS_CAPTION_BITS) return;
+    HostWindow w;
+    w.handle = handle;
+    headless::WindowInfo parentInfo;
+    if (info.parent && !find_info(info.parent, &parentInfo)) {
+        // A child of another program's window: draw into that window itself.
+        w.foreignParent = reinterpret_cast<std::uintptr_t>(info.parent);
+        if (x11Ready) x11::watch(w.foreignParent);
+        w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(w.foreignParent));
+    } else if (!info.parent) {
+        int sw = 0, sh = 0;
+        screen_size(&sw, &sh);
+        const RECT& r = info.rect;
+        int width = r.right - r.left, height = r.bottom - r.top;
+        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+        if (r.left <= 0 && r.top <= 0 && r.right >= sw && r.bottom >= sh)
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        std::string title = sjis_to_utf8(info.title.c_str());
+        w.sdl = SDL_CreateWindow(title.c_str(), r.left, r.top, std::max(width, 1),
+                                 std::max(height, 1), flags);
+        if (w.sdl) SDL_RaiseWindow(w.sdl);
+    }
+    if (!w.sdl) {
+        if (w.foreignParent && x11Ready) x11::unwatch(w.foreignParent);
+        std::fprintf(stderr, "snowglobe: cannot show a window: %s\n", SDL_GetError());
+        return;
+    }
+    hostWindows.push_back(w);
+    if (closePending) {
+        closePending = false;
+        post_close(0);
+    }
+}
+
+void window_destroyed(HWND handle) {
+    auto it = std::find_if(hostWindows.begin(), hostWindows.end(),
+                           [&](const HostWindow& w) { return w.handle == handle; });
+    if (it == hostWindows.end()) return;
+    HostWindow w = *it;
+    hostWindows.erase(it);
+    // A pane stays watched: errors about it may still be on their way.
+    if (w.sdl) SDL_DestroyWindow(w.sdl);
+}
+
+void present(HWND handle, const soft::Framebuffer& pixels, const RECT* rects, int count) {
+    if (HostWindow* w = by_handle(handle)) show_rects(*w, pixels, rects, count);
+}
+
+WPARAM virtual_key(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return WPARAM('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return WPARAM(key);
+    switch (key) {
+        case SDLK_RETURN: return 0x0D;
+        case SDLK_ESCAPE: return 0x1B;
+        case SDLK_SPACE: return 0x20;
+        case SDLK_TAB: return 0x09;
+        case SDLK_BACKSPACE: return 0x08;
+        case SDLK_LSHIFT: case SDLK_RSHIFT: return 0x10;
+        case SDLK_LCTRL: case SDLK_RCTRL: return 0x11;
+        case SDLK_LALT: case SDLK_RALT: return 0x12;
+        case SDLK_LEFT: return 0x25;
+        case SDLK_UP: return 0x26;
+        case SDLK_RIGHT: return 0x27;
+        case SDLK_DOWN: return 0x28;
+        default: return 0;
+    }
+}
+
+void handle_event(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_QUIT:
+            post_close(0);
+            break;
+        case SDL_WINDOWEVENT: {
+            HostWindow* w = by_sdl_id(e.window.windowID);
+            if (!w) break;
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                pf::PostMessageA(w->handle, WM_CLOSE, 0, 0);
+            } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                // The window surface still holds the last picture.
+                SDL_UpdateWindowSurface(w->sdl);
+                headless::invalidate(w->handle);
+            } else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                show_all(*w);  // a new surface, blank until filled
+            }
+            break;
+        }
+        case SDL_KEYDOWN: {
+            HWND target = target_for(e.key.windowID);
+            if (!target) break;
+            UINT message = (e.key.keysym.mod & KMOD_ALT) ? WM_SYSKEYDOWN : WM_KEYDOWN;
+            headless::inject_key(target, message, virtual_key(e.key.keysym.sym));
+            break;
+        }
+        case SDL_MOUSEBUTTONDOWN: {
+            HWND target = target_for(e.button.windowID);
+            UINT message = e.button.button == SDL_BUTTON_LEFT    ? WM_LBUTTONDOWN
+                           : e.button.button == SDL_BUTTON_RIGHT ? WM_RBUTTONDOWN
+                           : e.button.button == SDL_BUTTON_MIDDLE ? WM_MBUTTONDOWN
+                                                                  : 0;
+            if (target && message) headless::inject_button(target, message);
+            break;
+        }
+        case SDL_MOUSEMOTION: {
+            HWND target = target_for(e.motion.windowID);
+            if (!target) break;
+            POINT at{0, 0};
+            cursor_pos(&at);
+            headless::inject_mouse_move(target, at.x, at.y);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// A preview pane that went away takes our child window with it.
+void check_foreign_parents() {
+    if (!x11Ready) return;
+    std::vector<HWND> orphans;
+    for (const auto& w : hostWindows)
+        if (w.foreignParent && !x11::window_alive(w.foreignParent)) orphans.push_back(w.handle);
+    for (HWND h : orphans) pf::DestroyWindow(h);
+}
+
+void wait_events(int timeoutMs) {
+    // Waits in slices, so that a vanished preview pane is noticed even when
+    // nothing else happens.
+    constexpr int SLICE_MS = 100;
+    Uint64 end = SDL_GetTicks64() + Uint64(std::max(timeoutMs, 0));
+    for (;;) {
+        check_foreign_parents();
+        SDL_Event e;
+        Uint64 now = SDL_GetTicks64();
+        int wait = timeoutMs < 0 ? SLICE_MS : int(std::min<Uint64>(end > now ? end - now : 0, SLICE_MS));
+        int got = wait > 0 ? SDL_WaitEventTimeout(&e, wait) : SDL_PollEvent(&e);
+        if (got) {
+            do handle_event(e);
+            while (SDL_PollEvent(&e));
+            return;
+        }
+        if (timeoutMs >= 0 && SDL_GetTicks64() >= end) return;
+    }
+}
+
+std::uint64_t now_ms() { return SDL_GetTicks64(); }
+
+void show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+
+// Shows a box owned by owner: our own SDL window, or another program's X
+// window borrowed for the occasion.
+bool show_box(HWND owner, const std::string& text, const std::string& caption) {
+    SDL_Window* parent = nullptr;
+    SDL_Window* borrowed = nullptr;
+    if (HostWindow* w = by_handle(owner)) {
+        parent = w->sdl;
+    } else if (owner && x11Ready && x11::window_alive(reinterpret_cast<std::uintptr_t>(owner))) {
+        headless::WindowInfo info;
+        if (!find_info(owner, &info)) {
+            x11::watch(reinterpret_cast<std::uintptr_t>(owner));
+            borrowed = SDL_CreateWindowFrom(owner);
+            parent = borrowed;
+        }
+    }
+    bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(),
+                                          parent) == 0;
+    if (borrowed) {
+        SDL_DestroyWindow(borrowed);
+        x11::unwatch(reinterpret_cast<std::uintptr_t>(owner));
+    }
+    return shown;
+}
+
+void print_message(const char* text, const char* caption) {
+    std::fprintf(stderr, "%s: %s\n", sjis_to_utf8(caption).c_str(), sjis_to_utf8(text).c_str());
+}
+
+// Printed, as without a display, when SDL cannot show a box (an X server
+// without the fonts its message boxes need, for one).
+void message_box(HWND owner, const char* text, const char* caption) {
+    if (!show_box(owner, sjis_to_utf8(text), sjis_to_utf8(caption))) print_message(text, caption);
+}
+
+// The five fields as the dialog procedure filled them, without the empty
+// ones at the end.
+std::vector<std::string> about_fields(HWND dialog) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < ABOUT_FIELDS; ++i)
+        lines.push_back(headless::window_text(pf::GetDlgItem(dialog, ABOUT_FIRST_FIELD + i)));
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+void print_about(HWND dialog) {
+    for (const std::string& line : about_fields(dialog))
+        std::printf("%s\n", sjis_to_utf8(line.c_str()).c_str());
+    std::fflush(stdout);
+}
+
+void end_about(HWND dialog) {
+    // As a click on OK would: the procedure ends the dialog. Should it not,
+    // the modal loop must still end.
+    headless::dialog_command(dialog, IDOK);
+    pf::EndDialog(dialog, IDOK);
+}
+
+void run_dialog(HWND dialog) {
+    std::string text;
+    for (const std::string& line : about_fields(dialog)) {
+        if (!text.empty()) text += '\n';
+        text += sjis_to_utf8(line.c_str());
+    }
+    std::string caption = headless::window_text(dialog);
+    if (caption.empty()) caption = ABOUT_CAPTION;
+    headless::WindowInfo info;
+    HWND owner = find_info(dialog, &info) ? info.parent : nullptr;
+    if (!show_box(owner, text, sjis_to_utf8(caption.c_str()))) print_about(dialog);
+    end_about(dialog);
+}
+
+bool foreign_window(std::uintptr_t handle, RECT* rect) {
+    return x11Ready && x11::window_rect(handle, rect);
+}
+
+std::uintptr_t find_foreign_window(const char* title) {
+    return x11Ready && title ? x11::find_by_title(sjis_to_utf8(title)) : 0;
+}
+
+const headless::HostDriver DISPLAY_DRIVER{
+    "sdl",        screen_size,  window_created, window_destroyed, present,
+    wait_events,  now_ms,       show_cursor,    cursor_pos,       sound,
+    message_box,  run_dialog,   foreign_window, find_foreign_window,
+};
+
+// ---- without a display ----
+
+const auto consoleStart = std::chrono::steady_clock::now();
+
+void console_screen_size(int* width, int* height) {
+    *width = 640;
+    *height = 480;
+}
+void console_window(HWND) {}
+void console_present(HWND, const soft::Framebuffer&, const RECT*, int) {}
+void console_wait(int timeoutMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(timeoutMs, 0, 100)));
+}
+std::uint64_t console_now() {
+    return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - consoleStart)
+                             .count());
+}
+void console_cursor(bool) {}
+bool console_cursor_pos(POINT*) { return false; }
+void console_sound(const void*, UINT) {}
+void console_message_box(HWND, const char* text, const char* caption) { print_message(text, caption); }
+void console_dialog(HWND dialog) {
+    print_about(dialog);
+    end_about(dialog);
+}
+
+const headless::HostDriver CONSOLE_DRIVER{
+    "console",     console_screen_size, console_window,      console_window,
+    console_present, console_wait,      console_now,         console_cursor,
+    console_cursor_pos, console_sound,  console_message_box, console_dialog,
+    nullptr,       nullptr,
+};
+
+}  // namespace
+
+bool open_display(std::string* why) {
+    if (videoReady) return true;
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // The engine draws in software and presents a few small rectangles per
+    // tick: the native window framebuffer (MIT-SHM on X11) copies just those,
+    // where an OpenGL-backed surface would upload and swap the whole window.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    // Preview panes are X11 windows, so X11 comes first; Wayland only where
+    // there is no X server. Not whatever else SDL would settle for: its
+    // offscreen driver "succeeds" without any screen at all.
+    std::string error;
+    if (const char* chosen = SDL_getenv("SDL_VIDEODRIVER"); chosen && *chosen) {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) error = SDL_GetError();
+    } else {
+        error = "DISPLAY is not set";
+        for (const char* driver : {"x11", "wayland"}) {
+            const char* env = std::strcmp(driver, "x11") == 0 ? "DISPLAY" : "WAYLAND_DISPLAY";
+            const char* value = SDL_getenv(env);
+            if (!value || !*value) continue;
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+            if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+                error.clear();
+                break;
+            }
+            error = std::string(driver) + ": " + SDL_GetError();
+        }
+    }
+    if (!error.empty()) {
+        if (why) *why = error;
+        SDL_Quit();
+        return false;
+    }
+    videoReady = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0 && x11::open()) {
+        x11::install_error_filter();
+        x11Ready = true;
+    }
+    return true;
+}
+
+void close_display() {
+    sound_shutdown();
+    for (auto& w : hostWindows)
+        if (w.sdl) SDL_DestroyWindow(w.sdl);
+    hostWindows.clear();
+    if (x11Ready) x11::close();
+    x11Ready = false;
+    if (videoReady) SDL_Quit();
+    videoReady = false;
+}
+
+const headless::HostDriver* display_driver() { return &DISPLAY_DRIVER; }
+const headless::HostDriver* console_driver() { return &CONSOLE_DRIVER; }
+
+}  // namespace pf::sdl

@@ -1,0 +1,52 @@
+// The Linux program's host: what a window, input, presentation and sound
+// really are under SDL2, and other programs' windows through Xlib.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/headless/headless.h"
+
+namespace pf::sdl {
+
+// Connects to the display (SDL video, and an Xlib connection for other
+// programs' windows). False, with the reason in *why, when there is none.
+bool open_display(std::string* why);
+void close_display();
+
+// The host driver on the opened display.
+const headless::HostDriver* display_driver();
+// For running without a display: message boxes and the about box are printed
+// (the about lines to standard output, anything else to standard error), and
+// no window can be shown.
+const headless::HostDriver* console_driver();
+
+// Shift-JIS (code page 932) bytes as UTF-8 for showing; a byte that cannot be
+// decoded becomes U+FFFD.
+std::string sjis_to_utf8(const char* text);
+
+// The looping sound (sound.cpp).
+void sound(const void* wav, UINT flags);
+void sound_shutdown();
+
+// Other programs' X11 windows (x11_windows.cpp), on a connection of our own.
+namespace x11 {
+bool open();
+void close();
+// Sits in front of the X error handler SDL installed: errors on our own
+// connection are recorded instead of ending the process, and so are errors
+// about a watched window (a preview pane that went away under us).
+void install_error_filter();
+void watch(std::uintptr_t window);
+void unwatch(std::uintptr_t window);
+// Inner rectangle in root coordinates; false when there is no such window.
+bool window_rect(std::uintptr_t window, RECT* rect);
+bool window_alive(std::uintptr_t window);
+// The pointer's position on the screen.
+bool cursor_pos(POINT* point);
+// A top-level window (or the client window a window manager framed) whose
+// _NET_WM_NAME or WM_NAME is exactly this UTF-8 text; 0 when none.
+std::uintptr_t find_by_title(const std::string& utf8);
+}  // namespace x11
+
+}  // namespace pf::sdl

@@ -1,0 +1,45 @@
+// Shift-JIS to UTF-8 for everything a person reads: the engine keeps its
+// texts as the package's bytes, and only the host converts them for display.
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/sdl/sdl_host.h"
+
+namespace pf::sdl {
+
+std::string sjis_to_utf8(const char* text) {
+    if (!text) return {};
+    std::size_t length = std::strlen(text);
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "SHIFT_JIS");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // No converter at all: keep ASCII, mark the rest.
+        std::string out;
+        for (std::size_t i = 0; i < length; ++i)
+            out += (static_cast<unsigned char>(text[i]) < 0x80) ? text[i] : '?';
+        return out;
+    }
+    std::string out;
+    char buffer[256];
+    char* in = const_cast<char*>(text);  // iconv's signature; the input is not written
+    std::size_t inLeft = length;
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            // EILSEQ or EINVAL (a lead byte at the very end): skip one byte.
+            out += "\xEF\xBF\xBD";
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+}  // namespace pf::sdl
