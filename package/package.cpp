@@ -65,8 +65,8 @@ const std::uint8_t* package_scene_bytes(std::int64_t sceneOffset, std::int64_t l
 
 const std::uint8_t* package_open(pf::HINSTANCE instance) {
     packageSize = 0;
-    pf::HRSRC resource =
-        pf::FindResourceA(instance, pf::MAKEINTRESOURCEA(PACKAGE_RESOURCE_ID), PACKAGE_RESOURCE_TYPE);
+    pf::HRSRC resource = pf::FindResourceA(instance, pf::MAKEINTRESOURCEA(PACKAGE_RESOURCE_ID),
+                                           PACKAGE_RESOURCE_TYPE);
     if (resource == nullptr) return nullptr;
     pf::HGLOBAL loaded = pf::LoadResource(instance, resource);
     if (loaded == nullptr) return nullptr;

@@ -208,7 +208,9 @@ int WinMain(pf::HINSTANCE instance, const char* arguments) {
     if (runMode == Configure) {
         // A settings handle that is no window: look for the display settings.
         pf::HWND settings = pf::FindWindowA(nullptr, TITLE_DISPLAY_SETTINGS);
-        if (settings == nullptr) settings = pf::FindWindowA(nullptr, TITLE_DISPLAY_SETTINGS_HALFWIDTH);
+        if (settings == nullptr) {
+            settings = pf::FindWindowA(nullptr, TITLE_DISPLAY_SETTINGS_HALFWIDTH);
+        }
         if (settings == nullptr) return 0;
         hostWindow = settings;
         about_box_show();

@@ -36,8 +36,10 @@ void with_background(const pack::Package& p, int width, int height,
         if (t != 1) return;
         ran = true;
         check();
-        if (preview) pf::DestroyWindow(pane);
-        else hl::inject_key(sg::saverWindow);
+        if (preview)
+            pf::DestroyWindow(pane);
+        else
+            hl::inject_key(sg::saverWindow);
     };
     EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
     EXPECT_TRUE(ran);
@@ -55,7 +57,9 @@ void expect_both(int x, int y, Bgr c) {
     EXPECT_EQ(pixel(sg::workSurface, x, y), c) << x << "," << y;
 }
 
-Bgr coordinate(int x, int y) { return {std::uint8_t(x), std::uint8_t(y), 0x5A}; }
+Bgr coordinate(int x, int y) {
+    return {std::uint8_t(x), std::uint8_t(y), 0x5A};
+}
 
 TEST(Background, BlackAndWhiteFillTheScreen) {
     with_background(scene(1), 200, 100, [] {
@@ -211,7 +215,8 @@ TEST(Background, DesktopIsCopiedUnscaled) {
         ASSERT_NE(desk, nullptr);
         for (int y = 0; y < desk->height; ++y)
             for (int x = 0; x < desk->width; ++x) {
-                std::uint8_t* q = &desk->pixels[std::size_t(desk->height - 1 - y) * desk->stride + x * 3];
+                std::uint8_t* q =
+                    &desk->pixels[std::size_t(desk->height - 1 - y) * desk->stride + x * 3];
                 q[0] = std::uint8_t(x);
                 q[1] = std::uint8_t(y);
                 q[2] = 0x5A;
@@ -236,8 +241,10 @@ TEST(Background, DesktopIsCopiedUnscaled) {
             expect_both(0, 0, coordinate(0, 0));
             expect_both(w - 1, h - 1, coordinate(w - 1, h - 1));
             expect_both(200, 100, coordinate(200, 100));
-            if (preview) pf::DestroyWindow(pane);
-            else hl::inject_key(sg::saverWindow);
+            if (preview)
+                pf::DestroyWindow(pane);
+            else
+                hl::inject_key(sg::saverWindow);
         };
         EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
     }

@@ -146,7 +146,8 @@ TEST(Compose, ASpriteThatStartsWaitingVanishesWithoutATrace) {
             EXPECT_EQ(layer.x[0], 104) << "a waiting sprite does not move";
             goneAfter = true;
             for (int y = 48; y < 58; ++y)
-                for (int x = 98; x < 112; ++x) goneAfter = goneAfter && pixel(saver_pixels(), x, y) == WHITE;
+                for (int x = 98; x < 112; ++x)
+                    goneAfter = goneAfter && pixel(saver_pixels(), x, y) == WHITE;
             EXPECT_TRUE(window_equals_work_surface());
         }
         if (t == 4) {
@@ -254,16 +255,17 @@ TEST(Renderer, HandsOutTheWindowEveryFewTicks) {
     options.height = 100;
     options.ticks = 7;
     options.every = 3;
-    const auto outcome = sg::render::run(bytes, options, [&](int tick, const pf::soft::Framebuffer& fb) {
-        ticks.push_back(tick);
-        pictures.push_back(fb.pixels);
-        ASSERT_EQ(fb.width, 200);
-        ASSERT_EQ(fb.height, 100);
-        const int x = 10 + 2 * (tick - 1);
-        EXPECT_EQ(pixel(fb, x, 10), SPRITE) << tick;
-        EXPECT_EQ(pixel(fb, x - 1, 10), WHITE) << tick;
-        EXPECT_EQ(pixel(fb, x + 4, 13), WHITE) << tick;
-    });
+    const auto outcome =
+        sg::render::run(bytes, options, [&](int tick, const pf::soft::Framebuffer& fb) {
+            ticks.push_back(tick);
+            pictures.push_back(fb.pixels);
+            ASSERT_EQ(fb.width, 200);
+            ASSERT_EQ(fb.height, 100);
+            const int x = 10 + 2 * (tick - 1);
+            EXPECT_EQ(pixel(fb, x, 10), SPRITE) << tick;
+            EXPECT_EQ(pixel(fb, x - 1, 10), WHITE) << tick;
+            EXPECT_EQ(pixel(fb, x + 4, 13), WHITE) << tick;
+        });
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_TRUE(outcome.windowCreated);
     EXPECT_EQ(outcome.ticksRun, 7);
@@ -272,7 +274,8 @@ TEST(Renderer, HandsOutTheWindowEveryFewTicks) {
 
     // Same package, same size: the same pictures.
     std::vector<std::vector<std::uint8_t>> again;
-    sg::render::run(bytes, options, [&](int, const pf::soft::Framebuffer& fb) { again.push_back(fb.pixels); });
+    sg::render::run(bytes, options,
+                    [&](int, const pf::soft::Framebuffer& fb) { again.push_back(fb.pixels); });
     EXPECT_EQ(again, pictures);
 }
 
@@ -283,14 +286,15 @@ TEST(Renderer, PreviewIsStretchedOntoThePane) {
     options.preview = true;
     options.ticks = 2;
     int calls = 0;
-    const auto outcome = sg::render::run(render_scene(), options, [&](int tick, const pf::soft::Framebuffer& fb) {
-        ++calls;
-        ASSERT_EQ(fb.width, 640);
-        const int x = 2 * (10 + 2 * (tick - 1));
-        EXPECT_EQ(pixel(fb, x, 20), SPRITE);
-        EXPECT_EQ(pixel(fb, x + 7, 27), SPRITE);
-        EXPECT_EQ(pixel(fb, x + 8, 27), WHITE);
-    });
+    const auto outcome =
+        sg::render::run(render_scene(), options, [&](int tick, const pf::soft::Framebuffer& fb) {
+            ++calls;
+            ASSERT_EQ(fb.width, 640);
+            const int x = 2 * (10 + 2 * (tick - 1));
+            EXPECT_EQ(pixel(fb, x, 20), SPRITE);
+            EXPECT_EQ(pixel(fb, x + 7, 27), SPRITE);
+            EXPECT_EQ(pixel(fb, x + 8, 27), WHITE);
+        });
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_EQ(outcome.ticksRun, 2);
     EXPECT_EQ(calls, 2);
@@ -300,7 +304,8 @@ TEST(Renderer, ARefusedPackageMakesNoWindow) {
     pack::Bytes bytes = render_scene();
     bytes.resize(100);
     int calls = 0;
-    const auto outcome = sg::render::run(bytes, {}, [&](int, const pf::soft::Framebuffer&) { ++calls; });
+    const auto outcome =
+        sg::render::run(bytes, {}, [&](int, const pf::soft::Framebuffer&) { ++calls; });
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_FALSE(outcome.windowCreated);
     EXPECT_EQ(calls, 0);

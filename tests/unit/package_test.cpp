@@ -62,10 +62,12 @@ TEST(Package, CopiesTheFixedBlocks) {
     ASSERT_EQ(copy_out(bytes), 1);
     EXPECT_TRUE(hl::message_boxes().empty());
     EXPECT_EQ(std::memcmp(&sg::packageDirectory, bytes.data(), 112), 0);
-    EXPECT_EQ(std::memcmp(&sg::sceneHeader, bytes.data() + entry_offset(bytes, SCENE_ENTRY), 340), 0);
+    EXPECT_EQ(std::memcmp(&sg::sceneHeader, bytes.data() + entry_offset(bytes, SCENE_ENTRY), 340),
+              0);
     EXPECT_STREQ(sg::sceneHeader.title, "package test");
     for (int k = 0; k < 10; ++k)
-        EXPECT_EQ(std::memcmp(&sg::layerBlocks[k], bytes.data() + entry_offset(bytes, 1 + k), 76), 0);
+        EXPECT_EQ(std::memcmp(&sg::layerBlocks[k], bytes.data() + entry_offset(bytes, 1 + k), 76),
+                  0);
     EXPECT_EQ(sg::layerBlocks[0].enabled, 1);
     EXPECT_EQ(sg::layerBlocks[9].setOffset, 9999);
     EXPECT_EQ(std::memcmp(&sg::infoBlock, bytes.data() + entry_offset(bytes, INFO_ENTRY), 1520), 0);

@@ -22,7 +22,8 @@ const std::string TITLE = "shell test scene";
 const std::string BAD_TEXT = "No Support CmdLine";
 const std::string BAD_CAPTION = "\x96\xb3\x8c\xf8\x82\xc8\x88\xf8\x90\x94";
 // "画面 のプロパティ" and "画面 のﾌﾟﾛﾊﾟﾃｨ"
-const char* const SETTINGS_TITLE = "\x89\xe6\x96\xca \x82\xcc\x83\x76\x83\x8d\x83\x70\x83\x65\x83\x42";
+const char* const SETTINGS_TITLE =
+    "\x89\xe6\x96\xca \x82\xcc\x83\x76\x83\x8d\x83\x70\x83\x65\x83\x42";
 const char* const SETTINGS_TITLE_HALF = "\x89\xe6\x96\xca \x82\xcc\xcc\xdf\xdb\xca\xdf\xc3\xa8";
 // "バージョン情報"
 const std::string VERSION_CAPTION = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
@@ -73,14 +74,22 @@ TEST(CommandLine, ParsesTheFirstTwoCharactersOnly) {
         sg::RunMode mode;
     };
     const Case cases[] = {
-        {"", 1, sg::Configure},         {"/s", 1, sg::Saver},
-        {"/S", 1, sg::Saver},           {"/s anything at all", 1, sg::Saver},
-        {"-s", 1, sg::Saver},           {"/x", 1, sg::Saver},
-        {"ab", 1, sg::Saver},           {"/a", 1, sg::ChangePassword},
-        {"/A 1234", 1, sg::ChangePassword}, {"/c", 1, sg::Configure},
-        {"/C", 1, sg::Configure},       {"/p", 0, sg::Preview},
-        {"/P 0", 0, sg::Preview},       {"/c 0", 0, sg::Configure},
-        {"/cX", 0, sg::Configure},      {"/p abc", 0, sg::Preview},
+        {"", 1, sg::Configure},
+        {"/s", 1, sg::Saver},
+        {"/S", 1, sg::Saver},
+        {"/s anything at all", 1, sg::Saver},
+        {"-s", 1, sg::Saver},
+        {"/x", 1, sg::Saver},
+        {"ab", 1, sg::Saver},
+        {"/a", 1, sg::ChangePassword},
+        {"/A 1234", 1, sg::ChangePassword},
+        {"/c", 1, sg::Configure},
+        {"/C", 1, sg::Configure},
+        {"/p", 0, sg::Preview},
+        {"/P 0", 0, sg::Preview},
+        {"/c 0", 0, sg::Configure},
+        {"/cX", 0, sg::Configure},
+        {"/p abc", 0, sg::Preview},
     };
     hl::reset();
     for (const Case& c : cases) {
@@ -377,8 +386,10 @@ TEST(StartUp, RunsAgainInTheSameProcessWithTheSamePicture) {
         };
         EXPECT_EQ(prog.run("/s"), 0);
         ASSERT_FALSE(seen.empty());
-        if (round == 0) first = seen;
-        else EXPECT_EQ(seen, first);
+        if (round == 0)
+            first = seen;
+        else
+            EXPECT_EQ(seen, first);
     }
 }
 
@@ -500,7 +511,9 @@ TEST(SaverInput, TimerWithAnotherIdChangesNothing) {
 
 // ---- sound and teardown ----
 
-pack::Bytes tiny_wav() { return sg::test::silent_wav(); }
+pack::Bytes tiny_wav() {
+    return sg::test::silent_wav();
+}
 
 TEST(SaverSound, LoopsFromPackageMemoryAndStopsOnClose) {
     pack::Package p = base_package(TITLE);
@@ -575,8 +588,10 @@ TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
             prog.onTick = [&](int t) {
                 if (t != 3) return;
                 whileRunning = pf::gdi_objects_alive();
-                if (preview) pf::DestroyWindow(pane);
-                else hl::inject_key(sg::saverWindow);
+                if (preview)
+                    pf::DestroyWindow(pane);
+                else
+                    hl::inject_key(sg::saverWindow);
             };
             EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
             EXPECT_GT(whileRunning, atStart);

@@ -24,10 +24,14 @@ namespace pack = sg::pack;
 
 using Bgr = sg::test::Bgr;
 
-inline pack::Image solid(int w, int h, Bgr c) { return sg::test::solid_image(w, h, c); }
+inline pack::Image solid(int w, int h, Bgr c) {
+    return sg::test::solid_image(w, h, c);
+}
 
 // A picture whose every pixel tells where it is: B = x, G = y, R = 0x5A.
-inline pack::Image coordinates(int w, int h) { return sg::test::pattern_image(w, h, 0x5A); }
+inline pack::Image coordinates(int w, int h) {
+    return sg::test::pattern_image(w, h, 0x5A);
+}
 
 // A scene without layers: title, black background, five about lines.
 inline pack::Package base_package(const std::string& title = "shell test scene") {
@@ -84,8 +88,10 @@ struct Program {
     int run(const std::string& arguments) {
         pf::headless::reset();
         sg::engine_reset();
-        if (!package.empty()) pf::headless::set_package(package.data(), package.size());
-        else pf::headless::set_package(nullptr, 0);
+        if (!package.empty())
+            pf::headless::set_package(package.data(), package.size());
+        else
+            pf::headless::set_package(nullptr, 0);
         pf::headless::set_screen_size(width, height);
         pf::headless::set_timer_limit(timerLimit);
         if (beforeStart) beforeStart();
@@ -136,10 +142,12 @@ inline bool window_equals_work_surface() {
     const pf::soft::Framebuffer& fb = saver_pixels();
     pf::soft::DibView view{};
     if (!pf::soft::dib_view(sg::workSurface.memoryDC, &view)) return false;
-    if (fb.width != view.width || fb.height != view.height || fb.stride != view.stride) return false;
+    if (fb.width != view.width || fb.height != view.height || fb.stride != view.stride)
+        return false;
     for (int row = 0; row < fb.height; ++row)
         for (int i = 0; i < fb.width * 3; ++i)
-            if (fb.pixels[std::size_t(row) * fb.stride + i] != view.bits[std::size_t(row) * view.stride + i])
+            if (fb.pixels[std::size_t(row) * fb.stride + i] !=
+                view.bits[std::size_t(row) * view.stride + i])
                 return false;
     return true;
 }
