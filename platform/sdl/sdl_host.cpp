@@ -464,6 +464,8 @@ bool open_display(std::string* why) {
     // tick: the native window framebuffer (MIT-SHM on X11) copies just those,
     // where an OpenGL-backed surface would upload and swap the whole window.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    // A saver that loses the focus stays on the screen until it is closed.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0", SDL_HINT_DEFAULT);
     // Preview panes are X11 windows, so X11 comes first; Wayland only where
     // there is no X server. Not whatever else SDL would settle for: its
     // offscreen driver "succeeds" without any screen at all.

@@ -1,0 +1,14 @@
+# At home on Linux desktops: listing files, install and the Debian package,
+# and the screen-saver daemon's way of running the program (Xvfb).
+# Included from tests/linux/CMakeLists.txt.
+if(TARGET snowglobe-pack)
+  add_test(NAME desktop_listing
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-listing.sh $<TARGET_FILE:snowglobe-pack>
+            $<TARGET_FILE:snowglobe> ${CMAKE_CURRENT_BINARY_DIR}/desktop-listing)
+  set_tests_properties(desktop_listing PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+
+  add_test(NAME desktop_install
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-install.sh ${CMAKE_BINARY_DIR}
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-install)
+  set_tests_properties(desktop_install PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
