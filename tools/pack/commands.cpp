@@ -14,6 +14,7 @@
 #include "tools/pack/container.h"
 #include "tools/pack/images.h"
 #include "tools/pack/inspect.h"
+#include "tools/pack/listing.h"
 #include "tools/pack/manifest.h"
 #include "tools/pack/pe.h"
 #include "tools/pack/sjis.h"
@@ -37,7 +38,10 @@ const char* const MAIN_HELP =
     "  render FILE --size WxH --ticks N [--every K] [--preview] -o OUT.png|OUT.gif|DIR/\n"
     "                                run the saver headlessly and save what it shows\n"
     "  bind ENGINE PACKAGE -o OUT    make a saver for a scene from a built snowglobe.scr\n"
-    "                                or Linux snowglobe program\n";
+    "                                or Linux snowglobe program\n"
+    "  listing FILE [--name NAME] -o DIR\n"
+    "                                write NAME.xml and NAME.desktop that list a bound\n"
+    "                                saver in the desktop's screen saver settings\n";
 
 const std::map<std::string, std::string> HELP = {
     {"build",
@@ -89,6 +93,15 @@ const std::map<std::string, std::string> HELP = {
      "Windows: the KAVREN/103 resource is replaced and the resource section rebuilt.\n"
      "Linux: the package is appended with its trailer (any earlier one is dropped).\n"
      "A package that validate rejects is refused.\n"},
+    {"listing",
+     "usage: snowglobe-pack listing FILE [--name NAME] -o DIR\n"
+     "\n"
+     "Writes DIR/NAME.xml (the screen-saver daemon's description, for\n"
+     "share/xscreensaver/config/) and DIR/NAME.desktop (for share/applications/screensavers/)\n"
+     "for a saver installed as the program NAME: both run `NAME -root` and show the\n"
+     "scene's title as the saver's name. FILE is the bound saver, a package or a manifest.\n"
+     "NAME defaults to FILE's name when FILE is a Linux program; it may hold letters,\n"
+     "digits, '.', '_' and '-'.\n"},
 };
 
 struct Usage : std::runtime_error {
@@ -371,6 +384,47 @@ int bind(const Args& args) {
     return 0;
 }
 
+int listing(const Args& args) {
+    Parsed p = parse(args, {"-o", "--output", "--name"}, {});
+    if (p.positional.size() != 1) throw Usage("give one saver, package or manifest");
+    std::string dir = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
+    if (dir.empty()) throw Usage("give the output directory with -o DIR");
+    const std::string& file = p.positional[0];
+    Bytes package;
+    const bool named = p.values.count("--name") > 0;
+    std::string name = named ? p.values["--name"] : "";
+    if (fs::path(file).extension() == ".toml") {
+        package = package_of(file);
+    } else {
+        Source source = open_source(file);
+        if (!named && source.kind == FileKind::LinuxExe) name = fs::path(file).filename().string();
+        package = std::move(source.package);
+    }
+    if (!named && name.empty()) throw Usage("give the installed program's name with --name NAME");
+    if (!listing_name_ok(name))
+        throw Usage("--name \"" + name + "\": use letters, digits, '.', '_' and '-' (not first), at most 64");
+    Checked checked = check_package(package);
+    if (!checked.ok()) {
+        std::cerr << file << ": refused, the engine cannot use this package:\n";
+        print_problems(checked.problems, std::cerr);
+        return 1;
+    }
+    Listing l;
+    l.name = name;
+    l.label = sjis_to_utf8(checked.read.scene.title).value_or(sjis_display(checked.read.scene.title));
+    for (std::size_t i = 0; i < checked.read.info.lines.size(); ++i)
+        if (checked.read.info.lineShown[i] && !checked.read.info.lines[i].empty())
+            l.about.push_back(sjis_to_utf8(checked.read.info.lines[i]).value_or(sjis_display(checked.read.info.lines[i])));
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec || !fs::is_directory(dir, ec)) throw Failure(dir + ": cannot create the directory");
+    write_file_atomic(fs::path(dir) / (name + ".xml"), listing_xml(l));
+    write_file_atomic(fs::path(dir) / (name + ".desktop"), listing_desktop(l));
+    std::cout << "wrote " << (fs::path(dir) / (name + ".xml")).string() << " and " << name << ".desktop for \""
+              << l.label << "\"\n";
+    return 0;
+}
+
 int guarded(const char* name, int (*command)(const Args&), const Args& args) {
     if (wants_help(args)) {
         std::cout << HELP.at(name);
@@ -401,6 +455,7 @@ int cmd_validate(const Args& args) { return guarded("validate", validate, args);
 int cmd_extract(const Args& args) { return guarded("extract", extract, args); }
 int cmd_render(const Args& args) { return guarded("render", render, args); }
 int cmd_bind(const Args& args) { return guarded("bind", bind, args); }
+int cmd_listing(const Args& args) { return guarded("listing", listing, args); }
 
 int run_pack(const Args& args) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
@@ -414,6 +469,7 @@ int run_pack(const Args& args) {
     static const std::map<std::string, int (*)(const Args&)> commands = {
         {"build", cmd_build},     {"inspect", cmd_inspect}, {"validate", cmd_validate},
         {"extract", cmd_extract}, {"render", cmd_render},   {"bind", cmd_bind},
+        {"listing", cmd_listing},
     };
     auto it = commands.find(args[0]);
     if (it == commands.end()) {

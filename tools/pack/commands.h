@@ -16,6 +16,7 @@ int cmd_validate(const Args& args);
 int cmd_extract(const Args& args);
 int cmd_render(const Args& args);
 int cmd_bind(const Args& args);
+int cmd_listing(const Args& args);
 
 // The whole program: args[0] is the subcommand.
 int run_pack(const Args& args);
