@@ -36,10 +36,13 @@ std::uint64_t fnv1a(const std::string& text, std::uint64_t basis) {
 
 // The socket's name: per user, like a session's named objects. Names too
 // long for sun_path are replaced by two independent 64-bit hashes.
-std::string abstract_name(const std::string& guard) {
+std::string abstract_name(const std::string& title) {
     char prefix[64];
     std::snprintf(prefix, sizeof prefix, "snowglobe.guard.%u.", static_cast<unsigned>(getuid()));
     std::string name = prefix;
+    const std::string& scope = state().guardScope;
+    // NUL cannot occur in a title, so no scope and title run into another pair.
+    const std::string guard = scope.empty() ? title : scope + std::string(1, '\0') + title;
     constexpr std::size_t room = sizeof(sockaddr_un::sun_path) - 1;  // after the leading NUL
     if (name.size() + guard.size() <= room) return name + guard;
     char hashed[64];

@@ -85,6 +85,10 @@ void set_timer_limit(int messages);
 // known to this process only, so that test processes running side by side
 // with the same scene title do not see each other.
 void set_process_wide_guards(bool on);
+// Process-wide guards meet only those of other processes with the same scope
+// (empty by default): a program that draws into a window it is given keeps
+// out a second copy in that window only, not copies in other windows.
+void set_guard_scope(const std::string& scope);
 // The virtual clock of the in-memory host, in milliseconds (0 at start).
 std::uint64_t clock_ms();
 // The desktop's pixels (screen size, black at start), which GetDC on the

@@ -56,6 +56,7 @@ void set_dialog_hook(std::function<void(HWND dialog)> hook) { state().dialogHook
 void set_dialog_fails(bool fails) { state().dialogFails = fails; }
 void set_timer_limit(int messages) { state().timerLimit = std::max(messages, 0); }
 void set_process_wide_guards(bool on) { state().processWideGuards = on; }
+void set_guard_scope(const std::string& scope) { state().guardScope = scope; }
 std::uint64_t clock_ms() { return now(); }
 
 void set_cursor_pos(int x, int y) { state().cursor = POINT{x, y}; }

@@ -130,6 +130,7 @@ struct State {
     bool dialogFails = false;
     int timerLimit = 1000000;
     bool processWideGuards = false;
+    std::string guardScope;
     MessageBoxCapture capture = nullptr;
 
     // resources: packageMode 0 = the executable's own, 1 = set_package

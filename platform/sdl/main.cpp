@@ -4,7 +4,20 @@
 //   snowglobe /s        full screen until a key, a click or a mouse step
 //   snowglobe /p N      draw into the X11 window whose id is N (a preview pane)
 //   snowglobe /c [N]    the about box (also without a display: printed)
+//
+// and as a screen-saver daemon runs it, until SIGTERM (input does not end it):
+//
+//   snowglobe -root          full screen in $XSCREENSAVER_WINDOW, or the root window
+//   snowglobe -window-id N   full screen in window N (decimal or 0x-hex), at its size
+//   snowglobe -window        in a resizable window of its own, to try a scene out
+//
+// In those modes the engine runs as "/s" at the target window's size, and
+// again from the start whenever that size changes.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/headless/headless.h"
@@ -19,20 +32,117 @@ bool asks_for_about_box(const std::string& text) {
     return text.empty() || (text.size() >= 2 && text[0] == '/' && (text[1] == 'c' || text[1] == 'C'));
 }
 
+// An X window id, as daemons write them: decimal or 0x-hexadecimal.
+bool parse_window_id(const char* text, std::uintptr_t* id) {
+    if (!text || !*text || *text == '-' || *text == '+') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(text, &end, 0);
+    // strtoull's base 0 reads a leading 0 as octal; daemons never write that.
+    if (text[0] == '0' && text[1] >= '0' && text[1] <= '9') return false;
+    if (errno || *end || v == 0 || v > 0x1FFFFFFFull) return false;
+    *id = static_cast<std::uintptr_t>(v);
+    return true;
+}
+
+bool is_option(const std::string& arg, const char* name) { return arg == std::string("-") + name || arg == std::string("--") + name; }
+
+struct Hack {
+    pf::sdl::HackMode mode = pf::sdl::HackMode::Off;
+    std::uintptr_t window = 0;  // -window-id N, or XSCREENSAVER_WINDOW for -root
+    bool root = false;          // -root without XSCREENSAVER_WINDOW
+};
+
+// The daemon's options, when argv[1] is one of them. False, with the reason
+// printed, when they are malformed.
+bool parse_hack(int argc, char** argv, Hack* hack) {
+    if (argc < 2) return true;
+    std::string first = argv[1];
+    int used = 2;
+    if (is_option(first, "root")) {
+        hack->mode = pf::sdl::HackMode::Target;
+        const char* env = std::getenv("XSCREENSAVER_WINDOW");
+        if (env && *env) {
+            if (!parse_window_id(env, &hack->window)) {
+                std::fprintf(stderr, "snowglobe: XSCREENSAVER_WINDOW=\"%s\" is not a window id "
+                             "(decimal, or 0x and hexadecimal digits)\n", env);
+                return false;
+            }
+        } else {
+            hack->root = true;
+        }
+    } else if (is_option(first, "window-id")) {
+        hack->mode = pf::sdl::HackMode::Target;
+        if (argc < 3 || !parse_window_id(argv[2], &hack->window)) {
+            std::fprintf(stderr, "snowglobe: -window-id needs a window id (decimal, or 0x and hexadecimal digits)\n");
+            return false;
+        }
+        used = 3;
+    } else if (is_option(first, "window")) {
+        hack->mode = pf::sdl::HackMode::OwnWindow;
+    } else {
+        return true;
+    }
+    if (argc > used) {
+        std::fprintf(stderr, "snowglobe: unexpected \"%s\" after %s\n", argv[used], argv[1]);
+        return false;
+    }
+    return true;
+}
+
+// The guard keeps a second copy of a scene out of the place the first one
+// draws in: the screen for "/s", and here the target window, so that a
+// daemon can run one copy per monitor. X window ids are per display.
+std::string guard_scope(const Hack& hack) {
+    char scope[128];
+    const char* display = std::getenv("DISPLAY");
+    if (hack.mode == pf::sdl::HackMode::OwnWindow)  // a window of our own: nobody else's
+        std::snprintf(scope, sizeof scope, "window of process %ld", static_cast<long>(getpid()));
+    else
+        std::snprintf(scope, sizeof scope, "%s window 0x%llx", display ? display : "",
+                      static_cast<unsigned long long>(hack.window));
+    return scope;
+}
+
+int run_hack(Hack hack, pf::HINSTANCE instance) {
+    if (hack.mode == pf::sdl::HackMode::Target) {
+        if (hack.root) hack.window = pf::sdl::x11::root_window();
+        if (!hack.window) {
+            std::fprintf(stderr, "snowglobe: -root and -window-id need an X11 display\n");
+            return 1;
+        }
+        if (!pf::sdl::x11::window_alive(hack.window)) {
+            std::fprintf(stderr, "snowglobe: there is no window 0x%llx to draw into\n",
+                         static_cast<unsigned long long>(hack.window));
+            return 1;
+        }
+    }
+    pf::sdl::set_hack_mode(hack.mode, hack.window);
+    const std::string scope = guard_scope(hack);
+    for (;;) {
+        pf::headless::set_host_driver(pf::sdl::display_driver());
+        pf::headless::set_guard_scope(scope);
+        int status = sg::WinMain(instance, "/s");
+        if (!pf::sdl::take_rebuild_request()) return status;
+        // A new size: everything from the start, as a fresh process would.
+        sg::engine_reset();
+        pf::headless::reset();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    Hack hack;
+    if (!parse_hack(argc, argv, &hack)) return 1;
     std::string text;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) text += ' ';
         text += argv[i];
     }
     std::string why;
-    if (pf::sdl::open_display(&why)) {
-        pf::headless::set_host_driver(pf::sdl::display_driver());
-    } else if (asks_for_about_box(text)) {
-        pf::headless::set_host_driver(pf::sdl::console_driver());
-    } else {
+    const bool shown = pf::sdl::open_display(&why);
+    if (!shown && (hack.mode != pf::sdl::HackMode::Off || !asks_for_about_box(text))) {
         std::fprintf(stderr,
                      "snowglobe: no display to run on: %s.\n"
                      "Start it inside an X11 session (DISPLAY set), or use \"snowglobe /c\" "
@@ -42,7 +152,13 @@ int main(int argc, char** argv) {
     }
     // Any non-null token: the package is found through the executable itself.
     auto* instance = reinterpret_cast<pf::HINSTANCE>(std::uintptr_t{0x400000});
-    int status = sg::WinMain(instance, text.c_str());
+    int status = 0;
+    if (hack.mode != pf::sdl::HackMode::Off) {
+        status = run_hack(hack, instance);
+    } else {
+        pf::headless::set_host_driver(shown ? pf::sdl::display_driver() : pf::sdl::console_driver());
+        status = sg::WinMain(instance, text.c_str());
+    }
     pf::headless::set_host_driver(nullptr);
     pf::sdl::close_display();
     return status;

@@ -8,6 +8,10 @@
 //    an X11 window id) draws straight into that X window (SDL_CreateWindowFrom),
 //    at the window's size; when the X window goes away, our child is destroyed
 //    as Windows destroys children with their parent;
+//  - run by a screen-saver daemon (set_hack_mode), the full-screen window is
+//    shown in the daemon's X window or in a resizable window of our own, at
+//    that window's size; input is dropped, and a new size closes the engine's
+//    window so that main() runs the engine again at that size;
 //  - presenting copies only the rectangles the engine drew, converting the
 //    bottom-up 24-bit rows to the window surface's format;
 //  - SDL keyboard, button and motion events become WM_KEYDOWN / WM_SYSKEYDOWN,
@@ -57,6 +61,20 @@ std::vector<HostWindow> hostWindows;
 bool videoReady = false;
 bool x11Ready = false;
 bool closePending = false;  // a quit request that came before any window
+
+// ---- run by a screen-saver daemon (set_hack_mode) ----
+constexpr Uint64 RESIZE_SETTLE_MS = 200;  // a drag sends many sizes: rebuild once it stops
+constexpr Uint64 TARGET_CHECK_MS = 100;
+constexpr int TRY_WIDTH = 800, TRY_HEIGHT = 600;  // -window's first size
+HackMode hackMode = HackMode::Off;
+std::uintptr_t hackTarget = 0;       // Target: the X window we draw into
+SDL_Window* ownWindow = nullptr;     // OwnWindow: kept from one rebuild to the next
+int shownWidth = 0, shownHeight = 0;  // the size the running engine was given
+int seenWidth = 0, seenHeight = 0;    // the target's size when last looked at
+Uint64 sizeChangedAt = 0;            // 0: the target has the size shown
+Uint64 targetCheckedAt = 0;
+bool rebuildRequested = false;
+bool quitRequested = false;
 
 HostWindow* by_handle(HWND handle) {
     for (auto& w : hostWindows)
@@ -168,10 +186,33 @@ bool cursor_pos(POINT* point) {
 
 void screen_size(int* width, int* height) {
     SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    const bool desktop = SDL_GetDesktopDisplayMode(0, &mode) == 0;
+    RECT r{};
+    if (hackMode == HackMode::Target && x11Ready && x11::window_rect(hackTarget, &r)) {
+        *width = r.right - r.left;
+        *height = r.bottom - r.top;
+    } else if (hackMode == HackMode::OwnWindow && ownWindow) {
+        SDL_GetWindowSize(ownWindow, width, height);
+    } else if (hackMode == HackMode::OwnWindow) {
+        *width = desktop ? std::min(TRY_WIDTH, mode.w) : TRY_WIDTH;
+        *height = desktop ? std::min(TRY_HEIGHT, mode.h) : TRY_HEIGHT;
+    } else if (desktop) {
         *width = mode.w;
         *height = mode.h;
     }
+    if (hackMode != HackMode::Off) {
+        shownWidth = seenWidth = *width;
+        shownHeight = seenHeight = *height;
+        sizeChangedAt = 0;
+    }
+}
+
+// The target took a new size (or went back to the one shown).
+void note_size(int width, int height) {
+    if (width == seenWidth && height == seenHeight) return;
+    seenWidth = width;
+    seenHeight = height;
+    sizeChangedAt = (width == shownWidth && height == shownHeight) ? 0 : std::max<Uint64>(SDL_GetTicks64(), 1);
 }
 
 void post_close(Uint32 sdlWindowId) {
@@ -182,6 +223,29 @@ void post_close(Uint32 sdlWindowId) {
         closePending = true;
 }
 
+// Run by a daemon: the daemon's window going away ends the run; a new size
+// closes the engine's window once it has settled, and the caller runs the
+// engine again (take_rebuild_request).
+void check_hack_target() {
+    if (hackMode == HackMode::Off || quitRequested) return;
+    Uint64 now = SDL_GetTicks64();
+    if (hackMode == HackMode::Target && now - targetCheckedAt >= TARGET_CHECK_MS) {
+        targetCheckedAt = now;
+        RECT r{};
+        if (!x11Ready || !x11::window_rect(hackTarget, &r)) {
+            quitRequested = true;
+            post_close(0);
+            return;
+        }
+        note_size(r.right - r.left, r.bottom - r.top);
+    }
+    if (sizeChangedAt && !rebuildRequested && !hostWindows.empty() && now - sizeChangedAt >= RESIZE_SETTLE_MS) {
+        sizeChangedAt = 0;
+        rebuildRequested = true;
+        post_close(0);
+    }
+}
+
 void window_created(HWND handle) {
     headless::WindowInfo info;
     if (!find_info(handle, &info)) return;
@@ -190,7 +254,23 @@ void window_created(HWND handle) {
     HostWindow w;
     w.handle = handle;
     headless::WindowInfo parentInfo;
-    if (info.parent && !find_info(info.parent, &parentInfo)) {
+    if (hackMode != HackMode::Off && !info.parent) {
+        // The full-screen saver window, shown where the daemon wants it. A
+        // window made from the target is made again on each rebuild, so
+        // that its surface has the target's new size.
+        if (hackMode == HackMode::Target) {
+            w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(hackTarget));
+        } else {
+            if (!ownWindow) {
+                const RECT& r = info.rect;
+                std::string title = sjis_to_utf8(info.title.c_str());
+                ownWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                             std::max<int>(r.right - r.left, 1), std::max<int>(r.bottom - r.top, 1),
+                                             SDL_WINDOW_RESIZABLE);
+            }
+            w.sdl = ownWindow;
+        }
+    } else if (info.parent && !find_info(info.parent, &parentInfo)) {
         // A child of another program's window: draw into that window itself.
         w.foreignParent = reinterpret_cast<std::uintptr_t>(info.parent);
         if (x11Ready) x11::watch(w.foreignParent);
@@ -227,7 +307,7 @@ void window_destroyed(HWND handle) {
     HostWindow w = *it;
     hostWindows.erase(it);
     // A pane stays watched: errors about it may still be on their way.
-    if (w.sdl) SDL_DestroyWindow(w.sdl);
+    if (w.sdl && w.sdl != ownWindow) SDL_DestroyWindow(w.sdl);
 }
 
 void present(HWND handle, const soft::Framebuffer& pixels, const RECT* rects, int count) {
@@ -257,12 +337,14 @@ WPARAM virtual_key(SDL_Keycode key) {
 void handle_event(const SDL_Event& e) {
     switch (e.type) {
         case SDL_QUIT:
+            quitRequested = true;
             post_close(0);
             break;
         case SDL_WINDOWEVENT: {
             HostWindow* w = by_sdl_id(e.window.windowID);
             if (!w) break;
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                if (hackMode != HackMode::Off) quitRequested = true;
                 pf::PostMessageA(w->handle, WM_CLOSE, 0, 0);
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
                 // The window surface still holds the last picture.
@@ -270,10 +352,13 @@ void handle_event(const SDL_Event& e) {
                 headless::invalidate(w->handle);
             } else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 show_all(*w);  // a new surface, blank until filled
+                if (hackMode == HackMode::OwnWindow && w->sdl == ownWindow) note_size(e.window.data1, e.window.data2);
             }
             break;
         }
         case SDL_KEYDOWN: {
+            // Run by a daemon, the daemon ends the run; input never does.
+            if (hackMode != HackMode::Off) break;
             HWND target = target_for(e.key.windowID);
             if (!target) break;
             UINT message = (e.key.keysym.mod & KMOD_ALT) ? WM_SYSKEYDOWN : WM_KEYDOWN;
@@ -281,6 +366,7 @@ void handle_event(const SDL_Event& e) {
             break;
         }
         case SDL_MOUSEBUTTONDOWN: {
+            if (hackMode != HackMode::Off) break;
             HWND target = target_for(e.button.windowID);
             UINT message = e.button.button == SDL_BUTTON_LEFT    ? WM_LBUTTONDOWN
                            : e.button.button == SDL_BUTTON_RIGHT ? WM_RBUTTONDOWN
@@ -290,6 +376,7 @@ void handle_event(const SDL_Event& e) {
             break;
         }
         case SDL_MOUSEMOTION: {
+            if (hackMode != HackMode::Off) break;
             HWND target = target_for(e.motion.windowID);
             if (!target) break;
             POINT at{0, 0};
@@ -318,6 +405,7 @@ void wait_events(int timeoutMs) {
     Uint64 end = SDL_GetTicks64() + Uint64(std::max(timeoutMs, 0));
     for (;;) {
         check_foreign_parents();
+        check_hack_target();
         SDL_Event e;
         Uint64 now = SDL_GetTicks64();
         int wait = timeoutMs < 0 ? SLICE_MS : int(std::min<Uint64>(end > now ? end - now : 0, SLICE_MS));
@@ -333,7 +421,11 @@ void wait_events(int timeoutMs) {
 
 std::uint64_t now_ms() { return SDL_GetTicks64(); }
 
-void show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+void show_cursor(bool visible) {
+    // A window to try a scene out in keeps its cursor, as other windows do.
+    if (hackMode == HackMode::OwnWindow) return;
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
 
 
 // Shows a box owned by owner: our own SDL window, or another program's X
@@ -503,12 +595,27 @@ bool open_display(std::string* why) {
 void close_display() {
     sound_shutdown();
     for (auto& w : hostWindows)
-        if (w.sdl) SDL_DestroyWindow(w.sdl);
+        if (w.sdl && w.sdl != ownWindow) SDL_DestroyWindow(w.sdl);
     hostWindows.clear();
+    if (ownWindow) SDL_DestroyWindow(ownWindow);
+    ownWindow = nullptr;
     if (x11Ready) x11::close();
     x11Ready = false;
     if (videoReady) SDL_Quit();
     videoReady = false;
+}
+
+void set_hack_mode(HackMode mode, std::uintptr_t target) {
+    hackMode = mode;
+    hackTarget = mode == HackMode::Target ? target : 0;
+    // Errors about the daemon's window (it may go at any moment) are ours to see.
+    if (hackTarget && x11Ready) x11::watch(hackTarget);
+}
+
+bool take_rebuild_request() {
+    bool again = rebuildRequested && !quitRequested;
+    rebuildRequested = false;
+    return again;
 }
 
 const headless::HostDriver* display_driver() { return &DISPLAY_DRIVER; }

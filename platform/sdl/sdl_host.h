@@ -25,6 +25,18 @@ const headless::HostDriver* console_driver();
 // decoded becomes U+FFFD.
 std::string sjis_to_utf8(const char* text);
 
+// How a screen-saver daemon runs the program. The engine runs as the
+// full-screen saver ("/s"); the host shows its top-level window in the target
+// X window (Target: -root, -window-id N) or in an ordinary resizable window
+// of its own (OwnWindow: -window), reports that window's size as the screen
+// size, ignores input, and asks for a rebuild when the size changes.
+enum class HackMode { Off, Target, OwnWindow };
+void set_hack_mode(HackMode mode, std::uintptr_t target);
+// True once when the target's size changed and the engine's window has been
+// asked to close so that the caller runs the engine again at the new size.
+// False when a quit (SIGTERM, SIGINT, a closed window) came too.
+bool take_rebuild_request();
+
 // The looping sound (sound.cpp).
 void sound(const void* wav, UINT flags);
 void sound_shutdown();
@@ -42,6 +54,7 @@ void unwatch(std::uintptr_t window);
 // Inner rectangle in root coordinates; false when there is no such window.
 bool window_rect(std::uintptr_t window, RECT* rect);
 bool window_alive(std::uintptr_t window);
+std::uintptr_t root_window();
 // The pointer's position on the screen.
 bool cursor_pos(POINT* point);
 // A top-level window (or the client window a window manager framed) whose

@@ -132,6 +132,10 @@ bool window_rect(std::uintptr_t id, RECT* rect) {
 
 bool window_alive(std::uintptr_t id) { return window_rect(id, nullptr); }
 
+std::uintptr_t root_window() {
+    return display ? static_cast<std::uintptr_t>(DefaultRootWindow(display)) : 0;
+}
+
 bool cursor_pos(POINT* point) {
     if (!display) return false;
     Window root = 0, child = 0;

@@ -10,9 +10,13 @@ finish() {
   echo "all checks passed"
   exit 0
 }
+XVFB_PID=""
+# The X server goes last, so that its clients do not complain of it going.
 cleanup() {
   local pid
   for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   wait 2>/dev/null
 }
 trap cleanup EXIT
@@ -26,7 +30,7 @@ need() {
 start_x() {
   : >"$WORK/display"
   Xvfb -displayfd 3 -screen 0 "${1}x${2}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-  PIDS+=($!)
+  XVFB_PID=$!
   for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
   [ -s "$WORK/display" ] || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
   export DISPLAY=":$(head -n1 "$WORK/display")"

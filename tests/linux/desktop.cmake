@@ -12,3 +12,13 @@ if(TARGET snowglobe-pack)
             ${CMAKE_CURRENT_BINARY_DIR}/desktop-install)
   set_tests_properties(desktop_install PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# Run as a screen-saver daemon runs it. In a build configured with
+# -DSNOWGLOBE_SANITIZE=ON the SIGTERM checks are also leak checks.
+if(TARGET snowglobe-pack AND TARGET foreign_window)
+  add_test(NAME desktop_hack
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-hack.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> $<TARGET_FILE:foreign_window>
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-hack)
+  set_tests_properties(desktop_hack PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
