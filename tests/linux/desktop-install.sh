@@ -120,4 +120,26 @@ if [ -n "$DEB" ]; then
     echo "note: Xvfb or import missing, the installed program was not run"
   fi
 fi
+# ---- the Windows zip (when both Windows builds are there) ----
+SRC=$(cd "$(dirname "$0")/../.." && pwd)
+W32=${SG_WIN32_DIR:-$SRC/build/win32} W64=${SG_WIN64_DIR:-$SRC/build/win64}
+if [ -f "$W32/snowglobe.scr" ] && [ -f "$W64/snowglobe.scr" ] && command -v unzip >/dev/null; then
+  if SG_WIN32_DIR=$W32 SG_WIN64_DIR=$W64 "$SRC/scripts/package-windows" "$WORK/win.zip" >"$WORK/zip.log" 2>&1; then
+    listed=$(unzip -Z1 "$WORK/win.zip" | grep -v '/$' | sed 's|^[^/]*/||' | LC_ALL=C sort | tr '\n' ' ')
+    [ "$listed" = "INSTALL.txt i686/snowglobe.scr x86_64/snowglobe.scr " ] && pass "the Windows zip holds both savers and the note" \
+      || fail "the Windows zip holds: $listed"
+    unzip -p "$WORK/win.zip" '*/i686/snowglobe.scr' | cmp -s - "$W32/snowglobe.scr" || fail "the zip's i686 saver differs"
+    note=$(unzip -p "$WORK/win.zip" '*/INSTALL.txt')
+    grep -q 'Install' <<<"$note" && grep -q '32-bit and on 64-bit' <<<"$note" && grep -q '64-bit Windows only' <<<"$note" \
+      && pass "the note says how to install and which saver runs where" || fail "the install note: $note"
+  else
+    fail "package-windows: $(cat "$WORK/zip.log")"
+  fi
+  # The two swapped: refused, nothing written.
+  SG_WIN32_DIR=$W64 SG_WIN64_DIR=$W32 "$SRC/scripts/package-windows" "$WORK/swapped.zip" >/dev/null 2>&1
+  [ $? -ne 0 ] && [ ! -e "$WORK/swapped.zip" ] && pass "savers of the wrong machine are refused" \
+    || fail "package-windows took an x86_64 saver for the i686 one"
+else
+  echo "note: no Windows builds in $W32 and $W64; the zip was not made"
+fi
 finish
