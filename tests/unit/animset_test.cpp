@@ -208,6 +208,28 @@ TEST_F(AnimsetTest, EightBitFramesAreExpandedTo24Bits) {
     EXPECT_EQ(m[15], 0x00);
 }
 
+// A frame cut short inside its colour table: the missing table bytes are
+// zero, as the loader sees them, not the bytes that follow in the set.
+TEST_F(AnimsetTest, EightBitTableBytesPastTheFrameReadAsZero) {
+    pack::Palette8 palette;
+    palette.entries = {{0x11, 0x22, 0x33, 0}};
+    pack::AnimSet s;
+    s.frames.push_back({pack::bmp8(2, 2, {0, 0, 0, 0}, palette), 1});
+    auto set = pack::animset_bytes(s);
+    pack::put32(set, 96, 54 + 2);  // ends after blue and green of entry 0
+    ASSERT_EQ(load_layer(0, set, 1), 1);
+    const sg::Surface& picture = sg::slotTable[0][0].pictures[0];
+    ASSERT_NE(picture.bits, nullptr);
+    ASSERT_EQ(picture.infoHeader.biBitCount, 24);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) {
+            const std::uint8_t* p = picture.bits + y * 8 + 3 * x;
+            EXPECT_EQ(p[0], 0x11);
+            EXPECT_EQ(p[1], 0x22);
+            EXPECT_EQ(p[2], 0x00);
+        }
+}
+
 TEST_F(AnimsetTest, ReleaseFreesOnlySlotZerosSurfaces) {
     const auto set = animset({1, 1, 1}, 4, 4);
     ASSERT_EQ(load_layer(0, set, 3), 1);

@@ -177,6 +177,19 @@ TEST_F(DelaysTest, CycleModeFirstWaitsOnlyOnTheLastFrame) {
     EXPECT_EQ(draws_so_far(), 7 + onLast);
 }
 
+// A row without frames (an empty or refused set) counts as on its last frame:
+// every slot takes part in the batch.
+TEST_F(DelaysTest, CycleModeWithoutFramesWaitsEverySlot) {
+    ASSERT_EQ(load_layer(0, animset({}), 3), 1);
+    sg::layer_motion_set(0, 4, 4, 2, 0, 0);  // slot 3 has no set at all
+    sg::max_wait_set(0, 9);
+    pf::rand_reset();
+    sg::wait_after_cycle_set(0, 1);
+    Reference ref;
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(rec().cycleWaits[k], ref.range(0, 9)) << k;
+    EXPECT_EQ(draws_so_far(), 4);
+}
+
 // A waiting slot keeps its frame, position and phase, but the exit test
 // still runs: outside, it is entered anew and marked for a fresh wait.
 TEST_F(DelaysTest, WaitingSlotsAreFrozenButStillTestedForExit) {

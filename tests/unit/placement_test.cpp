@@ -2,6 +2,8 @@
 // limits, travel, sway and re-entry, with the exact order of random draws.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "motion_test_support.h"
 
 using namespace sprites_test;
@@ -346,6 +348,45 @@ TEST_F(PlacementTest, FixedStartOutsideNeverComesIntoView) {
         EXPECT_EQ(rec().x[0], -100);
     }
     EXPECT_EQ(draws_so_far(), 0);
+}
+
+// Settings and picture sizes come from untrusted files: sums that would leave
+// the 32-bit range stay pinned at its ends instead of wrapping.
+TEST_F(PlacementTest, ExtremeValuesStayPinned) {
+    make_layer(1);
+    sg::layer_motion_set(0, 1, 8, 1, 4, 0);  // down-right, fastest, sway on x
+    sg::placement_set(0, 0);
+    sg::start_corner_set(0, 3);
+    sg::start_position_set(0, INT32_MAX - 5, INT32_MAX);
+    sg::instances_place(0);
+    EXPECT_EQ(rec().x[0], INT32_MAX);
+    EXPECT_EQ(rec().y[0], INT32_MAX);
+    for (int t = 0; t < 3; ++t) sg::motion_step(0, 0);
+    EXPECT_EQ(rec().x[0], INT32_MAX);
+    EXPECT_EQ(rec().y[0], INT32_MAX);
+
+    sg::placement_set(0, 1);
+    for (int keep : {0, 1}) {
+        sg::keep_inside_set(0, keep);
+        for (int edge = 0; edge <= 8; ++edge) {
+            sg::layer_motion_set(0, 1, 4, 2, 0, edge);
+            sg::instance_enter(0, 0, INT32_MAX, INT32_MIN);
+            sg::instance_enter(0, 0, INT32_MIN, INT32_MAX);
+        }
+    }
+    // A refused frame keeps the size its header claims.
+    auto set = animset({1}, 4, 4);
+    set[256 + 18] = 0xFF, set[256 + 19] = 0xFF, set[256 + 20] = 0xFF, set[256 + 21] = 0x7F;
+    set[256 + 1] = 'A';
+    sg::animset_release_all();
+    sg::slots_clear();
+    ASSERT_EQ(load_layer(1, set, 1), 1);
+    sg::layer_motion_set(1, 1, 3, 0, 4, 4);
+    sg::placement_set(1, 1);
+    sg::frames_step();
+    EXPECT_EQ(sg::slot_current_width(1, 0), INT32_MAX);
+    sg::layerTable[1].x[0] = INT32_MIN;
+    for (int t = 0; t < 3; ++t) sg::motion_step(1, 0);
 }
 
 TEST_F(PlacementTest, CycleReentry) {
