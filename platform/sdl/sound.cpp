@@ -90,10 +90,10 @@ void sound(const void* wav, UINT flags) {
     total = std::min<std::size_t>(total, 0x7FFFFFFF);
 
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(image, static_cast<int>(total)), 1, &spec, &buffer, &length))
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(image, static_cast<int>(total)), 1, &format, &buffer, &length))
         return;
     if (length == 0) {
         SDL_FreeWAV(buffer);
@@ -103,11 +103,11 @@ void sound(const void* wav, UINT flags) {
     playback.length = length;
     playback.position = 0;
     playback.loop = (flags & SND_LOOP) != 0;
-    playback.silence = spec.silence;
+    playback.silence = format.silence;
     SDL_AtomicSet(&playback.finished, 0);
-    spec.callback = fill;
-    spec.userdata = &playback;
-    playback.device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+    format.callback = fill;
+    format.userdata = &playback;
+    playback.device = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
     if (!playback.device) {
         stop();
         return;

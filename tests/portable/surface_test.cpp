@@ -79,11 +79,11 @@ TEST(Surface, StrideFollowsWidthAndRowsComeStraightFromTheFile) {
     } cases[] = {{1, 4}, {2, 8}, {4, 12}, {5, 16}, {32, 96}, {640, 1920}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
-        BmpSpec spec;
-        spec.width = c.width;
-        spec.height = 3;
-        spec.tailBytes = 2;  // as the shipped pictures: two bytes nobody reads
-        const auto file = bmp_bytes(spec);
+        BmpSpec shape;
+        shape.width = c.width;
+        shape.height = 3;
+        shape.tailBytes = 2;  // as the shipped pictures: two bytes nobody reads
+        const auto file = bmp_bytes(shape);
         Record r;
         ASSERT_EQ(load(r, file), 1);
         EXPECT_EQ(sg::surface_stride(&r.s), c.stride);
@@ -109,15 +109,15 @@ TEST(Surface, RowsFollowTheColourTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bitCount << " bits, " << c.clrUsed << " colours, offset field "
                                         << c.pixelOffsetField << ", header size " << c.headerSize);
-        BmpSpec spec;
-        spec.width = 6;  // 8-bit rows of 6 bytes padded to 8, 24-bit rows of 18 padded to 20
-        spec.height = 2;
-        spec.bitCount = c.bitCount;
-        spec.clrUsed = c.clrUsed;
-        spec.pixelOffset = c.pixelOffsetField;
-        spec.headerSize = c.headerSize;
-        spec.pixelSeed = 12;
-        const auto file = bmp_bytes(spec);
+        BmpSpec shape;
+        shape.width = 6;  // 8-bit rows of 6 bytes padded to 8, 24-bit rows of 18 padded to 20
+        shape.height = 2;
+        shape.bitCount = c.bitCount;
+        shape.clrUsed = c.clrUsed;
+        shape.pixelOffset = c.pixelOffsetField;
+        shape.headerSize = c.headerSize;
+        shape.pixelSeed = 12;
+        const auto file = bmp_bytes(shape);
         Record r;
         ASSERT_EQ(load(r, file), 1);
         EXPECT_EQ(r.s.stride, c.bitCount == 8 ? 8 : 20);
@@ -130,13 +130,13 @@ TEST(Surface, RowsFollowTheColourTable) {
 // The DIB keeps the file's colour table; entries the file does not have read
 // as black when the picture is drawn.
 TEST(Surface, EightBitColoursComeFromTheFilesShortTable) {
-    BmpSpec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.bitCount = 8;
-    spec.clrUsed = 16;
-    spec.pixelSeed = 10;  // indices 10..13 in the bottom row, 14..17 in the top row
-    const auto file = bmp_bytes(spec);
+    BmpSpec shape;
+    shape.width = 4;
+    shape.height = 2;
+    shape.bitCount = 8;
+    shape.clrUsed = 16;
+    shape.pixelSeed = 10;  // indices 10..13 in the bottom row, 14..17 in the top row
+    const auto file = bmp_bytes(shape);
     Record r;
     ASSERT_EQ(load(r, file), 1);
     Dib target(4, 2);
@@ -153,21 +153,21 @@ TEST(Surface, ShortFilesLoadWithinTheGraceAndNotBeyond) {
     sgtest::BoxCapture boxes;
     for (int bitCount : {24, 8}) {
         SCOPED_TRACE(bitCount);
-        BmpSpec spec;
-        spec.width = 40;
-        spec.height = 40;  // 4,800 or 1,600 bytes of rows
-        spec.bitCount = bitCount;
-        spec.clrUsed = bitCount == 8 ? 4 : 0;
+        BmpSpec shape;
+        shape.width = 40;
+        shape.height = 40;  // 4,800 or 1,600 bytes of rows
+        shape.bitCount = bitCount;
+        shape.clrUsed = bitCount == 8 ? 4 : 0;
 
-        spec.cutBytes = 1000;
-        auto file = bmp_bytes(spec);
+        shape.cutBytes = 1000;
+        auto file = bmp_bytes(shape);
         Record r;
         ASSERT_EQ(load(r, file), 1);
         expect_rows_from(r.s, file, bitCount == 8 ? 70 : 54);  // the missing bytes read as zero
         EXPECT_EQ(boxes.boxes().size(), 0u);
 
-        spec.cutBytes = 1001;
-        file = bmp_bytes(spec);
+        shape.cutBytes = 1001;
+        file = bmp_bytes(shape);
         Record refused;
         EXPECT_EQ(load(refused, file), 0);
         ASSERT_EQ(boxes.boxes().size(), 1u);
@@ -179,7 +179,7 @@ TEST(Surface, ShortFilesLoadWithinTheGraceAndNotBeyond) {
 TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
     struct Case {
         const char* what;
-        BmpSpec spec;
+        BmpSpec shape;
         bool notBmp;
     };
     auto with = [](auto change) {
@@ -213,7 +213,7 @@ TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
     const int start = pf::gdi_objects_alive();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto file = bmp_bytes(c.spec);
+        auto file = bmp_bytes(c.shape);
         if (std::string(c.what) == "rows overflow") {
             sgtest::put32(file, 18, 0x7FFFFFFF);  // 6 GB per row, times 2^31 - 1 rows
             sgtest::put32(file, 22, 0x7FFFFFFF);
@@ -256,9 +256,9 @@ TEST(Surface, EmptyAndTinyImagesAreNotBmpFiles) {
 // A picture GDI will not make (two planes) fails without a message.
 TEST(Surface, ABitmapGdiRefusesFailsTheLoadSilently) {
     sgtest::BoxCapture boxes;
-    BmpSpec spec;
-    spec.planes = 2;
-    const auto file = bmp_bytes(spec);
+    BmpSpec shape;
+    shape.planes = 2;
+    const auto file = bmp_bytes(shape);
     const int start = pf::gdi_objects_alive();
     Record r;
     EXPECT_EQ(load(r, file), 0);
