@@ -111,13 +111,12 @@ int run_hack(Hack hack, pf::HINSTANCE instance) {
             std::fprintf(stderr, "snowglobe: -root and -window-id need an X11 display\n");
             return 1;
         }
-        if (!pf::sdl::x11::window_alive(hack.window)) {
-            std::fprintf(stderr, "snowglobe: there is no window 0x%llx to draw into\n",
-                         static_cast<unsigned long long>(hack.window));
-            return 1;
-        }
     }
-    pf::sdl::set_hack_mode(hack.mode, hack.window);
+    if (!pf::sdl::set_hack_mode(hack.mode, hack.window)) {
+        std::fprintf(stderr, "snowglobe: there is no window 0x%llx to draw into\n",
+                     static_cast<unsigned long long>(hack.window));
+        return 1;
+    }
     const std::string scope = guard_scope(hack);
     for (;;) {
         pf::headless::set_host_driver(pf::sdl::display_driver());

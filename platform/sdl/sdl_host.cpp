@@ -64,7 +64,6 @@ bool closePending = false;  // a quit request that came before any window
 
 // ---- run by a screen-saver daemon (set_hack_mode) ----
 constexpr Uint64 RESIZE_SETTLE_MS = 200;  // a drag sends many sizes: rebuild once it stops
-constexpr Uint64 TARGET_CHECK_MS = 100;
 constexpr int TRY_WIDTH = 800, TRY_HEIGHT = 600;  // -window's first size
 HackMode hackMode = HackMode::Off;
 std::uintptr_t hackTarget = 0;       // Target: the X window we draw into
@@ -72,7 +71,6 @@ SDL_Window* ownWindow = nullptr;     // OwnWindow: kept from one rebuild to the 
 int shownWidth = 0, shownHeight = 0;  // the size the running engine was given
 int seenWidth = 0, seenHeight = 0;    // the target's size when last looked at
 Uint64 sizeChangedAt = 0;            // 0: the target has the size shown
-Uint64 targetCheckedAt = 0;
 bool rebuildRequested = false;
 bool quitRequested = false;
 
@@ -228,17 +226,17 @@ void post_close(Uint32 sdlWindowId) {
 // engine again (take_rebuild_request).
 void check_hack_target() {
     if (hackMode == HackMode::Off || quitRequested) return;
-    Uint64 now = SDL_GetTicks64();
-    if (hackMode == HackMode::Target && now - targetCheckedAt >= TARGET_CHECK_MS) {
-        targetCheckedAt = now;
-        RECT r{};
-        if (!x11Ready || !x11::window_rect(hackTarget, &r)) {
+    if (hackMode == HackMode::Target) {
+        int width = seenWidth, height = seenHeight;
+        x11::Change change = x11::changes(hackTarget, &width, &height);
+        if (change == x11::Change::Gone) {
             quitRequested = true;
             post_close(0);
             return;
         }
-        note_size(r.right - r.left, r.bottom - r.top);
+        if (change == x11::Change::Configured) note_size(width, height);
     }
+    Uint64 now = SDL_GetTicks64();
     if (sizeChangedAt && !rebuildRequested && !hostWindows.empty() && now - sizeChangedAt >= RESIZE_SETTLE_MS) {
         sizeChangedAt = 0;
         rebuildRequested = true;
@@ -605,11 +603,14 @@ void close_display() {
     videoReady = false;
 }
 
-void set_hack_mode(HackMode mode, std::uintptr_t target) {
+bool set_hack_mode(HackMode mode, std::uintptr_t target) {
     hackMode = mode;
     hackTarget = mode == HackMode::Target ? target : 0;
+    if (!hackTarget) return true;
+    if (!x11Ready) return false;
     // Errors about the daemon's window (it may go at any moment) are ours to see.
-    if (hackTarget && x11Ready) x11::watch(hackTarget);
+    x11::watch(hackTarget);
+    return x11::follow(hackTarget);
 }
 
 bool take_rebuild_request() {

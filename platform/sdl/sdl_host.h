@@ -31,7 +31,8 @@ std::string sjis_to_utf8(const char* text);
 // of its own (OwnWindow: -window), reports that window's size as the screen
 // size, ignores input, and asks for a rebuild when the size changes.
 enum class HackMode { Off, Target, OwnWindow };
-void set_hack_mode(HackMode mode, std::uintptr_t target);
+// False when the target window does not exist.
+bool set_hack_mode(HackMode mode, std::uintptr_t target);
 // True once when the target's size changed and the engine's window has been
 // asked to close so that the caller runs the engine again at the new size.
 // False when a quit (SIGTERM, SIGINT, a closed window) came too.
@@ -55,6 +56,12 @@ void unwatch(std::uintptr_t window);
 bool window_rect(std::uintptr_t window, RECT* rect);
 bool window_alive(std::uintptr_t window);
 std::uintptr_t root_window();
+// Follows a window's ConfigureNotify and DestroyNotify; false when there is
+// no such window. changes() gives what came since it was last asked, with
+// the latest size.
+enum class Change { Nothing, Configured, Gone };
+bool follow(std::uintptr_t window);
+Change changes(std::uintptr_t window, int* width, int* height);
 // The pointer's position on the screen.
 bool cursor_pos(POINT* point);
 // A top-level window (or the client window a window manager framed) whose

@@ -132,6 +132,33 @@ bool window_rect(std::uintptr_t id, RECT* rect) {
 
 bool window_alive(std::uintptr_t id) { return window_rect(id, nullptr); }
 
+bool follow(std::uintptr_t id) {
+    if (!display || !plausible(id) || !filterInstalled) return false;
+    XSync(display, False);
+    trapped = false;
+    // StructureNotify is not exclusive: the daemon and others may select it too.
+    XSelectInput(display, static_cast<Window>(id), StructureNotifyMask);
+    XSync(display, False);
+    return !trapped;
+}
+
+Change changes(std::uintptr_t id, int* width, int* height) {
+    if (!display) return Change::Nothing;
+    Change change = Change::Nothing;
+    XEvent e;
+    // Reads what has arrived; never waits for the server.
+    while (XCheckWindowEvent(display, static_cast<Window>(id), StructureNotifyMask, &e)) {
+        if (e.type == DestroyNotify) {
+            change = Change::Gone;
+        } else if (e.type == ConfigureNotify && change != Change::Gone) {
+            *width = e.xconfigure.width;
+            *height = e.xconfigure.height;
+            change = Change::Configured;
+        }
+    }
+    return change;
+}
+
 std::uintptr_t root_window() {
     return display ? static_cast<std::uintptr_t>(DefaultRootWindow(display)) : 0;
 }

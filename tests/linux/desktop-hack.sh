@@ -19,7 +19,7 @@ export SDL_AUDIODRIVER=dummy
 # 2.30, never lets libdbus free its 1 KiB of global state on SDL_Quit.
 echo 'leak:libdbus-1.so' >"$WORK/lsan.supp"
 export ASAN_OPTIONS=detect_leaks=1:exitcode=23 LSAN_OPTIONS="exitcode=23:suppressions=$WORK/lsan.supp"
-if nm -an "$SNOWGLOBE" 2>/dev/null | grep -q __asan_init; then
+if nm -an "$SNOWGLOBE" 2>/dev/null | grep __asan_init >/dev/null; then  # all of nm read: pipefail
   echo "note: $SNOWGLOBE is built with AddressSanitizer"
 else
   echo "note: $SNOWGLOBE is not a sanitized build (configure with -DSNOWGLOBE_SANITIZE=ON for the leak check)"
