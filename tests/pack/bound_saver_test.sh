@@ -91,6 +91,12 @@ for _ in $(seq 100); do [ -s display ] && break; sleep 0.1; done
 [ -s display ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 display)"
 xdotool mousemove $((WIDTH / 2)) $((HEIGHT / 2))
+if [ "$MODE" = wine ]; then
+  # A wineserver left by an earlier run keeps that run's display and its
+  # screen size: start from none.
+  "$WINESERVER" -k 2>/dev/null
+  timeout 20 "$WINESERVER" -w 2>/dev/null
+fi
 if [ "$MODE" = wine ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "-- creating the wine prefix $WINEPREFIX"
   timeout 600 "$WINE" wineboot -i >wineboot.log 2>&1
