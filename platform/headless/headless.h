@@ -167,7 +167,8 @@ int timer_messages_delivered();
 int live_timers();
 // Names of guards currently held.
 std::vector<std::string> live_guards();
-// Message names in the order they reached a window procedure (for order tests).
+// Message names in the order they reached a window procedure (for order tests);
+// the first 65,536 of them, so that a long run does not grow the record.
 const std::vector<UINT>& dispatched_messages();
 // Simulate a guard held by another process with this name.
 void hold_foreign_guard(const char* name);

@@ -188,14 +188,26 @@ Window* create_window(const std::string& className, const std::string& title, DW
     return made;
 }
 
+// The record is for order tests, which look at the start of a run; a saver
+// that runs for days must not grow it by every timer message.
+namespace {
+
+constexpr std::size_t MAX_DISPATCH_RECORD = 65536;
+
+void note_dispatched(State& s, UINT message) {
+    if (s.dispatched.size() < MAX_DISPATCH_RECORD) s.dispatched.push_back(message);
+}
+
+}  // namespace
+
 LRESULT call_window(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     State& s = state();
     if (w.dialogProc) {
-        s.dispatched.push_back(message);
+        note_dispatched(s, message);
         return w.dialogProc(w.handle, message, wParam, lParam);
     }
     if (w.proc) {
-        s.dispatched.push_back(message);
+        note_dispatched(s, message);
         return w.proc(w.handle, message, wParam, lParam);
     }
     if (w.foreign) return 0;
