@@ -9,6 +9,9 @@
 // handle is gone at once, the pixels stay with the DC until it lets go of them.
 #include <cstdlib>
 #include <cstring>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 #include <unordered_set>
 #include <utility>
 
@@ -70,6 +73,11 @@ struct Table {
     std::unordered_set<const void*> dcs;
     std::unordered_set<const void*> objects;
     int alive = 0;  // DIB sections + information/memory DCs
+    // A tick's blits name the same few DCs hundreds of times: the last ones
+    // found are kept here. Emptied whenever any DC goes, so that a stale
+    // handle (or a new DC at a freed address) is always looked up afresh.
+    const void* recentDcs[4] = {};
+    unsigned nextRecent = 0;
 };
 
 Table& table() {
@@ -78,8 +86,19 @@ Table& table() {
 }
 
 Dc* find_dc(HDC handle) {
-    if (handle == nullptr || table().dcs.count(handle) == 0) return nullptr;
+    if (handle == nullptr) return nullptr;
+    Table& t = table();
+    for (const void* recent : t.recentDcs)
+        if (recent == handle) return reinterpret_cast<Dc*>(handle);
+    if (t.dcs.count(handle) == 0) return nullptr;
+    t.recentDcs[t.nextRecent++ % 4] = handle;
     return reinterpret_cast<Dc*>(handle);
+}
+
+void forget_dc(Dc* dc) {
+    Table& t = table();
+    t.dcs.erase(dc);
+    for (const void*& recent : t.recentDcs) recent = nullptr;
 }
 
 Object* find_object(HGDIOBJ handle) {
@@ -89,6 +108,40 @@ Object* find_object(HGDIOBJ handle) {
     if (handle == reinterpret_cast<HGDIOBJ>(&whiteBrush)) return &whiteBrush;
     if (table().objects.count(handle) == 0) return nullptr;
     return reinterpret_cast<Object*>(handle);
+}
+
+// Screen-sized pixel memory is written whole right after it is made. On
+// Linux its 2 MiB-aligned interior asks for huge pages: a few page faults
+// instead of one per 4 KiB, which is most of the start-up time in a virtual
+// machine. The ends keep small pages, so the resident size stays what the
+// pixels need. Only a hint: the kernel may refuse it.
+constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+
+void advise_huge_pages(void* memory, std::size_t bytes) {
+#if defined(__linux__)
+    const auto begin = reinterpret_cast<std::uintptr_t>(memory);
+    const std::uintptr_t first = (begin + kHugePage - 1) / kHugePage * kHugePage;
+    const std::uintptr_t last = (begin + bytes) / kHugePage * kHugePage;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)memory;
+    (void)bytes;
+#endif
+}
+
+// Zero-filled pixel memory; large blocks aligned so that all of it but the
+// tail can be huge pages.
+std::uint8_t* allocate_pixels(std::size_t bytes) {
+#if defined(__linux__)
+    if (bytes >= kHugePage) {
+        void* memory = nullptr;
+        if (posix_memalign(&memory, kHugePage, bytes) != 0) return nullptr;
+        advise_huge_pages(memory, bytes);
+        std::memset(memory, 0, bytes);
+        return static_cast<std::uint8_t*>(memory);
+    }
+#endif
+    return static_cast<std::uint8_t*>(std::calloc(bytes, 1));
 }
 
 void free_bitmap(Object* o) {
@@ -161,7 +214,12 @@ void Framebuffer::resize(int w, int h) {
     width = w > 0 ? w : 0;
     height = h > 0 ? h : 0;
     stride = (width * 3 + 3) / 4 * 4;
-    pixels.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), 0);
+    const std::size_t bytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+    // Fresh memory, advised before the zeros touch it (see advise_huge_pages).
+    std::vector<std::uint8_t>().swap(pixels);
+    pixels.reserve(bytes);
+    soft::advise_huge_pages(pixels.data(), bytes);
+    pixels.resize(bytes);
 }
 
 HDC window_dc_create(Framebuffer* target) {
@@ -179,7 +237,7 @@ std::vector<RECT> window_dc_take_drawn(HDC handle) {
 void window_dc_delete(HDC handle) {
     Dc* dc = find_dc(handle);
     if (dc == nullptr || dc->kind != DcKind::Window) return;
-    table().dcs.erase(dc);
+    forget_dc(dc);
     delete dc;
 }
 
@@ -242,7 +300,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     const std::int64_t bytes = stride * h.biHeight;
     if (bytes > soft::kMaxDibBytes) return nullptr;
 
-    auto* pixels = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(bytes), 1));
+    std::uint8_t* pixels = soft::allocate_pixels(static_cast<std::size_t>(bytes));
     if (pixels == nullptr) return nullptr;
     auto* o = new Object{};
     o->kind = ObjectKind::Bitmap;
@@ -286,7 +344,7 @@ BOOL DeleteDC(HDC handle) {
     Dc* dc = soft::find_dc(handle);
     if (dc == nullptr || dc->kind == DcKind::Window) return 0;  // window DCs go back by ReleaseDC
     soft::deselect(dc);
-    soft::table().dcs.erase(dc);
+    soft::forget_dc(dc);
     --soft::table().alive;
     delete dc;
     return 1;

@@ -78,21 +78,51 @@ inline void row_apply(std::uint8_t* __restrict d, const std::uint8_t* __restrict
 
 // The three operations a tick uses get loops of their own; the general form
 // costs six vector operations per block, where these are memory-bound.
+enum class RowKind { Copy, And, Xor, General };
+
+RowKind row_kind(const Rop& r) {
+    if (r.aS == 0x00 && r.aK == 0x00 && r.xS == 0xFF && r.xK == 0x00) return RowKind::Copy;
+    if (r.aS == 0xFF && r.aK == 0x00 && r.xS == 0x00 && r.xK == 0x00) return RowKind::And;
+    if (r.aS == 0x00 && r.aK == 0xFF && r.xS == 0xFF && r.xK == 0x00) return RowKind::Xor;
+    return RowKind::General;
+}
+
+// Calls body(rowOp) with the row loop of `r`, so that a caller's loop over
+// rows is compiled once per operation instead of choosing it on every row.
+template <class Body>
+void with_row_op(const Rop& r, Body body) {
+    switch (row_kind(r)) {
+        case RowKind::Copy:
+            // A copy must not read the target: sprite rows are short and scattered
+            // over screen-sized bitmaps, so each row starts with a cache miss, and
+            // a load stalls on it where stores alone are just queued.
+            body([](std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t n) {
+                std::memcpy(d, s, n);
+            });
+            return;
+        case RowKind::And:
+            body([](std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t n) {
+                row_apply(d, s, n, [](auto a, auto b) { return a & b; });
+            });
+            return;
+        case RowKind::Xor:
+            body([](std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t n) {
+                row_apply(d, s, n, [](auto a, auto b) { return a ^ b; });
+            });
+            return;
+        case RowKind::General: {
+            const std::uint8_t aS = r.aS, aK = r.aK, xS = r.xS, xK = r.xK;
+            body([=](std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t n) {
+                row_apply(d, s, n, [=](auto a, auto b) { return (a & ((b & aS) | aK)) ^ ((b & xS) | xK); });
+            });
+            return;
+        }
+    }
+}
+
 void rop_row(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t n,
              const Rop& r) {
-    const std::uint8_t aS = r.aS, aK = r.aK, xS = r.xS, xK = r.xK;
-    if (aS == 0x00 && aK == 0x00 && xS == 0xFF && xK == 0x00) {
-        // A copy must not read the target: sprite rows are short and scattered
-        // over screen-sized bitmaps, so each row starts with a cache miss, and
-        // a load stalls on it where stores alone are just queued.
-        std::memcpy(d, s, n);
-    } else if (aS == 0xFF && aK == 0x00 && xS == 0x00 && xK == 0x00) {
-        row_apply(d, s, n, [](auto a, auto b) { return a & b; });
-    } else if (aS == 0x00 && aK == 0xFF && xS == 0xFF && xK == 0x00) {
-        row_apply(d, s, n, [](auto a, auto b) { return a ^ b; });
-    } else {
-        row_apply(d, s, n, [=](auto a, auto b) { return (a & ((b & aS) | aK)) ^ ((b & xS) | xK); });
-    }
+    with_row_op(r, [&](auto rowOp) { rowOp(d, s, n); });
 }
 
 // The same with s = 0, for the operations without a source.
@@ -275,14 +305,16 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx,
     static std::vector<std::uint8_t> copy, scratch;
     soft::detach_if_shared(s, t, copy);
     const std::size_t bytes = static_cast<std::size_t>(w) * 3;
-    for (std::int64_t j = 0; j < h; ++j) {
-        // Sprite rows are short: a 24-bit source row is used in place without a call.
-        const std::uint8_t* from =
-            s.bitCount == 24 ? soft::row_at(s, static_cast<int>(uy + j)) + ux * 3
-                             : soft::source_pixels(s, static_cast<int>(uy + j), static_cast<int>(ux),
-                                                   static_cast<int>(w), scratch);
-        soft::rop_row(soft::row_at(t, static_cast<int>(ty + j)) + tx * 3, from, bytes, rop);
-    }
+    soft::with_row_op(rop, [&](auto rowOp) {
+        for (std::int64_t j = 0; j < h; ++j) {
+            // Sprite rows are short: a 24-bit source row is used in place without a call.
+            const std::uint8_t* from =
+                s.bitCount == 24 ? soft::row_at(s, static_cast<int>(uy + j)) + ux * 3
+                                 : soft::source_pixels(s, static_cast<int>(uy + j), static_cast<int>(ux),
+                                                       static_cast<int>(w), scratch);
+            rowOp(soft::row_at(t, static_cast<int>(ty + j)) + tx * 3, from, bytes);
+        }
+    });
     copy.clear();
     soft::detail::note_drawn(target, static_cast<int>(tx), static_cast<int>(ty), static_cast<int>(w),
                              static_cast<int>(h));

@@ -116,6 +116,32 @@ TEST(SoftGdi, DeletingASelectedBitmapAndStaleHandles) {
     EXPECT_EQ(pf::gdi_objects_alive(), start + 2) << "the copy's DIB and DC";
 }
 
+// Screen-sized pixel memory takes another allocation path than small
+// bitmaps (aligned, with a huge-page hint): it must come zeroed all the way
+// to its last byte, also when it replaces memory that held a picture.
+TEST(SoftGdi, ScreenSizedPixelsStartBlackToTheLastByte) {
+    auto all_zero = [](const std::uint8_t* p, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (p[i] != 0) return false;
+        return true;
+    };
+    Dib screen(1920, 1080);
+    const std::size_t bytes = std::size_t{1920} * 3 * 1080;
+    ASSERT_TRUE(screen.ok());
+    EXPECT_TRUE(all_zero(screen.memory(), bytes));
+    EXPECT_TRUE(pf::BitBlt(screen.dc(), 0, 0, 1920, 1080, nullptr, 0, 0, pf::WHITENESS));
+    EXPECT_EQ(screen.at(1919, 1079), (Bgr{0xFF, 0xFF, 0xFF}));
+
+    pf::soft::Framebuffer frame;
+    frame.resize(1366, 768);
+    std::fill(frame.pixels.begin(), frame.pixels.end(), std::uint8_t{0x5A});
+    frame.resize(1920, 1080);
+    EXPECT_EQ(frame.pixels.size(), bytes);
+    EXPECT_TRUE(all_zero(frame.pixels.data(), frame.pixels.size()));
+    frame.resize(0, 0);
+    EXPECT_TRUE(frame.pixels.empty());
+}
+
 TEST(SoftGdi, OnlyTheFiveOperationsAndTwentyFourBitTargets) {
     std::vector<pf::RGBQUAD> table(2, pf::RGBQUAD{});
     Dib target(2, 2), indexed(2, 2, 8, table, 2);
