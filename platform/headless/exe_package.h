@@ -5,8 +5,9 @@
 //
 // The trailer is the last 16 bytes of the file. The build step that embeds the
 // default scene and `snowglobe-pack bind` write it; the headless resource
-// lookup reads it from the running executable. Standard C++ only, so that the
-// tools can use it on any platform. Nothing here throws on damaged input.
+// lookup reads it from the running executable. Standard C++ only (but for
+// one optional use of anonymous memory), so that the tools can use it on any
+// platform. Nothing here throws on damaged input.
 #pragma once
 
 #include <cstddef>
@@ -48,10 +49,20 @@ std::vector<std::uint8_t> trailer(std::uint64_t packageBytes);
 std::optional<std::vector<std::uint8_t>> append(std::span<const std::uint8_t> exe,
                                                std::span<const std::uint8_t> package);
 
+// Where the package of the file at path sits, from its trailer alone. A file
+// that cannot be read counts as Damaged; *error (when given) says why.
+Location find_package(const char* path, std::string* error = nullptr);
+
 // Reads only the package of the file at path (the trailer first, then the
 // package bytes). Found: *package holds them. Otherwise *package is empty and
 // *error (when given) says why; a file that cannot be read counts as Damaged.
 Status read_package(const char* path, std::vector<std::uint8_t>* package,
                     std::string* error = nullptr);
+
+// The package of the file at path, in memory that is never freed (for the
+// running program). Blocks of zeros are left as pages never touched where the
+// system allows it, so a package padded with zeros costs no resident memory
+// for its padding. Empty when there is no package or it cannot be read.
+std::span<const std::uint8_t> load_for_process(const char* path);
 
 }  // namespace pf::exe_package

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "platform/headless/exe_package.h"
 #include "platform/headless/state.h"
@@ -30,15 +31,11 @@ bool same_ascii_nocase(const char* a, const char* b) {
     }
 }
 
-// The package appended to the running executable, read once: the sound
-// plays straight from it, so it must live as long as the process.
-const std::vector<std::uint8_t>& executable_package() {
-    static const std::vector<std::uint8_t>* bytes = [] {
-        auto* v = new std::vector<std::uint8_t>;
-        exe_package::read_package("/proc/self/exe", v);
-        return v;
-    }();
-    return *bytes;
+// The package appended to the running executable, read once and kept for the
+// life of the process: the sound plays straight from it.
+std::span<const std::uint8_t> executable_package() {
+    static const std::span<const std::uint8_t> bytes = exe_package::load_for_process("/proc/self/exe");
+    return bytes;
 }
 
 bool package_bytes(const void** data, std::size_t* size) {
@@ -47,7 +44,7 @@ bool package_bytes(const void** data, std::size_t* size) {
         *data = s.packageData;
         *size = s.packageSize;
     } else {
-        const auto& v = executable_package();
+        const std::span<const std::uint8_t> v = executable_package();
         *data = v.data();
         *size = v.size();
     }

@@ -13,7 +13,9 @@
 //    that window's size; input is dropped, and a new size closes the engine's
 //    window so that main() runs the engine again at that size;
 //  - presenting copies only the rectangles the engine drew, converting the
-//    bottom-up 24-bit rows to the window surface's format;
+//    bottom-up 24-bit rows to the window's format: on X11 straight from the
+//    framebuffer to the window (x11_present.cpp), elsewhere through SDL's
+//    window surface;
 //  - SDL keyboard, button and motion events become WM_KEYDOWN / WM_SYSKEYDOWN,
 //    WM_xBUTTONDOWN and WM_MOUSEMOVE with global cursor positions; SDL_QUIT
 //    (also raised by SIGTERM and SIGINT) and a window manager's close request
@@ -104,6 +106,11 @@ bool find_info(HWND handle, headless::WindowInfo* out) {
     return false;
 }
 
+void destroy_sdl_window(SDL_Window* window) {
+    x11_forget_window(window);
+    SDL_DestroyWindow(window);
+}
+
 // ---- presenting ----
 
 void copy_rect(const soft::Framebuffer& fb, SDL_Surface* surface, const SDL_Rect& r) {
@@ -139,6 +146,9 @@ void copy_rect(const soft::Framebuffer& fb, SDL_Surface* surface, const SDL_Rect
 }
 
 void show_rects(HostWindow& w, const soft::Framebuffer& fb, const RECT* rects, int count) {
+    // On X11 the framebuffer goes to the window directly: no window-sized
+    // surface is made at all.
+    if (x11Ready && x11_put_rects(w.sdl, fb, rects, count)) return;
     SDL_Surface* surface = SDL_GetWindowSurface(w.sdl);
     if (!surface || fb.width <= 0 || fb.height <= 0 ||
         fb.pixels.size() < std::size_t(fb.stride) * fb.height)
@@ -305,7 +315,7 @@ void window_destroyed(HWND handle) {
     HostWindow w = *it;
     hostWindows.erase(it);
     // A pane stays watched: errors about it may still be on their way.
-    if (w.sdl && w.sdl != ownWindow) SDL_DestroyWindow(w.sdl);
+    if (w.sdl && w.sdl != ownWindow) destroy_sdl_window(w.sdl);
 }
 
 void present(HWND handle, const soft::Framebuffer& pixels, const RECT* rects, int count) {
@@ -345,8 +355,13 @@ void handle_event(const SDL_Event& e) {
                 if (hackMode != HackMode::Off) quitRequested = true;
                 pf::PostMessageA(w->handle, WM_CLOSE, 0, 0);
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                // The window surface still holds the last picture.
-                SDL_UpdateWindowSurface(w->sdl);
+                // SDL's window surface, when there is one, still holds the
+                // last picture; otherwise the framebuffer is drawn again.
+                if (x11Ready && x11_can_put(w->sdl)) {
+                    show_all(*w);
+                } else {
+                    SDL_UpdateWindowSurface(w->sdl);
+                }
                 headless::invalidate(w->handle);
             } else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 show_all(*w);  // a new surface, blank until filled
@@ -444,7 +459,7 @@ bool show_box(HWND owner, const std::string& text, const std::string& caption) {
     bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(),
                                           parent) == 0;
     if (borrowed) {
-        SDL_DestroyWindow(borrowed);
+        destroy_sdl_window(borrowed);
         x11::unwatch(reinterpret_cast<std::uintptr_t>(owner));
     }
     return shown;
@@ -593,9 +608,9 @@ bool open_display(std::string* why) {
 void close_display() {
     sound_shutdown();
     for (auto& w : hostWindows)
-        if (w.sdl && w.sdl != ownWindow) SDL_DestroyWindow(w.sdl);
+        if (w.sdl && w.sdl != ownWindow) destroy_sdl_window(w.sdl);
     hostWindows.clear();
-    if (ownWindow) SDL_DestroyWindow(ownWindow);
+    if (ownWindow) destroy_sdl_window(ownWindow);
     ownWindow = nullptr;
     if (x11Ready) x11::close();
     x11Ready = false;

@@ -7,6 +7,8 @@
 
 #include "platform/headless/headless.h"
 
+struct SDL_Window;
+
 namespace pf::sdl {
 
 // Connects to the display (SDL video, and an Xlib connection for other
@@ -41,6 +43,15 @@ bool take_rebuild_request();
 // The looping sound (sound.cpp).
 void sound(const void* wav, UINT flags);
 void sound_shutdown();
+
+// Presenting on X11 from the framebuffer without SDL's window surface
+// (x11_present.cpp). x11_can_put: whether a window is drawn that way (an X11
+// window of a 24- or 32-bit true-colour visual); x11_put_rects draws the
+// rectangles (all of the framebuffer when rects is null) and is false when
+// the window cannot be drawn that way. Forget a window before destroying it.
+bool x11_can_put(SDL_Window* window);
+bool x11_put_rects(SDL_Window* window, const soft::Framebuffer& fb, const RECT* rects, int count);
+void x11_forget_window(SDL_Window* window);
 
 // Other programs' X11 windows (x11_windows.cpp), on a connection of our own.
 namespace x11 {

@@ -451,6 +451,37 @@ TEST(ExePackage, ReadsOnlyThePackageFromAFile) {
     EXPECT_EQ(ep::read_package(nullptr, &got), ep::Status::Damaged);
 }
 
+// The running program's copy: zero blocks are skipped rather than copied, so
+// the bytes after a run of zeros, a zero run ending mid-block and a short
+// last block must all come back exactly.
+TEST(ExePackage, LoadsThePackageForTheProcessWithItsZerosIntact) {
+    const std::string path = ::testing::TempDir() + "headless_load_" + std::to_string(getpid());
+    auto write = [&](const Bytes& b) {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
+                                                    static_cast<std::streamsize>(b.size()));
+    };
+    Bytes pkg(300000, 0);
+    for (std::size_t i = 0; i < 70000; ++i) pkg[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    pkg[200000] = 0x5A;             // alone in an otherwise empty block
+    pkg[pkg.size() - 1] = 0xA5;     // the last byte of a short last block
+    write(*ep::append(Bytes(4097, 0xCC), pkg));
+    const std::span<const std::uint8_t> got = ep::load_for_process(path.c_str());
+    ASSERT_EQ(got.size(), pkg.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), pkg.begin()));
+
+    write(Bytes(3, 0));
+    EXPECT_TRUE(ep::load_for_process(path.c_str()).empty()) << "no trailer";
+    Bytes damaged = *ep::append(Bytes(10, 1), pkg);
+    damaged.erase(damaged.begin(), damaged.begin() + 20);
+    write(damaged);
+    EXPECT_TRUE(ep::load_for_process(path.c_str()).empty()) << "a trailer longer than the file";
+    write(*ep::append(Bytes(10, 1), Bytes{}));
+    EXPECT_TRUE(ep::load_for_process(path.c_str()).empty()) << "an empty package";
+    std::remove(path.c_str());
+    EXPECT_TRUE(ep::load_for_process(path.c_str()).empty()) << "no file";
+    EXPECT_TRUE(ep::load_for_process(nullptr).empty());
+}
+
 // ---- resources and global memory ----
 
 TEST_F(Headless, PackageResourceComesFromSetPackage) {
