@@ -79,6 +79,7 @@ inline void row_apply(std::uint8_t* __restrict d, const std::uint8_t* __restrict
 // The three operations a tick uses get loops of their own; the general form
 // costs six vector operations per block, where these are memory-bound.
 enum class RowKind { Copy, And, Xor, General };
+constexpr std::size_t SHORT_ROW = 256;
 
 RowKind row_kind(const Rop& r) {
     if (r.aS == 0x00 && r.aK == 0x00 && r.xS == 0xFF && r.xK == 0x00) return RowKind::Copy;
@@ -97,7 +98,14 @@ void with_row_op(const Rop& r, Body body) {
             // over screen-sized bitmaps, so each row starts with a cache miss, and
             // a load stalls on it where stores alone are just queued.
             body([](std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t n) {
-                std::memcpy(d, s, n);
+                if (n > SHORT_ROW) {
+                    std::memcpy(d, s, n);
+                    return;
+                }
+                // Sprite rows: sixteen bytes at a time inline, cheaper than the call.
+                std::size_t i = 0;
+                for (; i + sizeof(Block) <= n; i += sizeof(Block)) std::memcpy(d + i, s + i, sizeof(Block));
+                for (; i < n; ++i) d[i] = s[i];
             });
             return;
         case RowKind::And:

@@ -1,5 +1,6 @@
-// The software blits give copy, AND and XOR loops of their own (a copy no
-// longer reads its target; AND and XOR work on whole vector blocks). Rows
+// The software blits give copy, AND and XOR loops of their own (a copy never
+// reads its target and copies short rows inline; AND and XOR work on whole
+// vector blocks). Rows
 // here are long enough for the blocks, start at odd byte offsets and end in
 // a tail, and every byte of the target, inside the rectangle and around it,
 // must be what the raster operation's formula says.
@@ -31,15 +32,16 @@ void scramble(Dib& dib, std::mt19937& random) {
     for (int i = 0; i < dib.stride() * dib.height(); ++i) bytes[i] = static_cast<std::uint8_t>(random());
 }
 
-constexpr int WIDTH = 90;
+constexpr int WIDTH = 100;
 constexpr int HEIGHT = 4;
 
 TEST(RegressionRasterRows, EveryOperationMatchesItsFormulaOnLongRows) {
     std::mt19937 random(7);
     for (pf::DWORD rop : {pf::SRCCOPY, pf::SRCAND, pf::SRCINVERT, pf::BLACKNESS, pf::WHITENESS}) {
-        // 1..81 pixels: rows of 3..243 bytes, shorter and longer than a block,
-        // with every remainder of 16.
-        for (int width : {1, 5, 6, 11, 16, 21, 22, 32, 43, 64, 70, 81}) {
+        // 1..92 pixels: rows of 3..276 bytes, shorter and longer than a block,
+        // with every remainder of 16, on both sides of the 256 bytes up to
+        // which a copy is done inline.
+        for (int width : {1, 5, 6, 11, 16, 21, 22, 32, 43, 64, 70, 81, 85, 86, 92}) {
             Dib target(WIDTH, HEIGHT), source(WIDTH, HEIGHT);
             ASSERT_TRUE(target.ok() && source.ok());
             scramble(target, random);
