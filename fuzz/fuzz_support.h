@@ -33,17 +33,4 @@ inline void check_nothing_alive(const char* after) {
     }
 }
 
-// The package globals only: engine_reset() also clears the 6 MB slot table,
-// which would cost more than most inputs.
-inline void reset_package_globals() {
-    packageBase = nullptr;
-    packageSize = 0;
-    std::memset(&packageDirectory, 0, sizeof packageDirectory);
-    std::memset(&sceneHeader, 0, sizeof sceneHeader);
-    std::memset(layerBlocks, 0, sizeof layerBlocks);
-    std::memset(&infoBlock, 0, sizeof infoBlock);
-    std::memset(optionalBlock1, 0, sizeof optionalBlock1);
-    std::memset(optionalBlock2, 0, sizeof optionalBlock2);
-}
-
 }  // namespace sg::fuzz

@@ -76,13 +76,23 @@ const std::uint8_t* package_open(pf::HINSTANCE instance) {
     return static_cast<const std::uint8_t*>(bytes);
 }
 
-int package_copy_out(pf::HINSTANCE instance) {
+void package_blocks_clear() {
     std::memset(&packageDirectory, 0, sizeof packageDirectory);
     std::memset(&sceneHeader, 0, sizeof sceneHeader);
     std::memset(layerBlocks, 0, sizeof layerBlocks);
     std::memset(&infoBlock, 0, sizeof infoBlock);
     std::memset(optionalBlock1, 0, sizeof optionalBlock1);
     std::memset(optionalBlock2, 0, sizeof optionalBlock2);
+}
+
+void package_globals_reset() {
+    packageBase = nullptr;
+    packageSize = 0;
+    package_blocks_clear();
+}
+
+int package_copy_out(pf::HINSTANCE instance) {
+    package_blocks_clear();
 
     packageBase = package_open(instance);
     if (packageBase == nullptr) return refuse();

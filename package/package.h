@@ -57,6 +57,11 @@ extern InfoBlock infoBlock;
 extern std::uint8_t optionalBlock1[OPTIONAL_BLOCK1_SIZE];
 extern std::uint8_t optionalBlock2[OPTIONAL_BLOCK2_SIZE];
 
+// Zeroes the copied-out blocks; package_globals_reset() also forgets the
+// package itself (packageBase, packageSize).
+void package_blocks_clear();
+void package_globals_reset();
+
 // Finds and pins the resource; null when missing. Sets packageSize.
 const std::uint8_t* package_open(pf::HINSTANCE instance);
 // Opens the package and copies its fixed blocks out. 0 when the package is

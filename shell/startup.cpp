@@ -222,15 +222,7 @@ int WinMain(pf::HINSTANCE instance, const char* arguments) {
 }
 
 void engine_reset() {
-    // Package.
-    packageBase = nullptr;
-    packageSize = 0;
-    std::memset(&packageDirectory, 0, sizeof packageDirectory);
-    std::memset(&sceneHeader, 0, sizeof sceneHeader);
-    std::memset(layerBlocks, 0, sizeof layerBlocks);
-    std::memset(&infoBlock, 0, sizeof infoBlock);
-    std::memset(optionalBlock1, 0, sizeof optionalBlock1);
-    std::memset(optionalBlock2, 0, sizeof optionalBlock2);
+    package_globals_reset();
 
     // Shell.
     programInstance = nullptr;
