@@ -126,6 +126,22 @@ struct PAINTSTRUCT {
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
+// What WM_CREATE's lParam points at; only the leading field is read here.
+struct CREATESTRUCTA {
+    void* lpCreateParams;
+    HINSTANCE hInstance;
+    void* hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    const char* lpszName;
+    const char* lpszClass;
+    DWORD exStyle;
+};
+
 struct WNDCLASSA {
     UINT style;
     WNDPROC lpfnWndProc;
@@ -140,6 +156,9 @@ struct WNDCLASSA {
 };
 
 // Messages.
+// Per-window storage for the program's own pointer (SetWindowLongPtrA).
+constexpr int GWLP_USERDATA = -21;
+
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_PAINT = 0x000F;
@@ -245,6 +264,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
                      int x, int y, int width, int height, HWND parent, void* menu,
                      HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND window);
+// Only GWLP_USERDATA is supported by every backend.
+std::intptr_t SetWindowLongPtrA(HWND window, int index, std::intptr_t value);
+std::intptr_t GetWindowLongPtrA(HWND window, int index);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last);
 BOOL TranslateMessage(const MSG* msg);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "package/package.h"
 #include "shell/shell.h"
 
 namespace sg {
@@ -16,7 +15,7 @@ const char* const CAPTION_VERSION_INFO = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x
 constexpr int FIELD_COUNT = 5;
 constexpr int FALLBACK_TEXT_SIZE = 3000;
 
-pf::INT_PTR init_dialog(pf::HWND dialog, pf::HWND reference) {
+pf::INT_PTR init_dialog(pf::HWND dialog, const SaverState& saver, pf::HWND reference) {
     pf::RECT r{};
     pf::GetWindowRect(reference, &r);
     pf::RECT d{};
@@ -31,17 +30,25 @@ pf::INT_PTR init_dialog(pf::HWND dialog, pf::HWND reference) {
     for (int i = 0; i < FIELD_COUNT; ++i) fields[i] = pf::GetDlgItem(dialog, ABOUT_FIRST_FIELD + i);
 
     // Shown lines fill the fields from the top, without gaps.
+    const InfoBlock& info = saver.package.infoBlock;
     int n = 0;
     for (int i = 0; i < FIELD_COUNT; ++i) {
-        if (infoBlock.lineShown[i] != 0) pf::SetWindowTextA(fields[n++], infoBlock.lines[i]);
+        if (info.lineShown[i] != 0) pf::SetWindowTextA(fields[n++], info.lines[i]);
     }
     return 0;  // the system must not pick the focus control itself
 }
 
-pf::INT_PTR about_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf::HWND reference) {
+// `desktop`: centred on the desktop rather than on the saver's host window.
+pf::INT_PTR about_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf::LPARAM lParam,
+                       bool desktop) {
     switch (message) {
-    case pf::WM_INITDIALOG:
-        return init_dialog(dialog, reference);
+    case pf::WM_INITDIALOG: {
+        // The saver comes as the dialog's creation parameter; only this
+        // message needs it, so it is not kept on the dialog.
+        const auto* saver = reinterpret_cast<const SaverState*>(lParam);
+        if (saver == nullptr) return 0;
+        return init_dialog(dialog, *saver, desktop ? pf::GetDesktopWindow() : saver->hostWindow);
+    }
     case pf::WM_COMMAND: {
         const int command = pf::LOWORD(wParam);
         if (command == pf::IDOK || command == pf::IDCANCEL) {
@@ -56,15 +63,15 @@ pf::INT_PTR about_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf:
 }
 
 // The shown lines, each followed by a line feed, in a plain message box.
-void show_text_box() {
+void show_text_box(const InfoBlock& info) {
     char text[FALLBACK_TEXT_SIZE];
     std::memset(text, 0, sizeof text);
     std::size_t length = 0;
     for (int i = 0; i < FIELD_COUNT; ++i) {
-        if (infoBlock.lineShown[i] == 0) continue;
+        if (info.lineShown[i] == 0) continue;
         // Lines end inside their 300 bytes, so five of them fill at most 1500.
         const int written =
-            std::snprintf(text + length, sizeof text - length, "%s\n", infoBlock.lines[i]);
+            std::snprintf(text + length, sizeof text - length, "%s\n", info.lines[i]);
         if (written > 0) length += static_cast<std::size_t>(written);
         if (length >= sizeof text) length = sizeof text - 1;
     }
@@ -73,25 +80,28 @@ void show_text_box() {
 
 }  // namespace
 
-pf::INT_PTR about_box_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf::LPARAM) {
-    return about_proc(dialog, message, wParam, hostWindow);
+pf::INT_PTR about_box_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
+                           pf::LPARAM lParam) {
+    return about_proc(dialog, message, wParam, lParam, false);
 }
 
 pf::INT_PTR about_box_proc_desktop(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
-                                   pf::LPARAM) {
-    return about_proc(dialog, message, wParam, pf::GetDesktopWindow());
+                                   pf::LPARAM lParam) {
+    return about_proc(dialog, message, wParam, lParam, true);
 }
 
-void about_box_show() {
+void about_box_show(const SaverState& saver) {
     const char* const dialogTemplate = pf::MAKEINTRESOURCEA(ABOUT_DIALOG_ID);
-    if (hostWindow != nullptr) {
+    const auto param = reinterpret_cast<pf::LPARAM>(&saver);
+    if (saver.hostWindow != nullptr) {
         // Owned box: when it cannot be created nothing is shown.
-        pf::DialogBoxParamA(programInstance, dialogTemplate, hostWindow, about_box_proc, 0);
+        pf::DialogBoxParamA(saver.programInstance, dialogTemplate, saver.hostWindow,
+                            about_box_proc, param);
         return;
     }
-    if (pf::DialogBoxParamA(programInstance, dialogTemplate, nullptr, about_box_proc_desktop, 0) ==
-        -1) {
-        show_text_box();
+    if (pf::DialogBoxParamA(saver.programInstance, dialogTemplate, nullptr,
+                            about_box_proc_desktop, param) == -1) {
+        show_text_box(saver.package.infoBlock);
     }
 }
 

@@ -3,14 +3,10 @@
 // destruction.
 #include <cstring>
 
-#include "gfx/background.h"
-#include "gfx/compose.h"
-#include "motion/frames.h"
-#include "motion/layer_setup.h"
-#include "motion/layers.h"
-#include "package/animset.h"
-#include "package/package.h"
+#include "frame/background.h"
+#include "frame/compose.h"
 #include "shell/shell.h"
+#include "world/layer_setup.h"
 
 namespace sg {
 
@@ -24,10 +20,11 @@ constexpr pf::UINT SOUND_FLAGS =
 // The player is handed a pointer without a length and reads the RIFF chunk
 // size from the image itself, so the whole chunk must lie inside the package.
 // Anything else (not RIFF, or running past the end) stays silent.
-const void* scene_sound() {
+const void* scene_sound(const Package& package) {
     constexpr int RIFF_HEADER = 8;
+    const std::int32_t offset = package.sceneHeader.soundOffset;
     int available = 0;
-    const std::uint8_t* wav = package_scene_bytes(sceneHeader.soundOffset, RIFF_HEADER, &available);
+    const std::uint8_t* wav = package_scene_bytes(package, offset, RIFF_HEADER, &available);
     if (wav == nullptr || available < RIFF_HEADER || std::memcmp(wav, "RIFF", 4) != 0) {
         return nullptr;
     }
@@ -35,97 +32,120 @@ const void* scene_sound() {
                                std::int64_t{wav[6]} << 16 | std::int64_t{wav[7]} << 24;
     const std::int64_t whole = RIFF_HEADER + chunk;
     if (whole > 0x7fffffff) return nullptr;
-    package_scene_bytes(sceneHeader.soundOffset, whole, &available);
+    package_scene_bytes(package, offset, whole, &available);
     return available == whole ? wav : nullptr;
 }
 
-void on_create(pf::HWND window) {
-    if (runMode == Saver) pf::ShowCursor(0);
-    layers_clear();
-    slots_clear();
-    stretch_present_set(runMode != Saver ? 1 : 0);
-    if (runMode == Saver) {
+PresentGeometry present_geometry(const SaverState& saver) {
+    return PresentGeometry{saver.world.screenWidth, saver.world.screenHeight, saver.previewWidth,
+                           saver.previewHeight};
+}
+
+void on_create(SaverState& saver, pf::HWND window) {
+    World& world = saver.world;
+    const Package& package = saver.package;
+    if (saver.runMode == Saver) pf::ShowCursor(0);
+    layers_clear(world.layerTable);
+    std::memset(world.slotTable, 0, sizeof world.slotTable);
+    stretch_present_set(saver.frame, saver.runMode != Saver ? 1 : 0);
+    if (saver.runMode == Saver) {
         pf::ImmAssociateContext(window, nullptr);
     } else {
         // Everything is built and moved at this logical size; presenting
         // stretches it onto the pane.
-        screenWidth = 320;
-        screenHeight = 240;
+        world.screenWidth = 320;
+        world.screenHeight = 240;
     }
     for (int k = 0; k < PACKAGE_LAYERS; ++k) {
-        if (layerBlocks[k].enabled != 0) layer_setup(k);
+        if (package.layerBlocks[k].enabled != 0) layer_setup(world, package, k);
     }
-    build_background();
-    if (sceneHeader.soundEnabled != 0) {
-        const void* wav = scene_sound();
+    build_background(saver.frame, package, world.screenWidth, world.screenHeight);
+    if (package.sceneHeader.soundEnabled != 0) {
+        const void* wav = scene_sound(package);
         if (wav != nullptr) pf::sndPlaySoundA(static_cast<const char*>(wav), SOUND_FLAGS);
     }
     pf::SetTimer(window, TICK_TIMER_ID, TICK_PERIOD_MS, nullptr);
 }
 
-void on_mouse_move(pf::HWND window) {
+void on_mouse_move(SaverState& saver, pf::HWND window) {
     // The message's own coordinates are client-relative and not used: the
     // test is on the cursor's step between two mouse-move messages.
     pf::POINT current{};
     pf::GetCursorPos(&current);
-    if (firstMouseMove == 1) {
+    if (saver.firstMouseMove == 1) {
         // However far the cursor is from anything, the first move only records.
-        firstMouseMove = 0;
-        lastCursorPos = current;
+        saver.firstMouseMove = 0;
+        saver.lastCursorPos = current;
         return;
     }
-    const std::int64_t dx = std::int64_t{current.x} - lastCursorPos.x;
-    const std::int64_t dy = std::int64_t{current.y} - lastCursorPos.y;
+    const std::int64_t dx = std::int64_t{current.x} - saver.lastCursorPos.x;
+    const std::int64_t dy = std::int64_t{current.y} - saver.lastCursorPos.y;
     if (dx > MOUSE_MOVE_THRESHOLD || -dx > MOUSE_MOVE_THRESHOLD || dy > MOUSE_MOVE_THRESHOLD ||
         -dy > MOUSE_MOVE_THRESHOLD) {
         pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
     }
-    lastCursorPos = current;
+    saver.lastCursorPos = current;
 }
 
-void on_close(pf::HWND window) {
-    if (sceneHeader.soundEnabled != 0) pf::sndPlaySoundA(nullptr, 0);
-    pf::CloseHandle(instanceGuard);
-    instanceGuard = nullptr;
+void on_close(SaverState& saver, pf::HWND window) {
+    if (saver.package.sceneHeader.soundEnabled != 0) pf::sndPlaySoundA(nullptr, 0);
+    pf::CloseHandle(saver.instanceGuard);
+    saver.instanceGuard = nullptr;
     pf::DestroyWindow(window);
 }
 
-void on_destroy(pf::HWND window) {
-    if (runMode == Saver) pf::ShowCursor(1);
+void on_destroy(SaverState& saver, pf::HWND window) {
+    Frame& frame = saver.frame;
+    const std::int32_t mode = saver.package.sceneHeader.backgroundMode;
+    if (saver.runMode == Saver) pf::ShowCursor(1);
     pf::KillTimer(window, TICK_TIMER_ID);
-    animset_release_all();
-    surface_release(&backgroundSurface);
-    surface_release(&workSurface);
-    if (sceneHeader.backgroundMode == Tiled) surface_release(&tileSurface);
+    animset_release_all(saver.world.slotTable);
+    surface_release(&frame.backgroundSurface);
+    surface_release(&frame.workSurface);
+    if (mode == format::Tiled) surface_release(&frame.tileSurface);
     // The single picture is drawn once into both surfaces and not needed
     // after; release it too so that teardown leaves no GDI object behind.
-    if (sceneHeader.backgroundMode == Picture) surface_release(&pictureSurface);
+    if (mode == format::Picture) surface_release(&frame.pictureSurface);
     pf::PostQuitMessage(0);
 }
 
 }  // namespace
 
+void saver_tick(SaverState& saver) {
+    world_tick(saver.world);
+    frame_compose(saver.frame, saver.world, saver.saverWindow, present_geometry(saver));
+}
+
 pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wParam,
                               pf::LPARAM lParam) {
+    // The way back from the window to its saver: create_saver_window passes
+    // the saver as the creation parameter, and WM_CREATE keeps it in the
+    // window's GWLP_USERDATA. Messages before WM_CREATE (and any that come
+    // after the storage is gone) have no saver and take the default path.
+    if (message == pf::WM_CREATE && lParam != 0) {
+        const auto* create = reinterpret_cast<const pf::CREATESTRUCTA*>(lParam);
+        pf::SetWindowLongPtrA(window, pf::GWLP_USERDATA,
+                              reinterpret_cast<std::intptr_t>(create->lpCreateParams));
+    }
+    auto* saver = reinterpret_cast<SaverState*>(pf::GetWindowLongPtrA(window, pf::GWLP_USERDATA));
+    if (saver == nullptr) return pf::DefWindowProcA(window, message, wParam, lParam);
+
     switch (message) {
     case pf::WM_CREATE:
-        on_create(window);
+        on_create(*saver, window);
         break;
     case pf::WM_TIMER:
-        if (wParam == TICK_TIMER_ID) {
-            frames_step();
-            frame_compose(&workSurface);
-        }
+        if (wParam == TICK_TIMER_ID) saver_tick(*saver);
         break;
     case pf::WM_KEYDOWN:
     case pf::WM_SYSKEYDOWN:
     case pf::WM_LBUTTONDOWN:
     case pf::WM_RBUTTONDOWN:
     case pf::WM_MBUTTONDOWN:
-        if (runMode == Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
+        if (saver->runMode == Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
         break;
     case pf::WM_MOUSEMOVE:
-        if (runMode == Saver) on_mouse_move(window);
+        if (saver->runMode == Saver) on_mouse_move(*saver, window);
         break;
     case pf::WM_PAINT: {
         // Nothing is drawn here: the window shows only what the ticks present.
@@ -135,10 +155,10 @@ pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wPar
         break;
     }
     case pf::WM_CLOSE:
-        on_close(window);
+        on_close(*saver, window);
         return 1;
     case pf::WM_DESTROY:
-        on_destroy(window);
+        on_destroy(*saver, window);
         return 1;
     default:
         break;

@@ -1,9 +1,13 @@
-// The saver shell: start-up, command line, saver window, about box.
+// The saver shell: start-up, command line, saver window, about box, and the
+// one value that holds everything a running saver knows.
 #pragma once
 
 #include <cstdint>
 
+#include "frame/frame.h"
 #include "platform/platform.h"
+#include "scene/package.h"
+#include "world/world.h"
 
 namespace sg {
 
@@ -15,26 +19,37 @@ constexpr int MOUSE_MOVE_THRESHOLD = 4;
 constexpr int ABOUT_DIALOG_ID = 104;
 constexpr int ABOUT_FIRST_FIELD = 1000;
 
-extern pf::HINSTANCE programInstance;
-extern RunMode runMode;
-extern pf::HWND hostWindow;
-extern std::int32_t screenWidth;
-extern std::int32_t screenHeight;
-extern std::int32_t previewWidth;
-extern std::int32_t previewHeight;
-extern char windowClassName[300];
-extern pf::HANDLE instanceGuard;
-extern pf::HWND saverWindow;
-extern int firstMouseMove;
-extern pf::POINT lastCursorPos;
+// A running saver: the package it plays, its world and frame, and the
+// shell's own state. Large (the slot table alone is megabytes): allocate it.
+struct SaverState {
+    Package package;
+    World world;
+    Frame frame;
 
-// The program: argument text after the program's name. Returns the exit status.
+    pf::HINSTANCE programInstance = nullptr;
+    RunMode runMode = Unset;
+    pf::HWND hostWindow = nullptr;
+    std::int32_t previewWidth = 0;
+    std::int32_t previewHeight = 0;
+    char windowClassName[format::TEXT_FIELD_BYTES]{};
+    pf::HANDLE instanceGuard = nullptr;
+    pf::HWND saverWindow = nullptr;
+    int firstMouseMove = 1;
+    pf::POINT lastCursorPos{0, 0};
+};
+
+// The program: argument text after the program's name. Returns the exit
+// status. WinMain allocates its own saver; run_program plays into the one
+// given (fresh, as value-initialised), so a caller can look at it.
 int WinMain(pf::HINSTANCE instance, const char* arguments);
+int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments);
+
 int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle);
-pf::HWND create_saver_window(int x, int y, int width, int height);
+pf::HWND create_saver_window(SaverState& saver, int x, int y, int width, int height);
 int run_message_loop();
 pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wParam,
                               pf::LPARAM lParam);
+// The dialog procedures take their saver from WM_INITDIALOG's lParam.
 pf::INT_PTR about_box_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
                            pf::LPARAM lParam);
 pf::INT_PTR about_box_proc_desktop(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam,
@@ -42,10 +57,10 @@ pf::INT_PTR about_box_proc_desktop(pf::HWND dialog, pf::UINT message, pf::WPARAM
 // The about box for Configure: owned by and centred on hostWindow, or without
 // owner and centred on the desktop when hostWindow is 0 (then the shown lines
 // in a message box if the dialog cannot be created).
-void about_box_show();
+void about_box_show(const SaverState& saver);
 
-// Every engine global back to its start-of-process value, so that tests and
-// the renderer can run the program more than once in one process.
-void engine_reset();
+// One timer tick of a created saver: the world moves, the frame is composed
+// and presented.
+void saver_tick(SaverState& saver);
 
 }  // namespace sg

@@ -1,28 +1,12 @@
 // Start-up: the package, the screen size, the single-instance guard, the
 // screen-saver command line and what to do with it.
 #include <cstring>
+#include <memory>
+#include <new>
 
-#include "gfx/background.h"
-#include "gfx/compose.h"
-#include "motion/layers.h"
-#include "package/animset.h"
-#include "package/package.h"
 #include "shell/shell.h"
 
 namespace sg {
-
-pf::HINSTANCE programInstance = nullptr;
-RunMode runMode = Unset;
-pf::HWND hostWindow = nullptr;
-std::int32_t screenWidth = 0;
-std::int32_t screenHeight = 0;
-std::int32_t previewWidth = 0;
-std::int32_t previewHeight = 0;
-char windowClassName[300];
-pf::HANDLE instanceGuard = nullptr;
-pf::HWND saverWindow = nullptr;
-int firstMouseMove = 1;
-pf::POINT lastCursorPos = {0, 0};
 
 namespace {
 
@@ -79,15 +63,15 @@ void show_bad_command_line() {
     pf::MessageBoxA(nullptr, TEXT_BAD_COMMAND_LINE, CAPTION_BAD_ARGUMENT, pf::MB_OK);
 }
 
-void close_guard() {
-    pf::CloseHandle(instanceGuard);
-    instanceGuard = nullptr;
+void close_guard(SaverState& saver) {
+    pf::CloseHandle(saver.instanceGuard);
+    saver.instanceGuard = nullptr;
 }
 
-int run_saver(int width, int height) {
-    if (create_saver_window(0, 0, width, height) == nullptr) {
+int run_saver(SaverState& saver, int width, int height) {
+    if (create_saver_window(saver, 0, 0, width, height) == nullptr) {
         // No window, so no quit message would ever come: end here.
-        close_guard();
+        close_guard(saver);
         return 0;
     }
     return run_message_loop();
@@ -135,22 +119,23 @@ int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle) {
     return 1;
 }
 
-pf::HWND create_saver_window(int x, int y, int width, int height) {
+pf::HWND create_saver_window(SaverState& saver, int x, int y, int width, int height) {
     pf::WNDCLASSA windowClass{};
     windowClass.style = pf::CS_HREDRAW | pf::CS_VREDRAW | pf::CS_DBLCLKS;
     windowClass.lpfnWndProc = saver_window_proc;
-    windowClass.hInstance = programInstance;
+    windowClass.hInstance = saver.programInstance;
     windowClass.hCursor = pf::LoadCursorA(nullptr, pf::IDC_ARROW);
     windowClass.hbrBackground = pf::GetStockObject(pf::BLACK_BRUSH);
-    windowClass.lpszClassName = windowClassName;
+    windowClass.lpszClassName = saver.windowClassName;
     pf::RegisterClassA(&windowClass);  // a class left from an earlier run is fine
 
-    const bool fullScreen = runMode == Saver;
-    saverWindow = pf::CreateWindowExA(
-        SAVER_EX_STYLE, windowClassName, windowClassName,
+    const bool fullScreen = saver.runMode == Saver;
+    // The window finds its saver through its creation parameter (WM_CREATE).
+    saver.saverWindow = pf::CreateWindowExA(
+        SAVER_EX_STYLE, saver.windowClassName, saver.windowClassName,
         fullScreen ? SAVER_STYLE_FULL_SCREEN : SAVER_STYLE_CHILD, x, y, width, height,
-        fullScreen ? nullptr : hostWindow, nullptr, programInstance, nullptr);
-    return saverWindow;
+        fullScreen ? nullptr : saver.hostWindow, nullptr, saver.programInstance, &saver);
+    return saver.saverWindow;
 }
 
 int run_message_loop() {
@@ -165,39 +150,47 @@ int run_message_loop() {
 }
 
 int WinMain(pf::HINSTANCE instance, const char* arguments) {
-    programInstance = instance;
-    if (!package_copy_out(instance)) return 0;  // "err"/"hres" has been shown
+    // The engine does not throw: no memory for the saver means no saver.
+    std::unique_ptr<SaverState> saver(new (std::nothrow) SaverState());
+    if (saver == nullptr) return 0;
+    return run_program(*saver, instance, arguments);
+}
 
-    screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
-    screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
+int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments) {
+    saver.programInstance = instance;
+    if (!package_copy_out(saver.package, instance)) return 0;  // "err"/"hres" has been shown
+    const SceneHeader& header = saver.package.sceneHeader;
+
+    saver.world.screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
+    saver.world.screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
 
     // The copy-out made sure the title ends inside its 300 bytes.
-    std::memset(windowClassName, 0, sizeof windowClassName);
-    std::memcpy(windowClassName, sceneHeader.title, std::strlen(sceneHeader.title));
+    std::memset(saver.windowClassName, 0, sizeof saver.windowClassName);
+    std::memcpy(saver.windowClassName, header.title, std::strlen(header.title));
 
     // Only the guard's existence counts; it is never waited on. A second
     // instance leaves it to the process to drop.
-    instanceGuard = pf::CreateSemaphoreA(nullptr, 0, 1, sceneHeader.title);
+    saver.instanceGuard = pf::CreateSemaphoreA(nullptr, 0, 1, header.title);
     if (pf::GetLastError() == pf::ERROR_ALREADY_EXISTS) return 1;
 
-    const int accepted = parse_command_line(arguments, &runMode, &hostWindow);
+    const int accepted = parse_command_line(arguments, &saver.runMode, &saver.hostWindow);
     if (accepted) {
-        switch (runMode) {
+        switch (saver.runMode) {
         case Saver:
-            return run_saver(screenWidth, screenHeight);
+            return run_saver(saver, saver.world.screenWidth, saver.world.screenHeight);
         case Configure:
-            about_box_show();
-            close_guard();
+            about_box_show(saver);
+            close_guard(saver);
             return 0;
         case ChangePassword:
-            close_guard();
+            close_guard(saver);
             return 0;
         case Preview: {
             pf::RECT host{};
-            pf::GetWindowRect(hostWindow, &host);
-            previewWidth = host.right - host.left;
-            previewHeight = host.bottom - host.top;
-            return run_saver(previewWidth, previewHeight);
+            pf::GetWindowRect(saver.hostWindow, &host);
+            saver.previewWidth = host.right - host.left;
+            saver.previewHeight = host.bottom - host.top;
+            return run_saver(saver, saver.previewWidth, saver.previewHeight);
         }
         case Unset:
             break;
@@ -205,49 +198,20 @@ int WinMain(pf::HINSTANCE instance, const char* arguments) {
         return 0;
     }
 
-    if (runMode == Configure) {
+    if (saver.runMode == Configure) {
         // A settings handle that is no window: look for the display settings.
         pf::HWND settings = pf::FindWindowA(nullptr, TITLE_DISPLAY_SETTINGS);
         if (settings == nullptr) {
             settings = pf::FindWindowA(nullptr, TITLE_DISPLAY_SETTINGS_HALFWIDTH);
         }
         if (settings == nullptr) return 0;
-        hostWindow = settings;
-        about_box_show();
-        close_guard();
+        saver.hostWindow = settings;
+        about_box_show(saver);
+        close_guard(saver);
         return 0;
     }
     show_bad_command_line();
     return 0;
-}
-
-void engine_reset() {
-    package_globals_reset();
-
-    // Shell.
-    programInstance = nullptr;
-    runMode = Unset;
-    hostWindow = nullptr;
-    screenWidth = 0;
-    screenHeight = 0;
-    previewWidth = 0;
-    previewHeight = 0;
-    std::memset(windowClassName, 0, sizeof windowClassName);
-    instanceGuard = nullptr;
-    saverWindow = nullptr;
-    firstMouseMove = 1;
-    lastCursorPos = pf::POINT{0, 0};
-
-    // Surfaces back to fresh storage. Teardown has released them already; a
-    // run that never got that far never built them.
-    std::memset(&backgroundSurface, 0, sizeof backgroundSurface);
-    std::memset(&workSurface, 0, sizeof workSurface);
-    std::memset(&tileSurface, 0, sizeof tileSurface);
-    std::memset(&pictureSurface, 0, sizeof pictureSurface);
-
-    layers_clear();
-    slots_clear();
-    compose_reset();
 }
 
 }  // namespace sg

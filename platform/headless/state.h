@@ -73,6 +73,7 @@ struct Window {
     bool dialogEnded = false;
     INT_PTR dialogResult = 0;
     HIMC ime = nullptr;
+    std::intptr_t userData = 0;  // GWLP_USERDATA
     std::unique_ptr<soft::Framebuffer> pixels;
 };
 

@@ -378,7 +378,8 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
 }
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
-                     int y, int width, int height, HWND parent, void* menu, HINSTANCE, void*) {
+                     int y, int width, int height, HWND parent, void* menu, HINSTANCE instance,
+                     void* param) {
     WindowClass cls;
     if (!find_class(className, &cls)) {
         set_last_error(ERROR_CANNOT_FIND_WND_CLASS);
@@ -402,7 +403,20 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
     if (child) w->controlId = static_cast<int>(reinterpret_cast<std::uintptr_t>(menu));
     w->needsPaint = (style & WS_VISIBLE) && cls.proc;
     HWND handle = w->handle;
-    if (call_window(*w, WM_CREATE, 0, 0) == -1) {
+    CREATESTRUCTA create{};
+    create.lpCreateParams = param;
+    create.hInstance = instance;
+    create.hMenu = menu;
+    create.hwndParent = parent;
+    create.cy = height;
+    create.cx = width;
+    create.y = y;
+    create.x = x;
+    create.style = static_cast<LONG>(style);
+    create.lpszName = title;
+    create.lpszClass = className;
+    create.exStyle = exStyle;
+    if (call_window(*w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow(handle);
         return nullptr;
     }
@@ -421,6 +435,26 @@ BOOL DestroyWindow(HWND window) {
     if (w->destroying) return 1;
     destroy_tree(*w);
     return 1;
+}
+
+std::intptr_t SetWindowLongPtrA(HWND window, int index, std::intptr_t value) {
+    Window* w = live_window(raw(window));
+    if (!w || index != GWLP_USERDATA) {
+        set_last_error(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    const std::intptr_t previous = w->userData;
+    w->userData = value;
+    return previous;
+}
+
+std::intptr_t GetWindowLongPtrA(HWND window, int index) {
+    Window* w = live_window(raw(window));
+    if (!w || index != GWLP_USERDATA) {
+        set_last_error(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    return w->userData;
 }
 
 BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {

@@ -123,8 +123,8 @@ int run_hack(Hack hack, pf::HINSTANCE instance) {
         pf::headless::set_guard_scope(scope);
         int status = sg::WinMain(instance, "/s");
         if (!pf::sdl::take_rebuild_request()) return status;
-        // A new size: everything from the start, as a fresh process would.
-        sg::engine_reset();
+        // A new size: everything from the start, as a fresh process would
+        // (WinMain begins with a fresh saver of its own).
         pf::headless::reset();
     }
 }

@@ -240,6 +240,14 @@ BOOL SetWindowTextA(HWND window, const char* text) {
     return ::SetWindowTextW(as<::HWND>(window), from_code_page(SHIFT_JIS, text).c_str());
 }
 
+std::intptr_t SetWindowLongPtrA(HWND window, int index, std::intptr_t value) {
+    return ::SetWindowLongPtrA(as<::HWND>(window), index, value);
+}
+
+std::intptr_t GetWindowLongPtrA(HWND window, int index) {
+    return ::GetWindowLongPtrA(as<::HWND>(window), index);
+}
+
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     return ::SetWindowPos(as<::HWND>(window), as<::HWND>(insertAfter), x, y, cx, cy, flags);
 }

@@ -14,12 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "shell/shell.h"
 #include "tests/support/fixtures.h"
 #include "tools/render/render.h"
-
-namespace pf {
-std::uint32_t rand_state();
-}
 
 namespace {
 
@@ -77,8 +74,12 @@ std::vector<TickRecord> record(const GoldenCase& c) {
     options.width = c.width;
     options.height = c.height;
     options.ticks = TICKS;
+    std::uint32_t randomState = 0;
+    options.inspect = [&](int, const sg::SaverState& saver) {
+        randomState = saver.world.random.state;
+    };
     sg::render::run(c.package, options, [&](int, const pf::soft::Framebuffer& pixels) {
-        ticks.push_back({frame_hash(pixels), pf::rand_state()});
+        ticks.push_back({frame_hash(pixels), randomState});
     });
     return ticks;
 }

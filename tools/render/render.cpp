@@ -1,6 +1,7 @@
 #include "tools/render/render.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/headless/headless.h"
 #include "shell/shell.h"
@@ -14,7 +15,7 @@ Outcome run(std::span<const std::uint8_t> package, const Options& options,
 
     hl::set_host_driver(nullptr);
     hl::reset();
-    engine_reset();
+    const auto saver = std::make_unique<SaverState>();
     hl::set_package(package.data(), package.size());
     hl::set_screen_size(options.width, options.height);
     // A scene that never lets the loop idle must still end.
@@ -32,10 +33,12 @@ Outcome run(std::span<const std::uint8_t> package, const Options& options,
     int handledTicks = -1;
     bool closing = false;
     hl::set_idle_hook([&](int ticks) {
+        const pf::HWND saverWindow = saver->saverWindow;
         if (closing || ticks == handledTicks || saverWindow == nullptr) return;
         handledTicks = ticks;
         outcome.windowCreated = true;
         outcome.ticksRun = ticks;
+        if (ticks > 0 && options.inspect) options.inspect(ticks, *saver);
         if (ticks > 0 && ticks % every == 0 && onPicture) {
             if (const pf::soft::Framebuffer* pixels = hl::window_pixels(saverWindow)) {
                 onPicture(ticks, *pixels);
@@ -48,7 +51,7 @@ Outcome run(std::span<const std::uint8_t> package, const Options& options,
         }
     });
 
-    outcome.exitStatus = WinMain(nullptr, arguments.c_str());
+    outcome.exitStatus = run_program(*saver, nullptr, arguments.c_str());
     hl::set_idle_hook(nullptr);
     for (const auto& box : hl::message_boxes()) outcome.messages.push_back({box.text, box.caption});
     return outcome;

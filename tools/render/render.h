@@ -6,7 +6,7 @@
 // It drives the real start-up with the real command line: "/s" on a screen of
 // width x height, or "/p HANDLE" on a foreign pane of width x height (the
 // scene then runs at 320 x 240 and is stretched onto the pane). Not re-entrant:
-// it owns the headless backend and the engine globals while it runs.
+// it owns the headless backend while it runs (each run has a saver of its own).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,10 @@
 
 #include "platform/soft/soft.h"
 
+namespace sg {
+struct SaverState;
+}
+
 namespace sg::render {
 
 struct Options {
@@ -25,6 +29,8 @@ struct Options {
     bool preview = false;
     int ticks = 1;     // timer ticks to run before the saver is closed
     int every = 1;     // call back after every `every`-th tick
+    // Called after every tick with the saver as the tick left it (tests).
+    std::function<void(int tick, const SaverState& saver)> inspect;
 };
 
 // A message box the engine showed (bad picture, refused package...).

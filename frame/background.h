@@ -1,18 +1,17 @@
-// The background, drawn once into backgroundSurface and workSurface.
+// The background, drawn once into the frame's background and work surfaces.
 #pragma once
 
-#include "gfx/surface.h"
+#include "frame/frame.h"
+#include "format/package_format.h"
 
 namespace sg {
 
-enum BackgroundMode { Black = 0, White = 1, Desktop = 2, Tiled = 3, Picture = 4 };
+using format::BackgroundMode;
 
-extern Surface backgroundSurface;
-extern Surface workSurface;
-extern Surface tileSurface;
-extern Surface pictureSurface;
+struct Package;
 
-void build_background();
+// Both surfaces at width x height, drawn as the package's scene header says.
+void build_background(Frame& frame, const Package& package, int width, int height);
 
 // The grid of tiles drawn from the top left corner of a width x height
 // screen: width / tileWidth + 1 columns by height / tileHeight + 1 rows

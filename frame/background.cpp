@@ -1,26 +1,21 @@
 // The background: black, white, the desktop, a tiled picture or one picture,
 // drawn once into both full-screen surfaces at window creation.
-#include "gfx/background.h"
+#include "frame/background.h"
 
-#include "package/package.h"
-#include "shell/shell.h"
+#include "scene/package.h"
 
 namespace sg {
-
-Surface backgroundSurface;
-Surface workSurface;
-Surface tileSurface;
-Surface pictureSurface;
 
 namespace {
 
 // Decodes a picture of the scene chunk. Only the bytes that exist are handed
 // to the loader: a picture placed outside the package reaches it empty and is
 // refused with the loader's own message.
-int load_scene_picture(Surface* target, std::int32_t offset, std::int32_t size) {
+int load_scene_picture(const Package& package, Surface* target, std::int32_t offset,
+                       std::int32_t size) {
     surface_reset(target);
     int available = 0;
-    const std::uint8_t* bytes = package_scene_bytes(offset, size, &available);
+    const std::uint8_t* bytes = package_scene_bytes(package, offset, size, &available);
     if (bytes == nullptr) return 0;
     return surface_load_bmp(target, bytes, available);
 }
@@ -38,27 +33,27 @@ void copy_desktop(Surface* surface, int width, int height) {
     }
 }
 
-void draw_tiles(Surface* surface, int columns, int rows, int tileWidth, int tileHeight) {
+void draw_tiles(Surface* surface, const Surface& tile, int columns, int rows, int tileWidth, int tileHeight) {
     for (int i = 0; i < rows; ++i) {
         for (int j = 0; j < columns; ++j) {
             pf::BitBlt(surface->memoryDC, j * tileWidth, i * tileHeight, tileWidth, tileHeight,
-                       tileSurface.memoryDC, 0, 0, pf::SRCCOPY);
+                       tile.memoryDC, 0, 0, pf::SRCCOPY);
         }
     }
 }
 
-void draw_picture(Surface* surface, int width, int height) {
+void draw_picture(Surface* surface, const Surface& picture, int fit, int width, int height) {
     fill(surface, width, height, pf::BLACKNESS);
-    if (pictureSurface.memoryDC == nullptr) return;  // refused: stays black
-    const int pw = surface_width(&pictureSurface);
-    const int ph = surface_height(&pictureSurface);
-    if (sceneHeader.pictureFit == 0) {
+    if (picture.memoryDC == nullptr) return;  // refused: stays black
+    const int pw = surface_width(&picture);
+    const int ph = surface_height(&picture);
+    if (fit == 0) {
         // C++ division truncates toward zero, as the centring requires:
         // one pixel too wide stays at 0, three pixels too wide go to -1.
         pf::BitBlt(surface->memoryDC, (width - pw) / 2, (height - ph) / 2, pw, ph,
-                   pictureSurface.memoryDC, 0, 0, pf::SRCCOPY);
-    } else if (sceneHeader.pictureFit == 1) {
-        pf::StretchBlt(surface->memoryDC, 0, 0, width, height, pictureSurface.memoryDC, 0, 0, pw,
+                   picture.memoryDC, 0, 0, pf::SRCCOPY);
+    } else if (fit == 1) {
+        pf::StretchBlt(surface->memoryDC, 0, 0, width, height, picture.memoryDC, 0, 0, pw,
                        ph, pf::SRCCOPY);
     }
 }
@@ -76,39 +71,40 @@ void background_tile_grid(int width, int height, int tileWidth, int tileHeight, 
     *rows = height / tileHeight + 1;
 }
 
-void build_background() {
-    const int width = screenWidth;
-    const int height = screenHeight;
-    surface_reset(&backgroundSurface);
-    surface_reset(&workSurface);
-    surface_create(&backgroundSurface, width, height, 24);
-    surface_create(&workSurface, width, height, 24);
+void build_background(Frame& frame, const Package& package, int width, int height) {
+    const SceneHeader& header = package.sceneHeader;
+    surface_reset(&frame.backgroundSurface);
+    surface_reset(&frame.workSurface);
+    surface_create(&frame.backgroundSurface, width, height, 24);
+    surface_create(&frame.workSurface, width, height, 24);
 
-    Surface* const targets[2] = {&backgroundSurface, &workSurface};
-    switch (sceneHeader.backgroundMode) {
-    case Black:
+    Surface* const targets[2] = {&frame.backgroundSurface, &frame.workSurface};
+    switch (header.backgroundMode) {
+    case format::Black:
         for (Surface* s : targets) fill(s, width, height, pf::BLACKNESS);
         break;
-    case White:
+    case format::White:
         for (Surface* s : targets) fill(s, width, height, pf::WHITENESS);
         break;
-    case Desktop:
+    case format::Desktop:
         // Taken while the saver window is still invisible: the desktop alone.
         for (Surface* s : targets) copy_desktop(s, width, height);
         break;
-    case Tiled: {
-        if (!load_scene_picture(&tileSurface, sceneHeader.tileOffset, sceneHeader.tileSize)) break;
-        const int tw = surface_width(&tileSurface);
-        const int th = surface_height(&tileSurface);
+    case format::Tiled: {
+        Surface& tile = frame.tileSurface;
+        if (!load_scene_picture(package, &tile, header.tileOffset, header.tileSize)) break;
+        const int tw = surface_width(&tile);
+        const int th = surface_height(&tile);
         int columns = 0;
         int rows = 0;
         background_tile_grid(width, height, tw, th, &columns, &rows);
-        for (Surface* s : targets) draw_tiles(s, columns, rows, tw, th);
+        for (Surface* s : targets) draw_tiles(s, tile, columns, rows, tw, th);
         break;
     }
-    case Picture:
-        load_scene_picture(&pictureSurface, sceneHeader.pictureOffset, sceneHeader.pictureSize);
-        for (Surface* s : targets) draw_picture(s, width, height);
+    case format::Picture:
+        load_scene_picture(package, &frame.pictureSurface, header.pictureOffset, header.pictureSize);
+        for (Surface* s : targets)
+            draw_picture(s, frame.pictureSurface, header.pictureFit, width, height);
         break;
     default:
         break;  // unknown modes keep the surfaces as created

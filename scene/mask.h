@@ -2,7 +2,7 @@
 // cut-out (black there, the picture elsewhere), drawn with SRCAND then SRCINVERT.
 #pragma once
 
-#include "gfx/surface.h"
+#include "scene/surface.h"
 
 namespace sg {
 

@@ -3,29 +3,22 @@
 // A BMP file image is untrusted: every size it states is checked against the
 // bytes given (plus the 1,000 zero bytes of grace after them) before anything
 // is read at an offset computed from it.
-#include "gfx/surface.h"
+#include "scene/surface.h"
 
 #include <cstdint>
 #include <cstring>
 
+#include "format/package_format.h"
+
 namespace sg {
 
-// "未対応のファイル形式です。"
-const char* const MSG_UNSUPPORTED_FILE =
-    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x8c\x60\x8e\xae\x82\xc5"
-    "\x82\xb7\x81\x42";
-// "未対応のＢＭＰファイル形式です。"
-const char* const MSG_UNSUPPORTED_BMP =
-    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x82\x61\x82\x6c\x82\x6f\x83\x74\x83\x40\x83\x43\x83\x8b"
-    "\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42";
-const char* const CAPTION_ERROR = "Error";
 
 namespace {
 
-constexpr std::size_t BMP_GRACE = 1000;
-constexpr std::size_t FILE_HEADER_SIZE = 14;
-constexpr std::size_t INFO_HEADER_SIZE = 40;
-constexpr std::size_t HEADERS_SIZE = FILE_HEADER_SIZE + INFO_HEADER_SIZE;  // 54
+constexpr std::size_t BMP_GRACE = format::READ_GRACE_BYTES;
+constexpr std::size_t FILE_HEADER_SIZE = format::BMP_FILE_HEADER_SIZE;
+constexpr std::size_t INFO_HEADER_SIZE = format::BMP_INFO_HEADER_SIZE;
+constexpr std::size_t HEADERS_SIZE = format::BMP_HEADERS_SIZE;
 constexpr pf::WORD BMP_TYPE = 0x4D42;                                      // "BM"
 // Pixel rows of one surface may not exceed what a stride and a size field hold.
 constexpr std::uint64_t MAX_PIXEL_BYTES = 0x7FFFFFFF;

@@ -33,8 +33,14 @@ void* block_alloc(std::size_t bytes);
 int block_free(void* block);
 
 // Texts of the loader's refusals (Shift-JIS) and their caption.
-extern const char* const MSG_UNSUPPORTED_FILE;  // "未対応のファイル形式です。"
-extern const char* const MSG_UNSUPPORTED_BMP;   // "未対応のＢＭＰファイル形式です。"
-extern const char* const CAPTION_ERROR;         // "Error"
+// "未対応のファイル形式です。"
+inline constexpr char MSG_UNSUPPORTED_FILE[] =
+    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x8c\x60\x8e\xae\x82\xc5"
+    "\x82\xb7\x81\x42";
+// "未対応のＢＭＰファイル形式です。"
+inline constexpr char MSG_UNSUPPORTED_BMP[] =
+    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x82\x61\x82\x6c\x82\x6f\x83\x74\x83\x40\x83\x43\x83\x8b"
+    "\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42";
+inline constexpr char CAPTION_ERROR[] = "Error";
 
 }  // namespace sg

@@ -1,4 +1,4 @@
-#include "gfx/mask.h"
+#include "scene/mask.h"
 
 #include <cstdint>
 

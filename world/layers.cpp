@@ -1,10 +1,8 @@
-#include "motion/layers.h"
+#include "world/layers.h"
 
 #include <cstring>
 
 namespace sg {
-
-LayerRecord layerTable[MAX_LAYERS];
 
 const std::int32_t SPEED_TABLE[5] = {1, 2, 5, 9, 16};
 
@@ -73,12 +71,12 @@ int clamp_instance_count(int count) {
     return count;
 }
 
-void layers_clear() { std::memset(layerTable, 0, sizeof layerTable); }
+void layers_clear(LayerTable& layers) { std::memset(layers, 0, sizeof(LayerTable)); }
 
-void layer_motion_set(int layer, int instanceCount, int directionCode, int swayAxis,
+void layer_motion_set(LayerTable& layers, int layer, int instanceCount, int directionCode, int swayAxis,
                       int speedClass, int entryEdge) {
     if (!layer_ok(layer)) return;
-    LayerRecord& r = layerTable[layer];
+    LayerRecord& r = layers[layer];
     r.active = 1;
     r.instanceCount = clamp_instance_count(instanceCount);
     // An unknown code keeps whatever direction the record already had.
@@ -89,36 +87,36 @@ void layer_motion_set(int layer, int instanceCount, int directionCode, int swayA
     r.entryEdge = entryEdge;
 }
 
-void sway_row_set(int layer, int row) {
+void sway_row_set(LayerTable& layers, int layer, int row) {
     if (!layer_ok(layer)) return;
-    layerTable[layer].swayRow = clamp_table_index(row);
+    layers[layer].swayRow = clamp_table_index(row);
 }
 
-void placement_set(int layer, int mode) {
+void placement_set(LayerTable& layers, int layer, int mode) {
     if (!layer_ok(layer)) return;
-    layerTable[layer].placement = mode;
+    layers[layer].placement = mode;
 }
 
-void start_corner_set(int layer, int corner) {
+void start_corner_set(LayerTable& layers, int layer, int corner) {
     if (!layer_ok(layer)) return;
-    layerTable[layer].startCorner = corner;
+    layers[layer].startCorner = corner;
 }
 
-void keep_inside_set(int layer, int flag) {
+void keep_inside_set(LayerTable& layers, int layer, int flag) {
     if (!layer_ok(layer)) return;
-    layerTable[layer].keepInside = flag;
+    layers[layer].keepInside = flag;
 }
 
-void start_position_set(int layer, int x, int y) {
+void start_position_set(LayerTable& layers, int layer, int x, int y) {
     if (!layer_ok(layer)) return;
-    layerTable[layer].startX = x;
-    layerTable[layer].startY = y;
+    layers[layer].startX = x;
+    layers[layer].startY = y;
 }
 
-void cycle_reentry_set(int layer, int on, int cycles) {
+void cycle_reentry_set(LayerTable& layers, int layer, int on, int cycles) {
     if (!layer_ok(layer)) return;
-    layerTable[layer].cycleReentry = on;
-    layerTable[layer].reentryCycles = cycles;
+    layers[layer].cycleReentry = on;
+    layers[layer].reentryCycles = cycles;
 }
 
 }  // namespace sg

@@ -1,12 +1,10 @@
-#include "motion/placement.h"
+#include "world/placement.h"
 
 #include <cstdint>
 
-#include "motion/delays.h"
-#include "motion/frames.h"
-#include "motion/layers.h"
-#include "motion/random.h"
-#include "shell/shell.h"
+#include "world/delays.h"
+#include "world/frames.h"
+#include "world/world.h"
 
 namespace sg {
 
@@ -20,13 +18,15 @@ int pin(std::int64_t v) {
     return static_cast<int>(v);
 }
 
-int R(std::int64_t a, std::int64_t b) { return rand_range(pin(a), pin(b)); }
+int R(World& world, std::int64_t a, std::int64_t b) {
+    return rand_range(world.random, pin(a), pin(b));
+}
 
 // A keep-inside coordinate: one draw in 0..screen-size, or 0 when the sprite
 // is larger than the screen (the draw is still taken so that later draws do
 // not depend on sprite sizes).
-int inside(std::int64_t low, std::int64_t high, int size, int screen) {
-    const int v = R(low, high);
+int inside(World& world, std::int64_t low, std::int64_t high, int size, int screen) {
+    const int v = R(world, low, high);
     return size > screen ? 0 : v;
 }
 
@@ -36,8 +36,8 @@ bool valid(int layer, int slot) {
     return layer >= 0 && layer < MAX_LAYERS && slot >= 0 && slot < MAX_INSTANCES;
 }
 
-void fixed_start(LayerRecord& r, int slot) {
-    const std::int64_t W = screenWidth, H = screenHeight;
+void fixed_start(const World& world, LayerRecord& r, int slot) {
+    const std::int64_t W = world.screenWidth, H = world.screenHeight;
     switch (r.startCorner) {
         case 0: r.x[slot] = r.startX; r.y[slot] = r.startY; break;
         case 1: r.x[slot] = pin(r.startX + W); r.y[slot] = r.startY; break;
@@ -47,8 +47,9 @@ void fixed_start(LayerRecord& r, int slot) {
     }
 }
 
-void place_on_side(LayerRecord& r, int slot, Side side, std::int64_t w, std::int64_t h) {
-    const std::int64_t W = screenWidth, H = screenHeight;
+void place_on_side(World& world, LayerRecord& r, int slot, Side side, std::int64_t w,
+                   std::int64_t h) {
+    const std::int64_t W = world.screenWidth, H = world.screenHeight;
     const int iw = pin(w), ih = pin(h);
     int& x = r.x[slot];
     int& y = r.y[slot];
@@ -56,26 +57,26 @@ void place_on_side(LayerRecord& r, int slot, Side side, std::int64_t w, std::int
     // exit limits, so a fresh entry is not mistaken for an exit.
     if (!r.keepInside) {
         switch (side) {
-            case Anywhere: x = R(-w, W); y = R(-h, H); break;
-            case Top: x = R(-w, W); y = R(-h, -h); break;
-            case Bottom: x = R(-w, W); y = R(H, H); break;
-            case LeftSide: x = R(-w, -w); y = R(-h, H); break;
-            case RightSide: x = R(W, W); y = R(-h, H); break;
+            case Anywhere: x = R(world, -w, W); y = R(world, -h, H); break;
+            case Top: x = R(world, -w, W); y = R(world, -h, -h); break;
+            case Bottom: x = R(world, -w, W); y = R(world, H, H); break;
+            case LeftSide: x = R(world, -w, -w); y = R(world, -h, H); break;
+            case RightSide: x = R(world, W, W); y = R(world, -h, H); break;
             case NoSide: break;
         }
         return;
     }
     switch (side) {
-        case Anywhere: x = inside(0, W - w, iw, screenWidth); y = inside(0, H - h, ih, screenHeight); break;
-        case Top: x = inside(0, W - w, iw, screenWidth); y = R(0, 0); break;
-        case Bottom: x = inside(0, W - w, iw, screenWidth); y = inside(H - h, H - h, ih, screenHeight); break;
-        case LeftSide: x = R(0, 0); y = inside(0, H - h, ih, screenHeight); break;
-        case RightSide: x = inside(W - w, W - w, iw, screenWidth); y = inside(0, H - h, ih, screenHeight); break;
+        case Anywhere: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Top: x = inside(world, 0, W - w, iw, world.screenWidth); y = R(world, 0, 0); break;
+        case Bottom: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, H - h, H - h, ih, world.screenHeight); break;
+        case LeftSide: x = R(world, 0, 0); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case RightSide: x = inside(world, W - w, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
         case NoSide: break;
     }
 }
 
-Side side_for(int entryEdge) {
+Side side_for(World& world, int entryEdge) {
     switch (entryEdge) {
         case 0: return Anywhere;
         case 1: return Top;
@@ -84,7 +85,7 @@ Side side_for(int entryEdge) {
         case 4: return RightSide;
         case 5: case 6: case 7: case 8: {
             // The side choice is drawn before the coordinates.
-            const bool horizontal = rand_range(0, 1) == 1;
+            const bool horizontal = rand_range(world.random, 0, 1) == 1;
             if (horizontal) return entryEdge <= 6 ? LeftSide : RightSide;
             return (entryEdge == 5 || entryEdge == 7) ? Top : Bottom;
         }
@@ -126,54 +127,54 @@ void step_sway(LayerRecord& r, int slot) {
 
 }  // namespace
 
-void instances_place(int layer) {
+void instances_place(World& world, int layer) {
     if (layer < 0 || layer >= MAX_LAYERS) return;
-    LayerRecord& r = layerTable[layer];
+    LayerRecord& r = world.layerTable[layer];
     const int n = clamp_instance_count(r.instanceCount);
     // Every phase is drawn before any position.
-    for (int j = 0; j < n; ++j) r.swayPhase[j] = rand_range(0, 100);
+    for (int j = 0; j < n; ++j) r.swayPhase[j] = rand_range(world.random, 0, 100);
     for (int j = 0; j < n; ++j) {
         // First positions spread over the whole screen whatever the entry edge.
         if (r.placement == 1)
-            place_on_side(r, j, Anywhere, slot_first_width(layer, j), slot_first_height(layer, j));
+            place_on_side(world, r, j, Anywhere, slot_first_width(world, layer, j), slot_first_height(world, layer, j));
         else
-            fixed_start(r, j);
+            fixed_start(world, r, j);
     }
 }
 
-void instance_enter(int layer, int slot, int w, int h) {
+void instance_enter(World& world, int layer, int slot, int w, int h) {
     if (!valid(layer, slot)) return;
-    LayerRecord& r = layerTable[layer];
+    LayerRecord& r = world.layerTable[layer];
     if (r.placement != 1) {
-        fixed_start(r, slot);
+        fixed_start(world, r, slot);
         return;
     }
-    place_on_side(r, slot, side_for(r.entryEdge), w, h);
+    place_on_side(world, r, slot, side_for(world, r.entryEdge), w, h);
 }
 
-void cycle_reentry_check(int layer, int slot) {
+void cycle_reentry_check(World& world, int layer, int slot) {
     if (!valid(layer, slot)) return;
-    const LayerRecord& r = layerTable[layer];
-    if (!r.cycleReentry || slot_cycle_count(layer, slot) < r.reentryCycles) return;
-    slot_cycle_count_clear(layer, slot);
-    instance_enter(layer, slot, slot_current_width(layer, slot), slot_current_height(layer, slot));
+    const LayerRecord& r = world.layerTable[layer];
+    if (!r.cycleReentry || slot_cycle_count(world, layer, slot) < r.reentryCycles) return;
+    slot_cycle_count_clear(world, layer, slot);
+    instance_enter(world, layer, slot, slot_current_width(world, layer, slot), slot_current_height(world, layer, slot));
 }
 
-void motion_step(int layer, int slot) {
+void motion_step(World& world, int layer, int slot) {
     if (!valid(layer, slot)) return;
-    LayerRecord& r = layerTable[layer];
-    if (!slot_waits(layer, slot)) {
+    LayerRecord& r = world.layerTable[layer];
+    if (!slot_waits(world, layer, slot)) {
         step_travel(r, slot);
         step_sway(r, slot);
     }
     // The exit test runs for waiting instances too, with the size shown now.
-    const std::int64_t w = slot_current_width(layer, slot);
-    const std::int64_t h = slot_current_height(layer, slot);
+    const std::int64_t w = slot_current_width(world, layer, slot);
+    const std::int64_t h = slot_current_height(world, layer, slot);
     const std::int64_t x = r.x[slot], y = r.y[slot];
-    const bool left = x + w < 0 || x > screenWidth || y + h < 0 || y > screenHeight;
+    const bool left = x + w < 0 || x > world.screenWidth || y + h < 0 || y > world.screenHeight;
     if (!left) return;
-    if (wait_after_exit_on(layer)) exit_mark(layer, slot);
-    instance_enter(layer, slot, static_cast<int>(w), static_cast<int>(h));
+    if (wait_after_exit_on(world, layer)) exit_mark(world, layer, slot);
+    instance_enter(world, layer, slot, static_cast<int>(w), static_cast<int>(h));
 }
 
 }  // namespace sg

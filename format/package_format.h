@@ -1,0 +1,125 @@
+// The scene package format: the blocks the engine copies out, their offsets
+// and sizes, the "AP01" animation set header, and the limits every reader of
+// a package relies on. Shared by the engine and the authoring library; plain
+// data and constants only, so both can include it anywhere.
+//
+//   [directory: 14 x {offset, size}]            112 bytes at 0
+//   entry 0   scene header                      340 bytes (pictures and sound
+//                                               are addressed from its offset)
+//   entry 1-10 layer blocks                     76 bytes each, then the set
+//   entry 11  info block (about lines)          1520 bytes
+//   entry 12  optional block 1 (with a sound)   120 bytes
+//   entry 13  optional block 2 (when flagged)   52428 bytes
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sg::format {
+
+constexpr int PACKAGE_RESOURCE_ID = 103;
+constexpr const char* PACKAGE_RESOURCE_TYPE = "KAVREN";
+
+constexpr int DIRECTORY_ENTRIES = 14;
+constexpr int SCENE_ENTRY = 0;
+constexpr int FIRST_LAYER_ENTRY = 1;
+constexpr int INFO_ENTRY = 11;
+constexpr int OPTIONAL1_ENTRY = 12;
+constexpr int OPTIONAL2_ENTRY = 13;
+
+constexpr int PACKAGE_LAYERS = 10;   // layers a package can enable
+constexpr int MAX_INSTANCES = 50;    // instances of one layer
+constexpr int MAX_FRAMES = 20;       // frames of one animation set
+constexpr int INFO_LINES = 5;
+constexpr int TEXT_FIELD_BYTES = 300;  // the title and each about line
+
+constexpr int OPTIONAL_BLOCK1_SIZE = 120;
+constexpr int OPTIONAL_BLOCK2_SIZE = 52428;
+
+// Pictures and sets are read from working copies this many bytes longer than
+// their data, filled with zeros: a file a little short still decodes.
+constexpr std::int64_t READ_GRACE_BYTES = 1000;
+
+struct DirectoryEntry {
+    std::int32_t offset;
+    std::int32_t size;
+};
+
+struct PackageDirectory {
+    DirectoryEntry entries[DIRECTORY_ENTRIES];
+};
+static_assert(sizeof(PackageDirectory) == 112);
+
+struct SceneHeader {
+    char title[TEXT_FIELD_BYTES];
+    std::int32_t backgroundMode;
+    std::int32_t tileOffset;
+    std::int32_t tileSize;
+    std::int32_t pictureFit;
+    std::int32_t pictureOffset;
+    std::int32_t pictureSize;
+    std::int32_t soundOffset;
+    std::int32_t soundSize;
+    std::int32_t soundEnabled;
+    std::int32_t optionalBlock2Present;
+};
+static_assert(sizeof(SceneHeader) == 340);
+
+struct LayerBlock {
+    std::int32_t enabled;
+    std::int32_t setOffset;
+    std::int32_t setSize;
+    std::int32_t instanceCount;
+    std::int32_t reentryCycles;
+    std::int32_t startX;
+    std::int32_t startY;
+    std::int32_t maxWait;
+    std::int32_t directionCode;
+    std::int32_t entryEdge;
+    std::int32_t placement;
+    std::int32_t startCorner;
+    std::int32_t keepInside;
+    std::int32_t speedClass;
+    std::int32_t swayAxis;
+    std::int32_t swayRow;
+    std::int32_t randomStart;
+    std::int32_t delayMode;
+    std::int32_t loops;
+};
+static_assert(sizeof(LayerBlock) == 76);
+
+struct InfoBlock {
+    std::int32_t lineShown[INFO_LINES];
+    char lines[INFO_LINES][TEXT_FIELD_BYTES];
+};
+static_assert(sizeof(InfoBlock) == 1520);
+
+enum BackgroundMode : std::int32_t { Black = 0, White = 1, Desktop = 2, Tiled = 3, Picture = 4 };
+
+// "AP01" animation sets: a 256-byte header, then the frames' BMP file images.
+namespace animset {
+constexpr char MAGIC[4] = {'A', 'P', '0', '1'};
+constexpr int HEADER_SIZE = 256;
+constexpr int OFFSET_VERSION = 4;
+constexpr int OFFSET_FRAME_COUNT = 8;
+constexpr int OFFSET_MASK_MODE = 12;
+constexpr int OFFSET_FRAME_OFFSETS = 16;    // MAX_FRAMES x int32, from the set's start
+constexpr int OFFSET_FRAME_SIZES = 96;      // MAX_FRAMES x int32
+constexpr int OFFSET_FRAME_DURATIONS = 176; // MAX_FRAMES x int32, in ticks
+static_assert(OFFSET_FRAME_SIZES == OFFSET_FRAME_OFFSETS + 4 * MAX_FRAMES);
+static_assert(OFFSET_FRAME_DURATIONS == OFFSET_FRAME_SIZES + 4 * MAX_FRAMES);
+static_assert(OFFSET_FRAME_DURATIONS + 4 * MAX_FRAMES <= HEADER_SIZE);
+}  // namespace animset
+
+// BMP file images: the 14-byte file header and the 40-byte info header.
+constexpr int BMP_FILE_HEADER_SIZE = 14;
+constexpr int BMP_INFO_HEADER_SIZE = 40;
+constexpr int BMP_HEADERS_SIZE = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
+
+// Little-endian 32-bit field at p (the caller has checked the bytes exist).
+inline std::int32_t read32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+                                     std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+}
+
+}  // namespace sg::format

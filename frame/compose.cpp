@@ -1,0 +1,134 @@
+// Frame composition: each tick, restore last tick's sprite rectangles from
+// the clean background, draw every sprite the world left visible over it, and
+// put only the changed rectangles on the window (the whole picture once, or
+// the whole picture stretched in the preview). Nothing here moves anything.
+#include "frame/compose.h"
+
+#include <cstring>
+
+#include "world/world.h"
+
+namespace sg {
+
+namespace {
+
+// Counts are only ever 0..DIRTY_CAPACITY; never let a stray value walk a
+// list past its end.
+int used(std::int32_t count) {
+    if (count < 0) return 0;
+    return count > DIRTY_CAPACITY ? DIRTY_CAPACITY : count;
+}
+
+void list_add(DirtyRect* list, std::int32_t* count, int x, int y, int width, int height) {
+    // At most 10 layers x 50 slots are drawn per pass, which is exactly the
+    // capacity; anything beyond it is dropped rather than written past the end.
+    if (*count < 0 || *count >= DIRTY_CAPACITY) return;
+    list[*count] = DirtyRect{x, y, width, height};
+    ++*count;
+}
+
+void copy_rects(pf::HDC windowDC, const Surface* work, const DirtyRect* list, int count) {
+    if (windowDC == nullptr || work->memoryDC == nullptr) return;
+    for (int k = 0; k < count; ++k) {
+        const DirtyRect& r = list[k];
+        pf::BitBlt(windowDC, r.x, r.y, r.width, r.height, work->memoryDC, r.x, r.y, pf::SRCCOPY);
+    }
+}
+
+void blit(Surface* work, const SpriteDraw& sprite, const Surface* source, pf::DWORD rop) {
+    // A slot before its first frame step (or a frame the loader refused) has
+    // no bitmap: nothing to draw, but its rectangle is still recorded.
+    if (source->memoryDC == nullptr) return;
+    pf::BitBlt(work->memoryDC, sprite.x, sprite.y, sprite.width, sprite.height, source->memoryDC,
+               0, 0, rop);
+}
+
+void draw_sprites(Frame& frame, const World& world) {
+    Surface* work = &frame.workSurface;
+    const int count = world.drawCount < MAX_SPRITE_DRAWS ? world.drawCount : MAX_SPRITE_DRAWS;
+    for (int k = 0; k < count; ++k) {
+        const SpriteDraw& sprite = world.drawList[k];
+        if (sprite.maskMode == 3) {
+            blit(work, sprite, sprite.picture, pf::SRCCOPY);
+        } else {
+            blit(work, sprite, sprite.mask, pf::SRCAND);
+            blit(work, sprite, sprite.cutout, pf::SRCINVERT);
+        }
+        restore_list_add(frame, sprite.x, sprite.y, sprite.width, sprite.height);
+        present_list_add(frame, sprite.x, sprite.y, sprite.width, sprite.height);
+    }
+}
+
+}  // namespace
+
+void restore_list_clear(Frame& frame) {
+    std::memset(frame.restoreList, 0, sizeof frame.restoreList);
+    frame.restoreCount = 0;
+}
+
+void present_list_clear(Frame& frame) {
+    std::memset(frame.presentList, 0, sizeof frame.presentList);
+    frame.presentCount = 0;
+}
+
+void restore_list_add(Frame& frame, int x, int y, int width, int height) {
+    list_add(frame.restoreList, &frame.restoreCount, x, y, width, height);
+}
+
+void present_list_add(Frame& frame, int x, int y, int width, int height) {
+    list_add(frame.presentList, &frame.presentCount, x, y, width, height);
+}
+
+void stretch_present_set(Frame& frame, int on) { frame.stretchPresent = on; }
+
+int background_restore(Frame& frame, Surface* target, const Surface* source) {
+    const int count = used(frame.restoreCount);
+    for (int k = 0; k < count; ++k) {
+        const DirtyRect& r = frame.restoreList[k];
+        pf::BitBlt(target->memoryDC, r.x, r.y, r.width, r.height, source->memoryDC, r.x, r.y,
+                   pf::SRCCOPY);
+    }
+    return 1;
+}
+
+int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
+    const Surface* work = &frame.workSurface;
+    // The bookkeeping below runs even when there is nothing to draw on or from.
+    const bool drawable = windowDC != nullptr && work->memoryDC != nullptr;
+    if (frame.stretchPresent != 0) {
+        if (drawable) {
+            pf::StretchBlt(windowDC, 0, 0, g.previewWidth, g.previewHeight, work->memoryDC, 0, 0,
+                           g.screenWidth, g.screenHeight, pf::SRCCOPY);
+        }
+        present_list_clear(frame);
+        return 1;
+    }
+    if (frame.firstPresentDone == 0) {
+        if (drawable) {
+            pf::BitBlt(windowDC, 0, 0, g.screenWidth, g.screenHeight, work->memoryDC, 0, 0,
+                       pf::SRCCOPY);
+        }
+        frame.firstPresentDone = 1;
+    }
+    // Where sprites were last tick (now background, or a sprite drawn over it),
+    // then where they are now.
+    copy_rects(windowDC, work, frame.previousPresentList, used(frame.previousPresentCount));
+    copy_rects(windowDC, work, frame.presentList, used(frame.presentCount));
+    frame.previousPresentCount = used(frame.presentCount);
+    std::memcpy(frame.previousPresentList, frame.presentList, sizeof frame.previousPresentList);
+    present_list_clear(frame);
+    return 1;
+}
+
+int frame_compose(Frame& frame, const World& world, pf::HWND window,
+                  const PresentGeometry& geometry) {
+    background_restore(frame, &frame.workSurface, &frame.backgroundSurface);
+    restore_list_clear(frame);
+    draw_sprites(frame, world);
+    pf::HDC windowDC = pf::GetDC(window);
+    frame_present(frame, windowDC, geometry);
+    pf::ReleaseDC(window, windowDC);
+    return 1;
+}
+
+}  // namespace sg
