@@ -9,12 +9,10 @@
 
 namespace sg {
 
-namespace {
-
-// The row's other slots start as copies of its first; with a random start
-// each copy draws its first frame (one draw per copy even for an empty set;
-// the first slot always starts at frame 0).
-void clone_slots(World& world, int layer, int randomStart, int count) {
+// One draw per copy even for an empty set; the first slot always starts at
+// frame 0.
+void slot_row_clone(World& world, int layer, int randomStart, int count) {
+    if (layer < 0 || layer >= MAX_LAYERS) return;
     const SpriteSlot& first = world.slotTable[layer][0];
     const int instances = clamp_instance_count(count);
     for (int j = 1; j < instances; ++j) {
@@ -23,8 +21,6 @@ void clone_slots(World& world, int layer, int randomStart, int count) {
         if (randomStart) slot.currentFrame = rand_range(world.random, 0, first.frameCount - 1);
     }
 }
-
-}  // namespace
 
 void layer_setup(World& world, const Package& package, int layer) {
     if (layer < 0 || layer >= PACKAGE_LAYERS) return;
@@ -46,7 +42,7 @@ void layer_setup(World& world, const Package& package, int layer) {
         package_range_ok(package, setStart, b.setSize) &&
         animset_load(world.slotTable[layer][0], loopsFlag, package.packageBase + setStart,
                      b.setSize)) {
-        clone_slots(world, layer, startFlag, b.instanceCount);
+        slot_row_clone(world, layer, startFlag, b.instanceCount);
     }
 
     // This order fixes the sequence of random draws: clone start frames above,

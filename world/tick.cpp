@@ -26,6 +26,8 @@ void tick_layer(World& world, int layer) {
             // it; this tick's move is first seen on the next tick.
             const SpriteSlot& slot = world.slotTable[layer][j];
             world.drawList[world.drawCount++] = SpriteDraw{
+                layer,
+                j,
                 record.x[j],
                 record.y[j],
                 surface_width(&record.drawPicture),

@@ -15,6 +15,8 @@ namespace sg {
 // current frame's surfaces (owned by the slot table, valid until the next
 // tick steps the frames).
 struct SpriteDraw {
+    std::int32_t layer;
+    std::int32_t slot;
     std::int32_t x;
     std::int32_t y;
     std::int32_t width;

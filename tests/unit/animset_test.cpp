@@ -11,21 +11,21 @@ namespace pack = sg::pack;
 
 namespace {
 
-bool row_is_zero(int layer) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(sg::slotTable[layer]);
-    for (std::size_t i = 0; i < sizeof sg::slotTable[layer]; ++i)
+bool row_is_zero(const sg::World& world, int layer) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(world.slotTable[layer]);
+    for (std::size_t i = 0; i < sizeof world.slotTable[layer]; ++i)
         if (p[i] != 0) return false;
     return true;
 }
 
-class AnimsetTest : public ::testing::Test {
+class AnimsetTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override {
         fresh_world();
         gdiBefore = pf::gdi_objects_alive();
     }
     void TearDown() override {
-        sg::animset_release_all();
+        sg::animset_release_all(world.slotTable);
         EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore) << "surfaces left unreleased";
     }
     int gdiBefore = 0;
@@ -33,9 +33,9 @@ protected:
 
 TEST_F(AnimsetTest, LoadsFramesAndClonesShareSlotZerosBitmaps) {
     const auto set = animset({2, 3, 0}, 8, 6, 1);
-    ASSERT_EQ(load_layer(3, set, 5, 0, 0), 1);
+    ASSERT_EQ(load_layer(world, 3, set, 5, 0, 0), 1);
 
-    const sg::SpriteSlot& s0 = sg::slotTable[3][0];
+    const sg::SpriteSlot& s0 = world.slotTable[3][0];
     EXPECT_EQ(s0.inUse, 1);
     EXPECT_EQ(s0.frameCount, 3);
     EXPECT_EQ(s0.maskMode, 1);
@@ -54,51 +54,51 @@ TEST_F(AnimsetTest, LoadsFramesAndClonesShareSlotZerosBitmaps) {
     EXPECT_EQ(s0.cycleCount, 0);
 
     for (int j = 1; j < 5; ++j) {
-        EXPECT_EQ(std::memcmp(&sg::slotTable[3][j], &s0, sizeof s0), 0) << "clone " << j;
+        EXPECT_EQ(std::memcmp(&world.slotTable[3][j], &s0, sizeof s0), 0) << "clone " << j;
     }
-    EXPECT_EQ(sg::slotTable[3][5].inUse, 0);
-    EXPECT_TRUE(row_is_zero(2));
-    EXPECT_TRUE(row_is_zero(4));
+    EXPECT_EQ(world.slotTable[3][5].inUse, 0);
+    EXPECT_TRUE(row_is_zero(world, 2));
+    EXPECT_TRUE(row_is_zero(world, 4));
     // Without random start nothing is drawn.
-    EXPECT_EQ(draws_so_far(), 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 TEST_F(AnimsetTest, RandomStartDrawsOneFramePerCloneInSlotOrder) {
     const auto set = animset({1, 1, 1, 1, 1, 1, 1});
-    ASSERT_EQ(load_layer(0, set, 6, 1, 1), 1);
+    ASSERT_EQ(load_layer(world, 0, set, 6, 1, 1), 1);
     Reference ref;
-    EXPECT_EQ(sg::slotTable[0][0].currentFrame, 0);
+    EXPECT_EQ(world.slotTable[0][0].currentFrame, 0);
     for (int j = 1; j < 6; ++j) {
-        EXPECT_EQ(sg::slotTable[0][j].currentFrame, ref.range(0, 6)) << "clone " << j;
+        EXPECT_EQ(world.slotTable[0][j].currentFrame, ref.range(0, 6)) << "clone " << j;
         // Only the frame moves: every countdown starts full.
-        for (int i = 0; i < 7; ++i) EXPECT_EQ(sg::slotTable[0][j].countdowns[i], 1);
+        for (int i = 0; i < 7; ++i) EXPECT_EQ(world.slotTable[0][j].countdowns[i], 1);
     }
-    EXPECT_EQ(draws_so_far(), 5);
+    EXPECT_EQ(draws_so_far(world), 5);
 }
 
 TEST_F(AnimsetTest, EmptySetIsAcceptedAndStillDrawsForEachClone) {
     const auto set = animset({});
-    ASSERT_EQ(load_layer(1, set, 4, 1, 1), 1);
-    EXPECT_EQ(sg::slotTable[1][0].inUse, 1);
-    EXPECT_EQ(sg::slotTable[1][0].frameCount, 0);
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(sg::slotTable[1][j].currentFrame, 0);
-    EXPECT_EQ(draws_so_far(), 3);
+    ASSERT_EQ(load_layer(world, 1, set, 4, 1, 1), 1);
+    EXPECT_EQ(world.slotTable[1][0].inUse, 1);
+    EXPECT_EQ(world.slotTable[1][0].frameCount, 0);
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(world.slotTable[1][j].currentFrame, 0);
+    EXPECT_EQ(draws_so_far(world), 3);
     EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
 }
 
 TEST_F(AnimsetTest, InstanceCountIsClampedToTheRow) {
     const auto set = animset({1, 1});
-    ASSERT_EQ(load_layer(0, set, 500, 1, 1), 1);
-    for (int j = 0; j < sg::MAX_INSTANCES; ++j) EXPECT_EQ(sg::slotTable[0][j].inUse, 1);
-    EXPECT_TRUE(row_is_zero(1)) << "clones spilled into the next row";
-    EXPECT_EQ(draws_so_far(), 49);
+    ASSERT_EQ(load_layer(world, 0, set, 500, 1, 1), 1);
+    for (int j = 0; j < sg::MAX_INSTANCES; ++j) EXPECT_EQ(world.slotTable[0][j].inUse, 1);
+    EXPECT_TRUE(row_is_zero(world, 1)) << "clones spilled into the next row";
+    EXPECT_EQ(draws_so_far(world), 49);
 
-    sg::animset_release_all();
+    sg::animset_release_all(world.slotTable);
     fresh_world();
-    ASSERT_EQ(load_layer(0, set, -3, 1, 1), 1);
-    EXPECT_EQ(sg::slotTable[0][0].inUse, 1);
-    EXPECT_EQ(sg::slotTable[0][1].inUse, 0);
-    EXPECT_EQ(draws_so_far(), 0);
+    ASSERT_EQ(load_layer(world, 0, set, -3, 1, 1), 1);
+    EXPECT_EQ(world.slotTable[0][0].inUse, 1);
+    EXPECT_EQ(world.slotTable[0][1].inUse, 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 // Every refusal is silent, draws nothing and leaves the row all zero.
@@ -125,15 +125,15 @@ TEST_F(AnimsetTest, UntrustedSetsAreRefused) {
         fresh_world();
         auto bad = good;
         pack::put32(bad, c.at, c.value);
-        EXPECT_EQ(load_layer(2, bad, 10, 1, 1), 0) << c.what;
-        EXPECT_TRUE(row_is_zero(2)) << c.what;
-        EXPECT_EQ(draws_so_far(), 0) << c.what;
+        EXPECT_EQ(load_layer(world, 2, bad, 10, 1, 1), 0) << c.what;
+        EXPECT_TRUE(row_is_zero(world, 2)) << c.what;
+        EXPECT_EQ(draws_so_far(world), 0) << c.what;
         EXPECT_TRUE(pf::headless::message_boxes().empty()) << c.what;
     }
     fresh_world();
-    EXPECT_EQ(sg::animset_load(0, 1, good.data(), -1, 0, 1), 0);
-    EXPECT_EQ(sg::animset_load(0, 1, nullptr, 0, 0, 1), 0);
-    EXPECT_TRUE(row_is_zero(0));
+    EXPECT_EQ(sg::animset_load(world.slotTable[0][0], 1, good.data(), -1), 0);
+    EXPECT_EQ(sg::animset_load(world.slotTable[0][0], 1, nullptr, 0), 0);
+    EXPECT_TRUE(row_is_zero(world, 0));
 }
 
 // A frame may end exactly at the last byte of grace; one byte further is out.
@@ -142,16 +142,16 @@ TEST_F(AnimsetTest, FrameBoundsCountTheGraceBytes) {
     const std::int32_t limit = std::int32_t(set.size()) + 1000;
     pack::put32(set, 16, limit - 10);
     pack::put32(set, 96, 10);
-    EXPECT_EQ(load_layer(0, set, 1), 1);
+    EXPECT_EQ(load_layer(world, 0, set, 1), 1);
     // All zeros: not a bitmap, so the frame is refused with its message and no mask.
     ASSERT_EQ(pf::headless::message_boxes().size(), 1u);
     EXPECT_EQ(pf::headless::message_boxes()[0].text, sg::MSG_UNSUPPORTED_FILE);
-    EXPECT_EQ(sg::slotTable[0][0].masks[0].dib, nullptr);
+    EXPECT_EQ(world.slotTable[0][0].masks[0].dib, nullptr);
 
-    sg::animset_release_all();
+    sg::animset_release_all(world.slotTable);
     fresh_world();
     pack::put32(set, 96, 11);
-    EXPECT_EQ(load_layer(0, set, 1), 0);
+    EXPECT_EQ(load_layer(world, 0, set, 1), 0);
 }
 
 TEST_F(AnimsetTest, RefusedFrameGetsNoMaskAndTheSetLoadsOn) {
@@ -162,9 +162,9 @@ TEST_F(AnimsetTest, RefusedFrameGetsNoMaskAndTheSetLoadsOn) {
     s.frames.push_back({notBmp, 1});
     s.frames.push_back({frame_bmp(5, 3), 1});
     const auto set = pack::animset_bytes(s);
-    ASSERT_EQ(load_layer(0, set, 2), 1);
+    ASSERT_EQ(load_layer(world, 0, set, 2), 1);
 
-    const sg::SpriteSlot& s0 = sg::slotTable[0][0];
+    const sg::SpriteSlot& s0 = world.slotTable[0][0];
     EXPECT_EQ(pf::headless::message_boxes().size(), 1u);
     EXPECT_EQ(s0.pictures[1].bits, nullptr);
     EXPECT_EQ(s0.masks[1].dib, nullptr);
@@ -184,9 +184,9 @@ TEST_F(AnimsetTest, EightBitFramesAreExpandedTo24Bits) {
     pack::AnimSet s;
     s.frames.push_back({pack::bmp8(3, 2, indices, palette), 1});
     const auto set = pack::animset_bytes(s);
-    ASSERT_EQ(load_layer(0, set, 1), 1);
+    ASSERT_EQ(load_layer(world, 0, set, 1), 1);
 
-    const sg::SpriteSlot& s0 = sg::slotTable[0][0];
+    const sg::SpriteSlot& s0 = world.slotTable[0][0];
     ASSERT_NE(s0.pictures[0].bits, nullptr);
     EXPECT_EQ(s0.pictures[0].infoHeader.biBitCount, 24);
     EXPECT_EQ(sg::surface_width(&s0.pictures[0]), 3);
@@ -217,8 +217,8 @@ TEST_F(AnimsetTest, EightBitTableBytesPastTheFrameReadAsZero) {
     s.frames.push_back({pack::bmp8(2, 2, {0, 0, 0, 0}, palette), 1});
     auto set = pack::animset_bytes(s);
     pack::put32(set, 96, 54 + 2);  // ends after blue and green of entry 0
-    ASSERT_EQ(load_layer(0, set, 1), 1);
-    const sg::Surface& picture = sg::slotTable[0][0].pictures[0];
+    ASSERT_EQ(load_layer(world, 0, set, 1), 1);
+    const sg::Surface& picture = world.slotTable[0][0].pictures[0];
     ASSERT_NE(picture.bits, nullptr);
     ASSERT_EQ(picture.infoHeader.biBitCount, 24);
     for (int y = 0; y < 2; ++y)
@@ -232,20 +232,20 @@ TEST_F(AnimsetTest, EightBitTableBytesPastTheFrameReadAsZero) {
 
 TEST_F(AnimsetTest, ReleaseFreesOnlySlotZerosSurfaces) {
     const auto set = animset({1, 1, 1}, 4, 4);
-    ASSERT_EQ(load_layer(0, set, 3), 1);
-    ASSERT_EQ(load_layer(7, set, 1), 1);
+    ASSERT_EQ(load_layer(world, 0, set, 3), 1);
+    ASSERT_EQ(load_layer(world, 7, set, 1), 1);
     EXPECT_GT(pf::gdi_objects_alive(), gdiBefore);
-    sg::animset_release_all();
+    sg::animset_release_all(world.slotTable);
     EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
-    EXPECT_EQ(sg::slotTable[0][0].inUse, 1);
-    EXPECT_EQ(sg::slotTable[7][0].inUse, 1);
+    EXPECT_EQ(world.slotTable[0][0].inUse, 1);
+    EXPECT_EQ(world.slotTable[7][0].inUse, 1);
 }
 
 // The table holds 1,000 slots of 63 surfaces each and is copied per tick:
 // a colour table inside the record would make it tens of megabytes.
 TEST(SlotTableSize, StaysSmall) {
     EXPECT_LT(sizeof(sg::Surface), 160u);
-    EXPECT_LT(sizeof(sg::slotTable), 10u * 1024 * 1024);
+    EXPECT_LT(sizeof(sg::SlotTable), 10u * 1024 * 1024);
 }
 
 }  // namespace

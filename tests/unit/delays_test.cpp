@@ -10,43 +10,43 @@ using namespace sprites_test;
 
 namespace {
 
-class DelaysTest : public ::testing::Test {
+class DelaysTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(100, 80); }
-    void TearDown() override { sg::animset_release_all(); }
-    sg::LayerRecord& rec() { return sg::layerTable[0]; }
+    void TearDown() override { sg::animset_release_all(world.slotTable); }
+    sg::LayerRecord& rec() { return world.layerTable[0]; }
 
     // `count` instances of a one-frame 10 x 6 set, moving right at 16 pixels a
     // tick, no sway, entering at the left edge; delay mode and longest wait as
     // given. The generator is reset before the delay setters draw.
     void make_layer(int count, int mode, int maxWait, const std::vector<int>& durations = {0}) {
-        ASSERT_EQ(load_layer(0, animset(durations, 10, 6), count), 1);
-        sg::layer_motion_set(0, count, 5, 2, 4, 3);
-        sg::placement_set(0, 1);
-        pf::rand_reset();
-        sg::max_wait_set(0, maxWait);
-        sg::wait_after_cycle_set(0, mode == 0);
-        sg::wait_after_exit_set(0, mode == 2);
+        ASSERT_EQ(load_layer(world, 0, animset(durations, 10, 6), count), 1);
+        sg::layer_motion_set(world.layerTable, 0, count, 5, 2, 4, 3);
+        sg::placement_set(world.layerTable, 0, 1);
+        world.random = sg::Random{};
+        sg::max_wait_set(world, 0, maxWait);
+        sg::wait_after_cycle_set(world, 0, mode == 0);
+        sg::wait_after_exit_set(world, 0, mode == 2);
     }
 };
 
 TEST_F(DelaysTest, SettersAndQueries) {
     make_layer(3, 2, -5);
     EXPECT_EQ(rec().maxWait, 0) << "a negative longest wait counts as 0";
-    EXPECT_EQ(sg::wait_after_exit_on(0), 1);
-    EXPECT_EQ(sg::wait_after_cycle_on(0), 0);
+    EXPECT_EQ(sg::wait_after_exit_on(world, 0), 1);
+    EXPECT_EQ(sg::wait_after_cycle_on(world, 0), 0);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(rec().exitWaits[k], 0);
-    EXPECT_EQ(draws_so_far(), 3);
+    EXPECT_EQ(draws_so_far(world), 3);
 
     rec().exitWaits[1] = 2;
-    EXPECT_EQ(sg::exit_wait_running(0, 1), 1);
-    EXPECT_EQ(sg::exit_wait_running(0, 0), 0);
-    EXPECT_EQ(sg::slot_waits(0, 1), 1);
+    EXPECT_EQ(sg::exit_wait_running(world, 0, 1), 1);
+    EXPECT_EQ(sg::exit_wait_running(world, 0, 0), 0);
+    EXPECT_EQ(sg::slot_waits(world, 0, 1), 1);
     // A wait in the mode that is off holds nothing back.
     rec().cycleWaits[2] = 2;
-    EXPECT_EQ(sg::cycle_wait_running(0, 2), 1);
-    EXPECT_EQ(sg::slot_waits(0, 2), 0);
-    EXPECT_EQ(sg::any_cycle_wait_running(0), 1);
+    EXPECT_EQ(sg::cycle_wait_running(world, 0, 2), 1);
+    EXPECT_EQ(sg::slot_waits(world, 0, 2), 0);
+    EXPECT_EQ(sg::any_cycle_wait_running(world, 0), 1);
 }
 
 TEST_F(DelaysTest, MaxWaitZeroHidesNothingInEitherMode) {
@@ -56,7 +56,7 @@ TEST_F(DelaysTest, MaxWaitZeroHidesNothingInEitherMode) {
         int exits = 0;
         for (int t = 1; t <= 60; ++t) {
             const int x0 = rec().x[0];
-            const Drawn drawn = tick();
+            const Drawn drawn = tick(world);
             for (int k = 0; k < 3; ++k) {
                 EXPECT_TRUE(drawn[0][k]) << "mode " << mode << " tick " << t;
                 EXPECT_EQ(rec().exitMarks[k], 0);
@@ -67,7 +67,7 @@ TEST_F(DelaysTest, MaxWaitZeroHidesNothingInEitherMode) {
             }
         }
         EXPECT_GE(exits, 5) << "mode " << mode;
-        sg::animset_release_all();
+        sg::animset_release_all(world.slotTable);
     }
 }
 
@@ -82,7 +82,7 @@ TEST_F(DelaysTest, ExitModeMaxWaitOne) {
     int exits = 0;
     for (int t = 1; t <= 80; ++t) {
         const int x0 = rec().x[2];
-        const Drawn drawn = tick();
+        const Drawn drawn = tick(world);
         for (int k = 0; k < 6; ++k)
             EXPECT_EQ(drawn[0][k], t > 1 || first[k] == 0) << "slot " << k << " tick " << t;
         if (rec().x[2] < x0) ++exits;
@@ -103,7 +103,7 @@ TEST_F(DelaysTest, ExitModeMaxWaitSeven) {
     std::vector<Drawn> drawn;
     std::vector<std::array<int, 3>> xs, waitsAfter;
     for (int t = 1; t <= 400; ++t) {
-        drawn.push_back(tick());
+        drawn.push_back(tick(world));
         std::array<int, 3> x{}, w{};
         for (int k = 0; k < 3; ++k) x[k] = rec().x[k], w[k] = rec().exitWaits[k];
         xs.push_back(x);
@@ -136,7 +136,7 @@ TEST_F(DelaysTest, ExitModeMaxWaitSeven) {
 // set-up and then only at the end of a tick on which no slot waits.
 TEST_F(DelaysTest, CycleModeBatches) {
     make_layer(2, 0, 7);
-    sg::layer_motion_set(0, 2, 4, 2, 0, 3);  // no travel: no entries to draw for
+    sg::layer_motion_set(world.layerTable, 0, 2, 4, 2, 0, 3);  // no travel: no entries to draw for
     // The generator's values 41, 18467, 6334, 26500, 19169, 15724 give the
     // waits 1, 3 at set-up, 6, 4 after tick 4 and 1, 4 after tick 10.
     EXPECT_EQ(rec().cycleWaits[0], 1);
@@ -144,25 +144,25 @@ TEST_F(DelaysTest, CycleModeBatches) {
     const char* expect[11] = {"--", "x-", "x-", "xx", "--", "--",
                               "--", "-x", "-x", "xx", "x-"};
     for (int t = 0; t < 11; ++t) {
-        const Drawn drawn = tick();
+        const Drawn drawn = tick(world);
         std::string seen;
         for (int k = 0; k < 2; ++k) seen += drawn[0][k] ? 'x' : '-';
         EXPECT_EQ(seen, expect[t]) << "tick " << t + 1;
     }
-    EXPECT_EQ(draws_so_far(), 6);
+    EXPECT_EQ(draws_so_far(world), 6);
 }
 
 // At set-up only slots on their last frame get a first wait: slot 0 starts
 // at frame 0, clones at random frames.
 TEST_F(DelaysTest, CycleModeFirstWaitsOnlyOnTheLastFrame) {
     const auto set = animset({1, 1, 1}, 10, 6);
-    ASSERT_EQ(load_layer(0, set, 8, 1, 1), 1);
-    sg::layer_motion_set(0, 8, 4, 2, 0, 0);
+    ASSERT_EQ(load_layer(world, 0, set, 8, 1, 1), 1);
+    sg::layer_motion_set(world.layerTable, 0, 8, 4, 2, 0, 0);
     Reference ref;
     int start[8] = {0};
     for (int k = 1; k < 8; ++k) start[k] = ref.range(0, 2);
-    sg::max_wait_set(0, 5);
-    sg::wait_after_cycle_set(0, 1);
+    sg::max_wait_set(world, 0, 5);
+    sg::wait_after_cycle_set(world, 0, 1);
     int onLast = 0;
     for (int k = 0; k < 8; ++k) {
         if (start[k] == 2) {
@@ -174,38 +174,38 @@ TEST_F(DelaysTest, CycleModeFirstWaitsOnlyOnTheLastFrame) {
     }
     ASSERT_GT(onLast, 0);
     ASSERT_LT(onLast, 7);
-    EXPECT_EQ(draws_so_far(), 7 + onLast);
+    EXPECT_EQ(draws_so_far(world), 7 + onLast);
 }
 
 // A row without frames (an empty or refused set) counts as on its last frame:
 // every slot takes part in the batch.
 TEST_F(DelaysTest, CycleModeWithoutFramesWaitsEverySlot) {
-    ASSERT_EQ(load_layer(0, animset({}), 3), 1);
-    sg::layer_motion_set(0, 4, 4, 2, 0, 0);  // slot 3 has no set at all
-    sg::max_wait_set(0, 9);
-    pf::rand_reset();
-    sg::wait_after_cycle_set(0, 1);
+    ASSERT_EQ(load_layer(world, 0, animset({}), 3), 1);
+    sg::layer_motion_set(world.layerTable, 0, 4, 4, 2, 0, 0);  // slot 3 has no set at all
+    sg::max_wait_set(world, 0, 9);
+    world.random = sg::Random{};
+    sg::wait_after_cycle_set(world, 0, 1);
     Reference ref;
     for (int k = 0; k < 4; ++k) EXPECT_EQ(rec().cycleWaits[k], ref.range(0, 9)) << k;
-    EXPECT_EQ(draws_so_far(), 4);
+    EXPECT_EQ(draws_so_far(world), 4);
 }
 
 // A waiting slot keeps its frame, position and phase, but the exit test
 // still runs: outside, it is entered anew and marked for a fresh wait.
 TEST_F(DelaysTest, WaitingSlotsAreFrozenButStillTestedForExit) {
     make_layer(2, 2, 7, {1, 1});
-    sg::layer_motion_set(0, 2, 7, 1, 2, 3);  // down, sway on x
+    sg::layer_motion_set(world.layerTable, 0, 2, 7, 1, 2, 3);  // down, sway on x
     rec().exitWaits[0] = rec().exitWaits[1] = 0;
-    sg::frames_step();  // sizes known; the next step would move to frame 1
+    sg::frames_step(world);  // sizes known; the next step would move to frame 1
     rec().exitWaits[0] = rec().exitWaits[1] = 4;
     rec().x[0] = 50, rec().y[0] = 40, rec().swayPhase[0] = 10;
     rec().x[1] = 500, rec().y[1] = 40, rec().swayPhase[1] = 10;
-    pf::rand_reset();
-    tick();
+    world.random = sg::Random{};
+    tick(world);
     EXPECT_EQ(rec().x[0], 50);
     EXPECT_EQ(rec().y[0], 40);
     EXPECT_EQ(rec().swayPhase[0], 10);
-    EXPECT_EQ(sg::slotTable[0][0].currentFrame, 0);
+    EXPECT_EQ(world.slotTable[0][0].currentFrame, 0);
     EXPECT_EQ(rec().exitWaits[0], 3);
 
     Reference ref;
@@ -214,32 +214,32 @@ TEST_F(DelaysTest, WaitingSlotsAreFrozenButStillTestedForExit) {
     EXPECT_EQ(rec().swayPhase[1], 10);
     EXPECT_EQ(rec().exitMarks[1], 0);
     EXPECT_EQ(rec().exitWaits[1], ref.range(3, 7) - 1);
-    EXPECT_EQ(draws_so_far(), 3);
+    EXPECT_EQ(draws_so_far(world), 3);
 }
 
 TEST_F(DelaysTest, OnlyTheFirstInstanceCountSlotsTakePart) {
     make_layer(2, 0, 7);
-    pf::rand_reset();
+    world.random = sg::Random{};
     for (int k = 0; k < 2; ++k) rec().cycleWaits[k] = rec().exitWaits[k] = 0;
     rec().cycleWaits[3] = 5;
     rec().exitWaits[3] = 5;
     rec().exitMarks[3] = 1;
-    EXPECT_EQ(sg::any_cycle_wait_running(0), 0);
-    sg::cycle_waits_count_down(0);
-    sg::exit_waits_draw(0);
-    sg::exit_waits_count_down(0);
+    EXPECT_EQ(sg::any_cycle_wait_running(world, 0), 0);
+    sg::cycle_waits_count_down(world, 0);
+    sg::exit_waits_draw(world, 0);
+    sg::exit_waits_count_down(world, 0);
     EXPECT_EQ(rec().cycleWaits[3], 5);
     EXPECT_EQ(rec().exitWaits[3], 5);
     EXPECT_EQ(rec().exitMarks[3], 1);
-    EXPECT_EQ(draws_so_far(), 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 
     // No instances at all: nothing drawn, nothing running.
-    sg::layer_motion_set(0, 0, 5, 2, 4, 3);
+    sg::layer_motion_set(world.layerTable, 0, 0, 5, 2, 4, 3);
     rec().cycleWaits[0] = 3;
-    EXPECT_EQ(sg::any_cycle_wait_running(0), 0);
-    sg::cycle_waits_draw(0);
-    sg::exit_waits_draw_initial(0);
-    EXPECT_EQ(draws_so_far(), 0);
+    EXPECT_EQ(sg::any_cycle_wait_running(world, 0), 0);
+    sg::cycle_waits_draw(world, 0);
+    sg::exit_waits_draw_initial(world, 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 TEST_F(DelaysTest, CountDownStopsAtZeroAndExitDrawUsesHalfToMax) {
@@ -247,15 +247,15 @@ TEST_F(DelaysTest, CountDownStopsAtZeroAndExitDrawUsesHalfToMax) {
     rec().exitWaits[0] = 1;
     rec().exitWaits[1] = 0;
     rec().exitWaits[2] = 3;
-    sg::exit_waits_count_down(0);
+    sg::exit_waits_count_down(world, 0);
     EXPECT_EQ(rec().exitWaits[0], 0);
     EXPECT_EQ(rec().exitWaits[1], 0);
     EXPECT_EQ(rec().exitWaits[2], 2);
 
-    pf::rand_reset();
-    sg::exit_mark(0, 0);
-    sg::exit_mark(0, 2);
-    EXPECT_EQ(sg::exit_waits_draw(0), 1);
+    world.random = sg::Random{};
+    sg::exit_mark(world, 0, 0);
+    sg::exit_mark(world, 0, 2);
+    EXPECT_EQ(sg::exit_waits_draw(world, 0), 1);
     Reference ref;
     EXPECT_EQ(rec().exitWaits[0], ref.range(3, 7));
     EXPECT_EQ(rec().exitWaits[1], 0);

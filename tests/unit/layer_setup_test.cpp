@@ -3,9 +3,9 @@
 // clamped counts and refused sets.
 #include <gtest/gtest.h>
 
-#include "motion/layer_setup.h"
 #include "motion_test_support.h"
-#include "package/package.h"
+#include "scene/package.h"
+#include "world/layer_setup.h"
 
 using namespace sprites_test;
 namespace pack = sg::pack;
@@ -15,10 +15,10 @@ namespace {
 constexpr int W = 320;
 constexpr int H = 240;
 
-class LayerSetupTest : public ::testing::Test {
+class LayerSetupTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(W, H); }
-    void TearDown() override { sg::animset_release_all(); }
+    void TearDown() override { sg::animset_release_all(world.slotTable); }
 
     // A package whose layer `k` has a 3-frame 12 x 8 set and these settings.
     void install(int k, const pack::LayerSettings& settings) {
@@ -32,10 +32,11 @@ protected:
     void install(const pack::Package& p) {
         bytes = sg::test::build(p);
         pf::headless::set_package(bytes.data(), bytes.size());
-        ASSERT_EQ(sg::package_copy_out(nullptr), 1);
-        pf::rand_reset();
+        ASSERT_EQ(sg::package_copy_out(package, nullptr), 1);
+        world.random = sg::Random{};
     }
     std::vector<std::uint8_t> bytes;
+    sg::Package package;
 };
 
 TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
@@ -57,9 +58,9 @@ TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
     s.delayMode = 2;
     s.loops = 0;
     install(2, s);
-    sg::layer_setup(2);
+    sg::layer_setup(world, package, 2);
 
-    const sg::LayerRecord& r = sg::layerTable[2];
+    const sg::LayerRecord& r = world.layerTable[2];
     EXPECT_EQ(r.active, 1);
     EXPECT_EQ(r.instanceCount, 4);
     EXPECT_EQ(r.direction, sg::UpRight);
@@ -78,24 +79,24 @@ TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
     EXPECT_EQ(r.waitAfterCycle, 0);
     EXPECT_EQ(r.waitAfterExit, 1);
 
-    const sg::SpriteSlot& s0 = sg::slotTable[2][0];
+    const sg::SpriteSlot& s0 = world.slotTable[2][0];
     EXPECT_EQ(s0.inUse, 1);
     EXPECT_EQ(s0.frameCount, 3);
     EXPECT_EQ(s0.maskMode, 2);
     EXPECT_EQ(s0.loops, 0);
 
     Reference ref;
-    for (int k = 1; k < 4; ++k) EXPECT_EQ(sg::slotTable[2][k].currentFrame, ref.range(0, 2));
+    for (int k = 1; k < 4; ++k) EXPECT_EQ(world.slotTable[2][k].currentFrame, ref.range(0, 2));
     for (int k = 0; k < 4; ++k) EXPECT_EQ(r.exitWaits[k], ref.range(0, 5));
     for (int k = 0; k < 4; ++k) EXPECT_EQ(r.swayPhase[k], ref.range(0, 100));
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(r.x[k], ref.range(-12, W));
         EXPECT_EQ(r.y[k], ref.range(-8, H));
     }
-    EXPECT_EQ(draws_so_far(), 3 + 4 + 4 + 8);
+    EXPECT_EQ(draws_so_far(world), 3 + 4 + 4 + 8);
     for (int k = 0; k < sg::MAX_LAYERS; ++k)
         if (k != 2) {
-            EXPECT_EQ(sg::layerTable[k].active, 0);
+            EXPECT_EQ(world.layerTable[k].active, 0);
         }
 }
 
@@ -111,12 +112,12 @@ TEST_F(LayerSetupTest, DelayModeChoosesAtMostOneMode) {
         s.maxWait = 5;
         s.delayMode = c[0];
         install(0, s);
-        sg::layer_setup(0);
-        EXPECT_EQ(sg::layerTable[0].waitAfterCycle, c[1]) << "mode " << c[0];
-        EXPECT_EQ(sg::layerTable[0].waitAfterExit, c[2]) << "mode " << c[0];
+        sg::layer_setup(world, package, 0);
+        EXPECT_EQ(world.layerTable[0].waitAfterCycle, c[1]) << "mode " << c[0];
+        EXPECT_EQ(world.layerTable[0].waitAfterExit, c[2]) << "mode " << c[0];
         // All instances start at frame 0 of 3: the cycle mode draws nothing yet.
-        EXPECT_EQ(draws_so_far(), c[3] + 3 + 6) << "mode " << c[0];
-        sg::animset_release_all();
+        EXPECT_EQ(draws_so_far(world), c[3] + 3 + 6) << "mode " << c[0];
+        sg::animset_release_all(world.slotTable);
     }
 }
 
@@ -125,12 +126,12 @@ TEST_F(LayerSetupTest, NoInstancesStillLoadsTheSet) {
     s.instanceCount = 0;
     s.delayMode = 2;
     install(1, s);
-    sg::layer_setup(1);
-    EXPECT_EQ(sg::layerTable[1].active, 1);
-    EXPECT_EQ(sg::layerTable[1].instanceCount, 0);
-    EXPECT_EQ(sg::slotTable[1][0].inUse, 1);
-    EXPECT_EQ(sg::slotTable[1][1].inUse, 0);
-    EXPECT_EQ(draws_so_far(), 0);
+    sg::layer_setup(world, package, 1);
+    EXPECT_EQ(world.layerTable[1].active, 1);
+    EXPECT_EQ(world.layerTable[1].instanceCount, 0);
+    EXPECT_EQ(world.slotTable[1][0].inUse, 1);
+    EXPECT_EQ(world.slotTable[1][1].inUse, 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 TEST_F(LayerSetupTest, InstanceCountAboveFiftyIsClampedForSlotsAndRecord) {
@@ -139,14 +140,14 @@ TEST_F(LayerSetupTest, InstanceCountAboveFiftyIsClampedForSlotsAndRecord) {
     s.randomStart = 0;
     s.delayMode = 2;
     install(0, s);
-    sg::layer_setup(0);
-    EXPECT_EQ(sg::layerTable[0].instanceCount, 50);
-    EXPECT_EQ(sg::slotTable[0][49].inUse, 1);
-    EXPECT_EQ(sg::slotTable[1][0].inUse, 0);
-    EXPECT_EQ(sg::layerTable[1].active, 0);
+    sg::layer_setup(world, package, 0);
+    EXPECT_EQ(world.layerTable[0].instanceCount, 50);
+    EXPECT_EQ(world.slotTable[0][49].inUse, 1);
+    EXPECT_EQ(world.slotTable[1][0].inUse, 0);
+    EXPECT_EQ(world.layerTable[1].active, 0);
     // 50 first waits, 50 phases, 50 positions.
-    EXPECT_EQ(draws_so_far(), 50 + 50 + 100);
-    for (int t = 0; t < 3; ++t) tick();
+    EXPECT_EQ(draws_so_far(world), 50 + 50 + 100);
+    for (int t = 0; t < 3; ++t) tick(world);
 }
 
 TEST_F(LayerSetupTest, OutOfTableSettingsAreClamped) {
@@ -158,14 +159,14 @@ TEST_F(LayerSetupTest, OutOfTableSettingsAreClamped) {
     s.delayMode = 2;
     s.directionCode = 9;
     install(0, s);
-    sg::layer_setup(0);
-    const sg::LayerRecord& r = sg::layerTable[0];
+    sg::layer_setup(world, package, 0);
+    const sg::LayerRecord& r = world.layerTable[0];
     EXPECT_EQ(r.speedClass, 4);
     EXPECT_EQ(r.swayRow, 0);
     EXPECT_EQ(r.maxWait, 0);
     EXPECT_EQ(r.direction, sg::UpLeft) << "an unknown code keeps the cleared direction";
     EXPECT_EQ(r.exitWaits[0] + r.exitWaits[1], 0);
-    for (int t = 0; t < 50; ++t) tick();
+    for (int t = 0; t < 50; ++t) tick(world);
 }
 
 // A refused set does not stop the set-up: the layer is active and placed, its
@@ -180,17 +181,17 @@ TEST_F(LayerSetupTest, RefusedSetsLeaveEmptySlots) {
         layer.settings.delayMode = 1;
         spoil(layer);
         install(p);
-        sg::layer_setup(3);
-        EXPECT_EQ(sg::layerTable[3].active, 1) << what;
-        EXPECT_EQ(sg::slotTable[3][0].inUse, 0) << what;
+        sg::layer_setup(world, package, 3);
+        EXPECT_EQ(world.layerTable[3].active, 1) << what;
+        EXPECT_EQ(world.slotTable[3][0].inUse, 0) << what;
         Reference ref;
         ref.skip(2);  // phases only: a refused set draws no start frames
         for (int k = 0; k < 2; ++k) {
-            EXPECT_EQ(sg::layerTable[3].x[k], ref.range(0, W)) << what;
-            EXPECT_EQ(sg::layerTable[3].y[k], ref.range(0, H)) << what;
+            EXPECT_EQ(world.layerTable[3].x[k], ref.range(0, W)) << what;
+            EXPECT_EQ(world.layerTable[3].y[k], ref.range(0, H)) << what;
         }
         EXPECT_TRUE(pf::headless::message_boxes().empty()) << what;
-        for (int t = 0; t < 5; ++t) tick();
+        for (int t = 0; t < 5; ++t) tick(world);
     };
     refusedBy("magic", [](pack::Layer& l) { l.set->magic = "AP10"; });
     refusedBy("version", [](pack::Layer& l) { l.set->version = 3; });
@@ -216,10 +217,10 @@ TEST_F(LayerSetupTest, OnlyPackageLayersCanBeSetUp) {
     pack::LayerSettings s;
     s.instanceCount = 2;
     install(0, s);
-    sg::layer_setup(10);
-    sg::layer_setup(-1);
-    for (const auto& r : sg::layerTable) EXPECT_EQ(r.active, 0);
-    EXPECT_EQ(draws_so_far(), 0);
+    sg::layer_setup(world, package, 10);
+    sg::layer_setup(world, package, -1);
+    for (const auto& r : world.layerTable) EXPECT_EQ(r.active, 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 }  // namespace

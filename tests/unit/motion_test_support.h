@@ -1,21 +1,25 @@
 // Shared pieces of the sprite tests: a reference copy of the generator, small
-// animation sets built with packlib, and the motion half of the per-tick pass.
+// animation sets built with packlib, and a fixture that owns a world value.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <vector>
 
-#include "motion/delays.h"
-#include "motion/frames.h"
-#include "motion/layers.h"
-#include "motion/placement.h"
-#include "package/animset.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
-#include "shell/shell.h"
 #include "tests/support/fixtures.h"
 #include "tools/packlib/packlib.h"
+#include "world/delays.h"
+#include "world/frames.h"
+#include "world/layer_setup.h"
+#include "world/layers.h"
+#include "world/placement.h"
+#include "world/world.h"
 
 namespace sprites_test {
 
@@ -33,16 +37,12 @@ struct Reference {
     }
 };
 
-// How many values the engine has drawn since the last reset. Peeks at the
-// next value, then puts the generator back where it stood.
-inline int draws_so_far() {
-    const int v = pf::rand();
+// How many values the world has drawn since it was made.
+inline int draws_so_far(const sg::World& world) {
     Reference r;
     for (int n = 0; n < 100000; ++n) {
-        if (r.next() != v) continue;
-        pf::rand_reset();
-        for (int i = 0; i < n; ++i) pf::rand();
-        return n;
+        if (r.state == world.random.state) return n;
+        r.next();
     }
     return -1;
 }
@@ -59,52 +59,47 @@ inline sg::pack::Bytes animset(const std::vector<int>& durations, int w = 8, int
     return sg::pack::animset_bytes(set);
 }
 
-// Clean engine state on the in-memory backend. Surfaces a test left loaded
-// are released first (releasing a released row does nothing).
-inline void fresh_world(int width = 640, int height = 480) {
-    sg::animset_release_all();
-    pf::headless::reset();
-    pf::headless::set_screen_size(width, height);
-    pf::rand_reset();
-    sg::layers_clear();
-    sg::slots_clear();
-    sg::screenWidth = width;
-    sg::screenHeight = height;
-}
-
-// Loads a set into a layer row and makes the layer record active with the
-// given motion; the other settings stay as the record has them.
-inline int load_layer(int layer, const sg::pack::Bytes& set, int count, int loops = 1,
-                      int randomStart = 0) {
-    return sg::animset_load(layer, loops, set.data(), int(set.size()), randomStart, count);
+// Loads a set into a layer row's first slot and, when it is accepted, copies
+// it to the row's other slots as layer set-up does.
+inline int load_layer(sg::World& world, int layer, const sg::pack::Bytes& set, int count,
+                      int loops = 1, int randomStart = 0) {
+    if (!sg::animset_load(world.slotTable[layer][0], loops, set.data(), int(set.size()))) return 0;
+    sg::slot_row_clone(world, layer, randomStart, count);
+    return 1;
 }
 
 using Drawn = std::array<std::array<bool, sg::MAX_INSTANCES>, sg::MAX_LAYERS>;
 
-// One tick without pixels: frame stepping, then per layer and instance the
-// re-entry check, the draw decision and the motion step, then the layer's
-// delay updates, in the order the composition pass runs them.
-inline Drawn tick() {
+// One tick of the world, and which instances it left visible.
+inline Drawn tick(sg::World& world) {
+    sg::world_tick(world);
     Drawn drawn{};
-    sg::frames_step();
-    for (int layer = 0; layer < sg::MAX_LAYERS; ++layer) {
-        sg::LayerRecord& r = sg::layerTable[layer];
-        if (!r.active) continue;
-        for (int k = 0; k < r.instanceCount; ++k) {
-            sg::cycle_reentry_check(layer, k);
-            drawn[layer][k] = !sg::slot_waits(layer, k);
-            sg::motion_step(layer, k);
-        }
-        if (r.waitAfterCycle) {
-            if (!sg::any_cycle_wait_running(layer)) sg::cycle_waits_draw(layer);
-            sg::cycle_waits_count_down(layer);
-        }
-        if (r.waitAfterExit) {
-            sg::exit_waits_draw(layer);
-            sg::exit_waits_count_down(layer);
-        }
-    }
+    for (int k = 0; k < world.drawCount; ++k)
+        drawn[world.drawList[k].layer][world.drawList[k].slot] = true;
     return drawn;
 }
+
+// A fixture that owns one world on the in-memory backend. The world is a few
+// megabytes: it lives on the heap and is remade in place.
+class WorldTest : public ::testing::Test {
+protected:
+    WorldTest() : world_(new sg::World()), world(*world_) {}
+    ~WorldTest() override { sg::animset_release_all(world.slotTable); }
+
+    // A clean world of that screen size. Surfaces the test left loaded are
+    // released first.
+    void fresh_world(int width = 640, int height = 480) {
+        sg::animset_release_all(world.slotTable);
+        pf::headless::reset();
+        pf::headless::set_screen_size(width, height);
+        std::destroy_at(world_.get());
+        ::new (static_cast<void*>(world_.get())) sg::World();
+        world.screenWidth = width;
+        world.screenHeight = height;
+    }
+
+    std::unique_ptr<sg::World> world_;
+    sg::World& world;
+};
 
 }  // namespace sprites_test

@@ -13,21 +13,21 @@ namespace {
 constexpr int W = 640;
 constexpr int H = 480;
 
-class PlacementTest : public ::testing::Test {
+class PlacementTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(W, H); }
-    void TearDown() override { sg::animset_release_all(); }
+    void TearDown() override { sg::animset_release_all(world.slotTable); }
 
     // Layer 0 with `count` instances of a one-frame w x h set, sizes current,
     // no travel, no sway, random placement anywhere; the generator is reset.
     void make_layer(int count, int w = 10, int h = 6) {
-        ASSERT_EQ(load_layer(0, animset({1}, w, h), count), 1);
-        sg::layer_motion_set(0, count, 4, 2, 0, 0);
-        sg::placement_set(0, 1);
-        sg::frames_step();
-        pf::rand_reset();
+        ASSERT_EQ(load_layer(world, 0, animset({1}, w, h), count), 1);
+        sg::layer_motion_set(world.layerTable, 0, count, 4, 2, 0, 0);
+        sg::placement_set(world.layerTable, 0, 1);
+        sg::frames_step(world);
+        world.random = sg::Random{};
     }
-    sg::LayerRecord& rec() { return sg::layerTable[0]; }
+    sg::LayerRecord& rec() { return world.layerTable[0]; }
     void put(int k, int x, int y) {
         rec().x[k] = x;
         rec().y[k] = y;
@@ -47,29 +47,29 @@ TEST_F(PlacementTest, ExitLimitsAreInclusive) {
         {W, H, false},  {-10, -6, false},
     };
     for (const Case& c : cases) {
-        pf::rand_reset();
+        world.random = sg::Random{};
         put(0, c.x, c.y);
-        sg::motion_step(0, 0);
+        sg::motion_step(world, 0, 0);
         Reference ref;
         if (c.leaves) {
             // Entered anew anywhere: one draw for x, one for y.
             EXPECT_EQ(rec().x[0], ref.range(-10, W)) << c.x << "," << c.y;
             EXPECT_EQ(rec().y[0], ref.range(-6, H)) << c.x << "," << c.y;
-            EXPECT_EQ(draws_so_far(), 2) << c.x << "," << c.y;
+            EXPECT_EQ(draws_so_far(world), 2) << c.x << "," << c.y;
         } else {
             EXPECT_EQ(rec().x[0], c.x);
             EXPECT_EQ(rec().y[0], c.y);
-            EXPECT_EQ(draws_so_far(), 0) << c.x << "," << c.y;
+            EXPECT_EQ(draws_so_far(world), 0) << c.x << "," << c.y;
         }
     }
 }
 
 TEST_F(PlacementTest, BeforeTheFirstFrameStepSizesAreZero) {
-    ASSERT_EQ(load_layer(0, animset({1}, 10, 6), 1), 1);
-    sg::layer_motion_set(0, 1, 4, 2, 0, 3);  // entry from the left
-    sg::placement_set(0, 1);
+    ASSERT_EQ(load_layer(world, 0, animset({1}, 10, 6), 1), 1);
+    sg::layer_motion_set(world.layerTable, 0, 1, 4, 2, 0, 3);  // entry from the left
+    sg::placement_set(world.layerTable, 0, 1);
     put(0, -1, 5);
-    sg::motion_step(0, 0);
+    sg::motion_step(world, 0, 0);
     Reference ref;
     ref.skip(1);
     EXPECT_EQ(rec().x[0], 0);  // -w with w = 0
@@ -105,18 +105,18 @@ TEST_F(PlacementTest, EveryEntryEdge) {
                                s ? Left : Bottom, s ? Right : Top, s ? Right : Bottom};
         for (int edge = 0; edge <= 9; ++edge) {
             for (int keep : {0, 1}) {
-                sg::layer_motion_set(0, 1, 4, 2, 0, edge);
-                sg::keep_inside_set(0, keep);
-                pf::rand_reset();
-                for (int i = 0; i < skip; ++i) pf::rand();
+                sg::layer_motion_set(world.layerTable, 0, 1, 4, 2, 0, edge);
+                sg::keep_inside_set(world.layerTable, 0, keep);
+                world.random = sg::Random{};
+                for (int i = 0; i < skip; ++i) sg::random_next(world.random);
                 put(0, 12345, -777);
-                sg::instance_enter(0, 0, w, h);
+                sg::instance_enter(world, 0, 0, w, h);
                 Reference ref;
                 ref.skip(skip);
                 if (edge == 9) {
                     EXPECT_EQ(rec().x[0], 12345);
                     EXPECT_EQ(rec().y[0], -777);
-                    EXPECT_EQ(draws_so_far(), skip);
+                    EXPECT_EQ(draws_so_far(world), skip);
                     continue;
                 }
                 if (edge >= 5) ref.skip(1);
@@ -126,7 +126,7 @@ TEST_F(PlacementTest, EveryEntryEdge) {
                 const int ey = ref.range(yr.lo, yr.hi);
                 EXPECT_EQ(rec().x[0], ex) << "edge " << edge << " keep " << keep << " skip " << skip;
                 EXPECT_EQ(rec().y[0], ey) << "edge " << edge << " keep " << keep << " skip " << skip;
-                EXPECT_EQ(draws_so_far(), skip + 2 + (edge >= 5)) << "edge " << edge;
+                EXPECT_EQ(draws_so_far(world), skip + 2 + (edge >= 5)) << "edge " << edge;
             }
         }
     }
@@ -136,7 +136,7 @@ TEST_F(PlacementTest, EveryEntryEdge) {
 // taken so later positions do not depend on sprite sizes.
 TEST_F(PlacementTest, OversizeSpriteKeptInsideGoesToZero) {
     make_layer(1);
-    sg::keep_inside_set(0, 1);
+    sg::keep_inside_set(world.layerTable, 0, 1);
     // xHi/yHi < 0: the sprite is larger than the screen on that axis.
     struct Case {
         int edge, w, h, xLo, xHi, yLo, yHi;
@@ -147,63 +147,63 @@ TEST_F(PlacementTest, OversizeSpriteKeptInsideGoesToZero) {
         {1, 641, 481, 0, -1, 0, 0},    {3, 641, 481, 0, 0, 0, -1},
     };
     for (const Case& c : cases) {
-        sg::layer_motion_set(0, 1, 4, 2, 0, c.edge);
-        pf::rand_reset();
-        sg::instance_enter(0, 0, c.w, c.h);
+        sg::layer_motion_set(world.layerTable, 0, 1, 4, 2, 0, c.edge);
+        world.random = sg::Random{};
+        sg::instance_enter(world, 0, 0, c.w, c.h);
         Reference ref;
         const int x = c.xHi < 0 ? (ref.next(), 0) : ref.range(c.xLo, c.xHi);
         const int y = c.yHi < 0 ? (ref.next(), 0) : ref.range(c.yLo, c.yHi);
         EXPECT_EQ(rec().x[0], x) << "edge " << c.edge;
         EXPECT_EQ(rec().y[0], y) << "edge " << c.edge;
-        EXPECT_EQ(draws_so_far(), 2) << "edge " << c.edge;
+        EXPECT_EQ(draws_so_far(world), 2) << "edge " << c.edge;
     }
     // The first placement obeys the same rule.
     fresh_world(W, H);
     make_layer(2, 800, 600);
-    sg::keep_inside_set(0, 1);
-    sg::instances_place(0);
+    sg::keep_inside_set(world.layerTable, 0, 1);
+    sg::instances_place(world, 0);
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(rec().x[k], 0);
         EXPECT_EQ(rec().y[k], 0);
     }
-    EXPECT_EQ(draws_so_far(), 2 + 4);
+    EXPECT_EQ(draws_so_far(world), 2 + 4);
 }
 
 TEST_F(PlacementTest, FixedStartCorners) {
     make_layer(3);
-    sg::placement_set(0, 0);
-    sg::start_position_set(0, -32, 10);
+    sg::placement_set(world.layerTable, 0, 0);
+    sg::start_position_set(world.layerTable, 0, -32, 10);
     const int expectX[4] = {-32, W - 32, -32, W - 32};
     const int expectY[4] = {10, 10, H + 10, H + 10};
     for (int corner = 0; corner < 4; ++corner) {
-        sg::start_corner_set(0, corner);
+        sg::start_corner_set(world.layerTable, 0, corner);
         put(1, 1, 1);
-        sg::instance_enter(0, 1, 10, 6);
+        sg::instance_enter(world, 0, 1, 10, 6);
         EXPECT_EQ(rec().x[1], expectX[corner]) << corner;
         EXPECT_EQ(rec().y[1], expectY[corner]) << corner;
     }
-    sg::start_corner_set(0, 4);
+    sg::start_corner_set(world.layerTable, 0, 4);
     put(1, 1, 1);
-    sg::instance_enter(0, 1, 10, 6);
+    sg::instance_enter(world, 0, 1, 10, 6);
     EXPECT_EQ(rec().x[1], 1);
     EXPECT_EQ(rec().y[1], 1);
 
     // All instances share the start; the phases are still drawn first.
-    sg::start_corner_set(0, 1);
-    sg::instances_place(0);
+    sg::start_corner_set(world.layerTable, 0, 1);
+    sg::instances_place(world, 0);
     Reference ref;
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(rec().swayPhase[k], ref.range(0, 100));
         EXPECT_EQ(rec().x[k], W - 32);
         EXPECT_EQ(rec().y[k], 10);
     }
-    EXPECT_EQ(draws_so_far(), 3);
+    EXPECT_EQ(draws_so_far(world), 3);
 }
 
 TEST_F(PlacementTest, FirstPlacementDrawsPhasesThenXYPairs) {
     make_layer(4, 12, 8);
-    sg::layer_motion_set(0, 4, 4, 2, 0, 1);  // the entry edge plays no part here
-    sg::instances_place(0);
+    sg::layer_motion_set(world.layerTable, 0, 4, 4, 2, 0, 1);  // the entry edge plays no part here
+    sg::instances_place(world, 0);
     Reference ref;
     for (int k = 0; k < 4; ++k) EXPECT_EQ(rec().swayPhase[k], ref.range(0, 100));
     for (int k = 0; k < 4; ++k) {
@@ -212,8 +212,8 @@ TEST_F(PlacementTest, FirstPlacementDrawsPhasesThenXYPairs) {
     }
     fresh_world(W, H);
     make_layer(2, 12, 8);
-    sg::keep_inside_set(0, 1);
-    sg::instances_place(0);
+    sg::keep_inside_set(world.layerTable, 0, 1);
+    sg::instances_place(world, 0);
     Reference ref2;
     ref2.skip(2);
     for (int k = 0; k < 2; ++k) {
@@ -228,23 +228,23 @@ TEST_F(PlacementTest, TravelByDirectionAndSpeed) {
     const int dx[9] = {-5, 0, 5, -5, 0, 5, -5, 0, 5};
     const int dy[9] = {-5, -5, -5, 0, 0, 0, 5, 5, 5};
     for (int code = 0; code < 9; ++code) {
-        sg::layer_motion_set(0, 1, code, 2, 2, 0);
+        sg::layer_motion_set(world.layerTable, 0, 1, code, 2, 2, 0);
         put(0, 100, 100);
-        sg::motion_step(0, 0);
+        sg::motion_step(world, 0, 0);
         EXPECT_EQ(rec().x[0], 100 + dx[code]) << "code " << code;
         EXPECT_EQ(rec().y[0], 100 + dy[code]) << "code " << code;
     }
     // Speed classes 0..4, and out-of-table classes clamped to the ends.
     const int speeds[7][2] = {{0, 1}, {1, 2}, {2, 5}, {3, 9}, {4, 16}, {9, 16}, {-3, 1}};
     for (const auto& s : speeds) {
-        sg::layer_motion_set(0, 1, 5, 2, s[0], 0);
+        sg::layer_motion_set(world.layerTable, 0, 1, 5, 2, s[0], 0);
         put(0, 100, 100);
-        sg::motion_step(0, 0);
+        sg::motion_step(world, 0, 0);
         EXPECT_EQ(rec().x[0], 100 + s[1]) << "class " << s[0];
     }
     // An unknown code keeps the previous direction.
-    sg::layer_motion_set(0, 1, 1, 2, 0, 0);
-    sg::layer_motion_set(0, 1, 12, 2, 0, 0);
+    sg::layer_motion_set(world.layerTable, 0, 1, 1, 2, 0, 0);
+    sg::layer_motion_set(world.layerTable, 0, 1, 12, 2, 0, 0);
     EXPECT_EQ(rec().direction, sg::Up);
 }
 
@@ -255,13 +255,13 @@ TEST_F(PlacementTest, SwayRowsSwingAndSumToZero) {
     const int extreme[5] = {30, 55, 75, 90, 150};
     for (int row = 0; row < 5; ++row) {
         for (int axis : {0, 1}) {
-            sg::layer_motion_set(0, 1, 4, axis, 0, 0);
-            sg::sway_row_set(0, row);
+            sg::layer_motion_set(world.layerTable, 0, 1, 4, axis, 0, 0);
+            sg::sway_row_set(world.layerTable, 0, row);
             put(0, 300, 240);
             rec().swayPhase[0] = 0;
             int maxAt = -1, minAt = -1, hi = 0, lo = 0;
             for (int t = 1; t <= 100; ++t) {
-                sg::motion_step(0, 0);
+                sg::motion_step(world, 0, 0);
                 const int off = axis == 1 ? rec().x[0] - 300 : rec().y[0] - 240;
                 if (off > hi) hi = off, maxAt = t;
                 if (off < lo) lo = off, minAt = t;
@@ -274,7 +274,7 @@ TEST_F(PlacementTest, SwayRowsSwingAndSumToZero) {
             EXPECT_EQ(axis == 1 ? rec().x[0] : rec().y[0], axis == 1 ? 300 : 240) << "row " << row;
             EXPECT_EQ(rec().swayPhase[0], 100);
             // Phase 100 is used as 0.
-            sg::motion_step(0, 0);
+            sg::motion_step(world, 0, 0);
             EXPECT_EQ(rec().swayPhase[0], 1);
             EXPECT_EQ(axis == 1 ? rec().x[0] : rec().y[0],
                       (axis == 1 ? 300 : 240) + sg::SWAY_TABLE[row][0]);
@@ -284,16 +284,16 @@ TEST_F(PlacementTest, SwayRowsSwingAndSumToZero) {
 
 TEST_F(PlacementTest, SwayRowIsClampedAndAxisTwoDoesNotSway) {
     make_layer(1);
-    sg::layer_motion_set(0, 1, 4, 1, 0, 0);
-    sg::sway_row_set(0, 7);
+    sg::layer_motion_set(world.layerTable, 0, 1, 4, 1, 0, 0);
+    sg::sway_row_set(world.layerTable, 0, 7);
     EXPECT_EQ(rec().swayRow, 4);
-    sg::sway_row_set(0, -2);
+    sg::sway_row_set(world.layerTable, 0, -2);
     EXPECT_EQ(rec().swayRow, 0);
 
-    sg::layer_motion_set(0, 1, 7, 2, 1, 0);
+    sg::layer_motion_set(world.layerTable, 0, 1, 7, 2, 1, 0);
     put(0, 50, 50);
     rec().swayPhase[0] = 37;
-    sg::motion_step(0, 0);
+    sg::motion_step(world, 0, 0);
     EXPECT_EQ(rec().x[0], 50);
     EXPECT_EQ(rec().y[0], 52);
     EXPECT_EQ(rec().swayPhase[0], 37);
@@ -303,143 +303,142 @@ TEST_F(PlacementTest, SwayRowIsClampedAndAxisTwoDoesNotSway) {
 // back in above the top edge.
 TEST_F(PlacementTest, FallingLayerReentersAtTheTop) {
     make_layer(1, 10, 6);
-    sg::layer_motion_set(0, 1, 7, 1, 1, 1);
-    sg::sway_row_set(0, 1);
+    sg::layer_motion_set(world.layerTable, 0, 1, 7, 1, 1, 1);
+    sg::sway_row_set(world.layerTable, 0, 1);
     put(0, 300, H - 3);
     rec().swayPhase[0] = 50;
-    sg::motion_step(0, 0);  // y = H - 1: still on screen
+    sg::motion_step(world, 0, 0);  // y = H - 1: still on screen
     EXPECT_EQ(rec().y[0], H - 1);
     EXPECT_EQ(rec().x[0], 300 + sg::SWAY_TABLE[1][50]);
-    sg::motion_step(0, 0);  // y = H + 1: out, back in at y = -h
+    sg::motion_step(world, 0, 0);  // y = H + 1: out, back in at y = -h
     Reference ref;
     EXPECT_EQ(rec().x[0], ref.range(-10, W));
     EXPECT_EQ(rec().y[0], -6);
-    EXPECT_EQ(draws_so_far(), 2);
+    EXPECT_EQ(draws_so_far(world), 2);
     // Entering anew keeps the phase.
     EXPECT_EQ(rec().swayPhase[0], 52);
 }
 
 TEST_F(PlacementTest, RightEdgeEntryAgainstTravel) {
     make_layer(1);
-    sg::layer_motion_set(0, 1, 5, 2, 0, 4);  // moving right, entering at the right
+    sg::layer_motion_set(world.layerTable, 0, 1, 5, 2, 0, 4);  // moving right, entering at the right
     put(0, W, 100);
     for (int t = 1; t <= 3; ++t) {
-        sg::motion_step(0, 0);
+        sg::motion_step(world, 0, 0);
         EXPECT_EQ(rec().x[0], W) << "re-entered every tick";
     }
-    EXPECT_EQ(draws_so_far(), 6);
+    EXPECT_EQ(draws_so_far(world), 6);
 
-    pf::rand_reset();
-    sg::layer_motion_set(0, 1, 3, 2, 0, 4);  // moving left comes into view
+    world.random = sg::Random{};
+    sg::layer_motion_set(world.layerTable, 0, 1, 3, 2, 0, 4);  // moving left comes into view
     put(0, W, 100);
-    sg::motion_step(0, 0);
+    sg::motion_step(world, 0, 0);
     EXPECT_EQ(rec().x[0], W - 1);
-    EXPECT_EQ(draws_so_far(), 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 TEST_F(PlacementTest, FixedStartOutsideNeverComesIntoView) {
     make_layer(1);
-    sg::layer_motion_set(0, 1, 5, 2, 0, 0);
-    sg::placement_set(0, 0);
-    sg::start_position_set(0, -100, 20);
+    sg::layer_motion_set(world.layerTable, 0, 1, 5, 2, 0, 0);
+    sg::placement_set(world.layerTable, 0, 0);
+    sg::start_position_set(world.layerTable, 0, -100, 20);
     put(0, -100, 20);
     for (int t = 0; t < 5; ++t) {
-        sg::motion_step(0, 0);
+        sg::motion_step(world, 0, 0);
         EXPECT_EQ(rec().x[0], -100);
     }
-    EXPECT_EQ(draws_so_far(), 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 }
 
 // Settings and picture sizes come from untrusted files: sums that would leave
 // the 32-bit range stay pinned at its ends instead of wrapping.
 TEST_F(PlacementTest, ExtremeValuesStayPinned) {
     make_layer(1);
-    sg::layer_motion_set(0, 1, 8, 1, 4, 0);  // down-right, fastest, sway on x
-    sg::placement_set(0, 0);
-    sg::start_corner_set(0, 3);
-    sg::start_position_set(0, INT32_MAX - 5, INT32_MAX);
-    sg::instances_place(0);
+    sg::layer_motion_set(world.layerTable, 0, 1, 8, 1, 4, 0);  // down-right, fastest, sway on x
+    sg::placement_set(world.layerTable, 0, 0);
+    sg::start_corner_set(world.layerTable, 0, 3);
+    sg::start_position_set(world.layerTable, 0, INT32_MAX - 5, INT32_MAX);
+    sg::instances_place(world, 0);
     EXPECT_EQ(rec().x[0], INT32_MAX);
     EXPECT_EQ(rec().y[0], INT32_MAX);
-    for (int t = 0; t < 3; ++t) sg::motion_step(0, 0);
+    for (int t = 0; t < 3; ++t) sg::motion_step(world, 0, 0);
     EXPECT_EQ(rec().x[0], INT32_MAX);
     EXPECT_EQ(rec().y[0], INT32_MAX);
 
-    sg::placement_set(0, 1);
+    sg::placement_set(world.layerTable, 0, 1);
     for (int keep : {0, 1}) {
-        sg::keep_inside_set(0, keep);
+        sg::keep_inside_set(world.layerTable, 0, keep);
         for (int edge = 0; edge <= 8; ++edge) {
-            sg::layer_motion_set(0, 1, 4, 2, 0, edge);
-            sg::instance_enter(0, 0, INT32_MAX, INT32_MIN);
-            sg::instance_enter(0, 0, INT32_MIN, INT32_MAX);
+            sg::layer_motion_set(world.layerTable, 0, 1, 4, 2, 0, edge);
+            sg::instance_enter(world, 0, 0, INT32_MAX, INT32_MIN);
+            sg::instance_enter(world, 0, 0, INT32_MIN, INT32_MAX);
         }
     }
     // A refused frame keeps the size its header claims.
     auto set = animset({1}, 4, 4);
     set[256 + 18] = 0xFF, set[256 + 19] = 0xFF, set[256 + 20] = 0xFF, set[256 + 21] = 0x7F;
     set[256 + 1] = 'A';
-    sg::animset_release_all();
-    sg::slots_clear();
-    ASSERT_EQ(load_layer(1, set, 1), 1);
-    sg::layer_motion_set(1, 1, 3, 0, 4, 4);
-    sg::placement_set(1, 1);
-    sg::frames_step();
-    EXPECT_EQ(sg::slot_current_width(1, 0), INT32_MAX);
-    sg::layerTable[1].x[0] = INT32_MIN;
-    for (int t = 0; t < 3; ++t) sg::motion_step(1, 0);
+    fresh_world(W, H);
+    ASSERT_EQ(load_layer(world, 1, set, 1), 1);
+    sg::layer_motion_set(world.layerTable, 1, 1, 3, 0, 4, 4);
+    sg::placement_set(world.layerTable, 1, 1);
+    sg::frames_step(world);
+    EXPECT_EQ(sg::slot_current_width(world, 1, 0), INT32_MAX);
+    world.layerTable[1].x[0] = INT32_MIN;
+    for (int t = 0; t < 3; ++t) sg::motion_step(world, 1, 0);
 }
 
 TEST_F(PlacementTest, CycleReentry) {
     make_layer(2);
-    sg::cycle_reentry_set(0, 1, 2);
+    sg::cycle_reentry_set(world.layerTable, 0, 1, 2);
     put(0, 7, 7);
-    sg::slotTable[0][0].cycleCount = 1;
-    sg::cycle_reentry_check(0, 0);
+    world.slotTable[0][0].cycleCount = 1;
+    sg::cycle_reentry_check(world, 0, 0);
     EXPECT_EQ(rec().x[0], 7);
-    EXPECT_EQ(draws_so_far(), 0);
+    EXPECT_EQ(draws_so_far(world), 0);
 
-    pf::rand_reset();
-    sg::slotTable[0][0].cycleCount = 2;
-    sg::cycle_reentry_check(0, 0);
+    world.random = sg::Random{};
+    world.slotTable[0][0].cycleCount = 2;
+    sg::cycle_reentry_check(world, 0, 0);
     Reference ref;
     EXPECT_EQ(rec().x[0], ref.range(-10, W));
     EXPECT_EQ(rec().y[0], ref.range(-6, H));
-    EXPECT_EQ(sg::slotTable[0][0].cycleCount, 0);
+    EXPECT_EQ(world.slotTable[0][0].cycleCount, 0);
 
     // Off: never, whatever the count.
-    sg::cycle_reentry_set(0, 0, 0);
-    pf::rand_reset();
-    sg::slotTable[0][1].cycleCount = 999;
-    sg::cycle_reentry_check(0, 1);
-    EXPECT_EQ(draws_so_far(), 0);
-    EXPECT_EQ(sg::slotTable[0][1].cycleCount, 999);
+    sg::cycle_reentry_set(world.layerTable, 0, 0, 0);
+    world.random = sg::Random{};
+    world.slotTable[0][1].cycleCount = 999;
+    sg::cycle_reentry_check(world, 0, 1);
+    EXPECT_EQ(draws_so_far(world), 0);
+    EXPECT_EQ(world.slotTable[0][1].cycleCount, 999);
 }
 
 // With reentryCycles 0 every instance is entered anew on every tick, before it
 // is drawn; with 3 cycles of a 1-frame set of duration 1, every sixth tick.
 TEST_F(PlacementTest, CycleReentryInTheTick) {
     make_layer(2);
-    sg::cycle_reentry_set(0, 1, 0);
-    for (int t = 0; t < 4; ++t) tick();
-    EXPECT_EQ(draws_so_far(), 4 * 2 * 2);
+    sg::cycle_reentry_set(world.layerTable, 0, 1, 0);
+    for (int t = 0; t < 4; ++t) tick(world);
+    EXPECT_EQ(draws_so_far(world), 4 * 2 * 2);
 
     fresh_world(W, H);
     make_layer(1);  // its frame step has already counted the one frame down
-    sg::cycle_reentry_set(0, 1, 3);
+    sg::cycle_reentry_set(world.layerTable, 0, 1, 3);
     put(0, 5, 5);
     Reference ref;
     for (int t = 1; t <= 12; ++t) {
-        tick();
+        tick(world);
         // Cycles end on odd ticks; the third (ticks 5 and 11) enters the
         // instance in the same tick, before it is drawn, and clears the count.
         const int cycles = (t + 1) / 2 % 3;
-        EXPECT_EQ(sg::slotTable[0][0].cycleCount, cycles) << "tick " << t;
+        EXPECT_EQ(world.slotTable[0][0].cycleCount, cycles) << "tick " << t;
         if (t == 5 || t == 11) {
             EXPECT_EQ(rec().x[0], ref.range(-10, W)) << "tick " << t;
             EXPECT_EQ(rec().y[0], ref.range(-6, H)) << "tick " << t;
         }
     }
-    EXPECT_EQ(draws_so_far(), 4);
+    EXPECT_EQ(draws_so_far(world), 4);
 }
 
 }  // namespace
