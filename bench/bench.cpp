@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "bench/harness.h"
-#include "gfx/compose.h"
-#include "gfx/surface.h"
+#include "frame/compose.h"
+#include "scene/surface.h"
 
 namespace {
 
@@ -65,11 +65,13 @@ double count_bytes_per_tick(const Scene& scene, int ticks, std::vector<TickRects
     double total = 0;
     for (int i = 0; i < ticks; ++i) {
         TickRects rects;
-        rects.previous.assign(sg::previousPresentList, sg::previousPresentList + sg::previousPresentCount);
-        counter.before();
+        const sg::Frame& frame = saver.frame();
+        rects.previous.assign(frame.previousPresentList,
+                              frame.previousPresentList + frame.previousPresentCount);
+        counter.before(frame);
         saver.tick();
-        total += static_cast<double>(counter.after());
-        rects.now.assign(sg::restoreList, sg::restoreList + sg::restoreCount);
+        total += static_cast<double>(counter.after(frame));
+        rects.now.assign(frame.restoreList, frame.restoreList + frame.restoreCount);
         if (i < keep) kept->push_back(std::move(rects));
     }
     return total / ticks;
@@ -89,14 +91,15 @@ void tick(benchmark::State& state, const Scene& scene, bool fullRedraw) {
         if (fullRedraw) {
             // What a naive saver does: the whole background back under the
             // sprites, and the whole picture to the window, every tick.
-            sg::restoreList[0] = screen;
-            sg::restoreCount = 1;
-            sg::previousPresentList[0] = screen;
-            sg::previousPresentCount = 1;
+            sg::Frame& frame = saver.frame();
+            frame.restoreList[0] = screen;
+            frame.restoreCount = 1;
+            frame.previousPresentList[0] = screen;
+            frame.previousPresentCount = 1;
         }
-        counter.before();
+        counter.before(saver.frame());
         saver.tick();
-        moved += counter.after();
+        moved += counter.after(saver.frame());
     }
     state.SetBytesProcessed(moved);
     state.counters["bytes_per_tick"] =

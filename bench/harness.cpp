@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "package/package.h"
+#include "scene/package.h"
 #include "platform/headless/headless.h"
 #include "scenes/default/default_scene.h"
 #include "shell/shell.h"
@@ -99,19 +99,20 @@ pack::Package full_scene() {
 pack::Bytes full_package() { return pack::package_bytes(full_scene()); }
 
 HeadlessSaver::HeadlessSaver(std::span<const std::uint8_t> package, int width, int height)
-    : width_(width), height_(height) {
+    : saver_(std::make_unique<SaverState>()), width_(width), height_(height) {
     namespace hl = pf::headless;
     hl::set_host_driver(nullptr);
     hl::reset();
-    engine_reset();
     hl::set_package(package.data(), package.size());
     hl::set_screen_size(width, height);
-    if (!package_copy_out(nullptr)) return;
-    screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
-    screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
-    std::memcpy(windowClassName, sceneHeader.title, std::strlen(sceneHeader.title));
-    runMode = RunMode::Saver;
-    window_ = create_saver_window(0, 0, screenWidth, screenHeight);
+    SaverState& s = *saver_;
+    if (!package_copy_out(s.package, nullptr)) return;
+    s.world.screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
+    s.world.screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
+    const char* title = s.package.sceneHeader.title;
+    std::memcpy(s.windowClassName, title, std::strlen(title));
+    s.runMode = RunMode::Saver;
+    window_ = create_saver_window(s, 0, 0, s.world.screenWidth, s.world.screenHeight);
 }
 
 HeadlessSaver::~HeadlessSaver() {

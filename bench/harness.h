@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
-#include "gfx/compose.h"
+#include "frame/frame.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
 #include "tools/packlib/packlib.h"
 
 namespace sg::bench {
@@ -22,10 +24,10 @@ pack::Package full_scene();
 pack::Bytes full_package();
 
 // The saver window of one package, full screen, created the way the timer
-// loop would see it: engine globals reset, package copied out, window created
+// loop would see it: a fresh saver, package copied out, window created
 // (which builds every layer and the background). tick() is one WM_TIMER 120
-// through the window procedure. Only one may exist at a time: the engine's
-// state is global.
+// through the window procedure. One at a time: the headless backend is reset
+// for each.
 class HeadlessSaver {
 public:
     HeadlessSaver(std::span<const std::uint8_t> package, int width, int height);
@@ -36,10 +38,13 @@ public:
     bool ok() const { return window_ != nullptr; }
     void tick();
     pf::HWND window() const { return window_; }
+    SaverState& saver() { return *saver_; }
+    Frame& frame() { return saver_->frame; }
     int width() const { return width_; }
     int height() const { return height_; }
 
 private:
+    std::unique_ptr<SaverState> saver_;
     pf::HWND window_ = nullptr;
     int width_;
     int height_;
@@ -57,9 +62,11 @@ class TickBytes {
 public:
     TickBytes(int width, int height, int opsPerSprite)
         : width_(width), height_(height), ops_(opsPerSprite) {}
-    void before() { previous_ = list_bytes(previousPresentList, previousPresentCount, width_, height_); }
-    std::int64_t after() const {
-        const std::int64_t now = list_bytes(restoreList, restoreCount, width_, height_);
+    void before(const Frame& frame) {
+        previous_ = list_bytes(frame.previousPresentList, frame.previousPresentCount, width_, height_);
+    }
+    std::int64_t after(const Frame& frame) const {
+        const std::int64_t now = list_bytes(frame.restoreList, frame.restoreCount, width_, height_);
         return 2 * previous_ + (ops_ + 1) * now;
     }
 

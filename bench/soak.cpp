@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -122,10 +123,10 @@ struct Run {
 };
 
 template <class OnTick>
-Run run_program(const sg::pack::Bytes& package, int width, int height, long long ticks, OnTick onTick) {
+Run run_scene(const sg::pack::Bytes& package, int width, int height, long long ticks, OnTick onTick) {
     hl::set_host_driver(nullptr);
     hl::reset();
-    sg::engine_reset();
+    const auto saver = std::make_unique<sg::SaverState>();
     hl::set_package(package.data(), package.size());
     hl::set_screen_size(width, height);
     hl::set_timer_limit(static_cast<int>(std::min<long long>(ticks + 16, 2000000000)));
@@ -133,16 +134,16 @@ Run run_program(const sg::pack::Bytes& package, int width, int height, long long
     long long handled = -1;
     bool closing = false;
     hl::set_idle_hook([&](int delivered) {
-        if (closing || delivered == handled || sg::saverWindow == nullptr) return;
+        if (closing || delivered == handled || saver->saverWindow == nullptr) return;
         handled = delivered;
         run.ticksRun = delivered;
         if (delivered > 0) onTick(static_cast<long long>(delivered));
         if (delivered >= ticks) {
             closing = true;
-            pf::DestroyWindow(sg::saverWindow);
+            pf::DestroyWindow(saver->saverWindow);
         }
     });
-    run.exitStatus = sg::WinMain(nullptr, "/s");
+    run.exitStatus = sg::run_program(*saver, nullptr, "/s");
     hl::set_idle_hook(nullptr);
     run.messageBoxes = static_cast<int>(hl::message_boxes().size());
     return run;
@@ -155,7 +156,7 @@ Result soak_scene(const char* name, const sg::pack::Bytes& package, const Option
     const auto started = std::chrono::steady_clock::now();
     int gdiAfterFirst = -1, blocksAfterFirst = -1;
 
-    const Run run = run_program(package, o.width, o.height, o.ticks, [&](long long tick) {
+    const Run run = run_scene(package, o.width, o.height, o.ticks, [&](long long tick) {
         const int gdi = pf::gdi_objects_alive();
         const int blocks = hl::live_global_blocks();
         if (tick == 1) {
@@ -214,7 +215,7 @@ Result cycles(const sg::pack::Bytes& package, const Options& o) {
     Result result;
     long rssAfterFirst = 0;
     for (int c = 0; c < o.cycles; ++c) {
-        const Run run = run_program(package, o.width, o.height, o.cycleTicks, [](long long) {});
+        const Run run = run_scene(package, o.width, o.height, o.cycleTicks, [](long long) {});
         if (run.exitStatus != 0 || run.ticksRun < o.cycleTicks)
             result.fail("cycle " + std::to_string(c) + ": exit status " + std::to_string(run.exitStatus) +
                         " after " + std::to_string(run.ticksRun) + " ticks");

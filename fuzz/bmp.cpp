@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
-#include "gfx/mask.h"
-#include "gfx/surface.h"
+#include "scene/mask.h"
+#include "scene/surface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace hl = pf::headless;

@@ -24,7 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
 
     hl::reset();
-    sg::engine_reset();
     pf::HWND pane = hl::create_foreign_window("pane", 0, 0, 200, 150);
 
     sg::RunMode mode = sg::Unset;
@@ -36,7 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same text through WinMain; the safety net ends a saver after 3 ticks.
     hl::reset();
-    sg::engine_reset();
     hl::create_foreign_window("pane", 0, 0, 200, 150);
     hl::set_package(small_scene().data(), small_scene().size());
     hl::set_screen_size(160, 120);

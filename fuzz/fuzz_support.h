@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "package/package.h"
+#include "scene/package.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
