@@ -62,9 +62,25 @@ void expand_to_rgb(Surface* picture, const std::uint8_t* file, std::int64_t file
     *picture = rgb;
 }
 
+const PictureIndex::Entry* find_decoded(const PictureIndex* index, const std::uint8_t* source,
+                                        std::int32_t size, std::int32_t maskMode) {
+    if (index == nullptr) return nullptr;
+    for (int k = 0; k < index->count; ++k) {
+        const PictureIndex::Entry& e = index->entries[k];
+        if (e.source == source && e.size == size && e.maskMode == maskMode) return &e;
+    }
+    return nullptr;
+}
+
+void remember_decoded(PictureIndex* index, const std::uint8_t* source, std::int32_t size,
+                      std::int32_t maskMode, const SpriteSlot* owner, int frame) {
+    if (index == nullptr || index->count < 0 || index->count >= PictureIndex::CAPACITY) return;
+    index->entries[index->count++] = PictureIndex::Entry{source, size, maskMode, owner, frame};
+}
+
 }  // namespace
 
-int animset_load(SpriteSlot& s, int loops, const void* bytes, int size) {
+int animset_load(SpriteSlot& s, int loops, const void* bytes, int size, PictureIndex* index) {
     if (bytes == nullptr || size < 0) return 0;
     const std::int64_t available = std::int64_t{size} + format::READ_GRACE_BYTES;
     auto* work = static_cast<std::uint8_t*>(block_alloc(static_cast<std::size_t>(available)));
@@ -88,6 +104,22 @@ int animset_load(SpriteSlot& s, int loops, const void* bytes, int size) {
     for (int i = 0; i < frameCount; ++i) {
         const std::int32_t offset = field(work, set::OFFSET_FRAME_OFFSETS, i);
         const std::int32_t length = field(work, set::OFFSET_FRAME_SIZES, i);
+        s.durations[i] = s.countdowns[i] = field(work, set::OFFSET_FRAME_DURATIONS, i);
+        // Only a frame wholly inside the set's real bytes is the same picture
+        // wherever else those bytes are used; one that runs into the zero
+        // grace depends on where this set ends.
+        const bool shareable = std::int64_t{offset} + length <= size;
+        const std::uint8_t* source = static_cast<const std::uint8_t*>(bytes) + offset;
+        if (shareable) {
+            if (const PictureIndex::Entry* e = find_decoded(index, source, length, s.maskMode)) {
+                s.pictures[i] = e->owner->pictures[e->frame];
+                s.masks[i] = e->owner->masks[e->frame];
+                s.cutouts[i] = e->owner->cutouts[e->frame];
+                s.ownsFrame[i] = 0;
+                continue;
+            }
+        }
+        s.ownsFrame[i] = 1;
         surface_reset(&s.pictures[i]);
         // A refused frame keeps no bitmap; the mask pass then leaves its mask
         // and cut-out empty instead of reading through it.
@@ -98,7 +130,9 @@ int animset_load(SpriteSlot& s, int loops, const void* bytes, int size) {
         mask_build(&s.masks[i], s.maskMode, &s.pictures[i]);
         surface_reset(&s.cutouts[i]);
         cutout_build(&s.cutouts[i], s.maskMode, &s.pictures[i]);
-        s.durations[i] = s.countdowns[i] = field(work, set::OFFSET_FRAME_DURATIONS, i);
+        // A refused picture is decoded (and reported) again where it recurs.
+        if (shareable && s.pictures[i].memoryDC != nullptr)
+            remember_decoded(index, source, length, s.maskMode, &s, i);
     }
     block_free(work);
     return 1;
@@ -110,6 +144,7 @@ int animset_release_all(SlotTable& slots) {
         if (!s.inUse) continue;
         const int frames = s.frameCount < MAX_FRAMES ? s.frameCount : MAX_FRAMES;
         for (int i = 0; i < frames; ++i) {
+            if (!s.ownsFrame[i]) continue;
             surface_release(&s.pictures[i]);
             surface_release(&s.masks[i]);
             surface_release(&s.cutouts[i]);

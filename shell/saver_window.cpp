@@ -47,6 +47,7 @@ void on_create(SaverState& saver, pf::HWND window) {
     if (saver.runMode == Saver) pf::ShowCursor(0);
     layers_clear(world.layerTable);
     std::memset(world.slotTable, 0, sizeof world.slotTable);
+    world.pictureIndex.count = 0;
     stretch_present_set(saver.frame, saver.runMode != Saver ? 1 : 0);
     if (saver.runMode == Saver) {
         pf::ImmAssociateContext(window, nullptr);

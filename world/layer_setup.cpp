@@ -41,7 +41,7 @@ void layer_setup(World& world, const Package& package, int layer) {
     if (package.packageBase != nullptr && b.setSize >= 0 &&
         package_range_ok(package, setStart, b.setSize) &&
         animset_load(world.slotTable[layer][0], loopsFlag, package.packageBase + setStart,
-                     b.setSize)) {
+                     b.setSize, &world.pictureIndex)) {
         slot_row_clone(world, layer, startFlag, b.instanceCount);
     }
 

@@ -36,6 +36,8 @@ struct World {
     Random random;
     LayerTable layerTable{};
     SlotTable slotTable{};
+    // Set-up's record of decoded pictures, shared between frames and layers.
+    PictureIndex pictureIndex{};
     // Filled by world_tick in drawing order (layer by layer, slot by slot).
     SpriteDraw drawList[MAX_SPRITE_DRAWS]{};
     std::int32_t drawCount = 0;
