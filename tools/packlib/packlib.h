@@ -12,24 +12,28 @@
 #include <string>
 #include <vector>
 
+#include "format/package_format.h"
+
 namespace sg::pack {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Fixed sizes of the format.
-constexpr std::size_t DIRECTORY_BYTES = 112;
-constexpr std::size_t SCENE_HEADER_BYTES = 340;
-constexpr std::size_t LAYER_BLOCK_BYTES = 76;
-constexpr std::size_t INFO_BLOCK_BYTES = 1520;
-constexpr std::size_t OPTIONAL_BLOCK1_BYTES = 120;
-constexpr std::size_t OPTIONAL_BLOCK2_BYTES = 52428;
-constexpr std::size_t ANIMSET_HEADER_BYTES = 256;
-constexpr std::size_t BMP_HEADER_BYTES = 54;
-constexpr int MAX_SET_FRAMES = 20;
-constexpr int MAX_LAYER_INSTANCES = 50;
+// Fixed sizes of the format, as the engine reads it (format/package_format.h).
+constexpr std::size_t DIRECTORY_BYTES = sizeof(format::PackageDirectory);
+constexpr std::size_t SCENE_HEADER_BYTES = sizeof(format::SceneHeader);
+constexpr std::size_t LAYER_BLOCK_BYTES = sizeof(format::LayerBlock);
+constexpr std::size_t INFO_BLOCK_BYTES = sizeof(format::InfoBlock);
+constexpr std::size_t OPTIONAL_BLOCK1_BYTES = format::OPTIONAL_BLOCK1_SIZE;
+constexpr std::size_t OPTIONAL_BLOCK2_BYTES = format::OPTIONAL_BLOCK2_SIZE;
+constexpr std::size_t ANIMSET_HEADER_BYTES = format::animset::HEADER_SIZE;
+constexpr std::size_t BMP_HEADER_BYTES = format::BMP_HEADERS_SIZE;
+constexpr int MAX_SET_FRAMES = format::MAX_FRAMES;
+constexpr int MAX_LAYER_INSTANCES = format::MAX_INSTANCES;
 // The engine reads pictures and sets from working copies this many bytes
 // longer than the data, filled with zeros.
-constexpr std::size_t READ_GRACE_BYTES = 1000;
+constexpr std::size_t READ_GRACE_BYTES = format::READ_GRACE_BYTES;
+static_assert(DIRECTORY_BYTES == 112 && SCENE_HEADER_BYTES == 340 && LAYER_BLOCK_BYTES == 76 &&
+              INFO_BLOCK_BYTES == 1520);
 
 // A picture in memory: top-down rows, 3 bytes per pixel in B, G, R order.
 struct Image {
