@@ -24,11 +24,16 @@ void fill(Surface* surface, int width, int height, pf::DWORD rop) {
     pf::BitBlt(surface->memoryDC, 0, 0, width, height, nullptr, 0, 0, rop);
 }
 
-void copy_desktop(Surface* surface, int width, int height) {
+void copy_desktop(Surface* surface, int width, int height, int desktopWidth, int desktopHeight) {
     pf::HWND desktop = pf::GetDesktopWindow();
     pf::HDC dc = pf::GetDC(desktop);
     if (dc != nullptr) {
-        pf::BitBlt(surface->memoryDC, 0, 0, width, height, dc, 0, 0, pf::SRCCOPY);
+        if (desktopWidth == width && desktopHeight == height) {
+            pf::BitBlt(surface->memoryDC, 0, 0, width, height, dc, 0, 0, pf::SRCCOPY);
+        } else {
+            pf::StretchBlt(surface->memoryDC, 0, 0, width, height, dc, 0, 0, desktopWidth,
+                           desktopHeight, pf::SRCCOPY);
+        }
         pf::ReleaseDC(desktop, dc);
     }
 }
@@ -71,7 +76,8 @@ void background_tile_grid(int width, int height, int tileWidth, int tileHeight, 
     *rows = height / tileHeight + 1;
 }
 
-void build_background(Frame& frame, const Package& package, int width, int height) {
+void build_background(Frame& frame, const Package& package, int width, int height,
+                      int desktopWidth, int desktopHeight) {
     const SceneHeader& header = package.sceneHeader;
     surface_reset(&frame.backgroundSurface);
     surface_reset(&frame.workSurface);
@@ -88,7 +94,7 @@ void build_background(Frame& frame, const Package& package, int width, int heigh
         break;
     case format::Desktop:
         // Taken while the saver window is still invisible: the desktop alone.
-        for (Surface* s : targets) copy_desktop(s, width, height);
+        for (Surface* s : targets) copy_desktop(s, width, height, desktopWidth, desktopHeight);
         break;
     case format::Tiled: {
         Surface& tile = frame.tileSurface;

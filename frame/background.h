@@ -11,7 +11,10 @@ using format::BackgroundMode;
 struct Package;
 
 // Both surfaces at width x height, drawn as the package's scene header says.
-void build_background(Frame& frame, const Package& package, int width, int height);
+// The desktop is desktopWidth x desktopHeight: larger on a scaled screen,
+// where the engine runs at a logical size and the desktop copy is shrunk.
+void build_background(Frame& frame, const Package& package, int width, int height,
+                      int desktopWidth, int desktopHeight);
 
 // The grid of tiles drawn from the top left corner of a width x height
 // screen: width / tileWidth + 1 columns by height / tileHeight + 1 rows

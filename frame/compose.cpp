@@ -4,6 +4,8 @@
 // the whole picture stretched in the preview). Nothing here moves anything.
 #include "frame/compose.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "world/world.h"
@@ -27,12 +29,51 @@ void list_add(DirtyRect* list, std::int32_t* count, int x, int y, int width, int
     ++*count;
 }
 
-void copy_rects(pf::HDC windowDC, const Surface* work, const DirtyRect* list, int count) {
+// One rectangle of the work surface enlarged onto the window, nearest
+// neighbour (a whole-number StretchBlt repeats each pixel). The rectangle is
+// clipped to the surface first, so the enlarged copy stays exact at its edges.
+void copy_scaled(pf::HDC windowDC, const Surface* work, const DirtyRect& r,
+                 const PresentGeometry& g) {
+    const std::int64_t x0 = r.x < 0 ? 0 : r.x;
+    const std::int64_t y0 = r.y < 0 ? 0 : r.y;
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{r.x} + r.width, g.screenWidth);
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{r.y} + r.height, g.screenHeight);
+    if (x1 <= x0 || y1 <= y0) return;
+    const int s = g.scale;
+    pf::StretchBlt(windowDC, int(x0 * s), int(y0 * s), int((x1 - x0) * s), int((y1 - y0) * s),
+                   work->memoryDC, int(x0), int(y0), int(x1 - x0), int(y1 - y0), pf::SRCCOPY);
+}
+
+void copy_rects(pf::HDC windowDC, const Surface* work, const DirtyRect* list, int count,
+                const PresentGeometry& g) {
     if (windowDC == nullptr || work->memoryDC == nullptr) return;
     for (int k = 0; k < count; ++k) {
         const DirtyRect& r = list[k];
-        pf::BitBlt(windowDC, r.x, r.y, r.width, r.height, work->memoryDC, r.x, r.y, pf::SRCCOPY);
+        if (g.scale > 1) {
+            copy_scaled(windowDC, work, r, g);
+        } else {
+            pf::BitBlt(windowDC, r.x, r.y, r.width, r.height, work->memoryDC, r.x, r.y,
+                       pf::SRCCOPY);
+        }
     }
+}
+
+// The whole picture, the first time: at a factor, enlarged, with the strips
+// it leaves at the right and bottom painted black.
+void present_whole(pf::HDC windowDC, const Surface* work, const PresentGeometry& g) {
+    if (g.scale <= 1) {
+        pf::BitBlt(windowDC, 0, 0, g.screenWidth, g.screenHeight, work->memoryDC, 0, 0,
+                   pf::SRCCOPY);
+        return;
+    }
+    const int w = g.screenWidth * g.scale;
+    const int h = g.screenHeight * g.scale;
+    pf::StretchBlt(windowDC, 0, 0, w, h, work->memoryDC, 0, 0, g.screenWidth, g.screenHeight,
+                   pf::SRCCOPY);
+    if (g.windowWidth > w)
+        pf::BitBlt(windowDC, w, 0, g.windowWidth - w, g.windowHeight, nullptr, 0, 0, pf::BLACKNESS);
+    if (g.windowHeight > h)
+        pf::BitBlt(windowDC, 0, h, w, g.windowHeight - h, nullptr, 0, 0, pf::BLACKNESS);
 }
 
 void blit(Surface* work, const SpriteDraw& sprite, const Surface* source, pf::DWORD rop) {
@@ -104,16 +145,13 @@ int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
         return 1;
     }
     if (frame.firstPresentDone == 0) {
-        if (drawable) {
-            pf::BitBlt(windowDC, 0, 0, g.screenWidth, g.screenHeight, work->memoryDC, 0, 0,
-                       pf::SRCCOPY);
-        }
+        if (drawable) present_whole(windowDC, work, g);
         frame.firstPresentDone = 1;
     }
     // Where sprites were last tick (now background, or a sprite drawn over it),
     // then where they are now.
-    copy_rects(windowDC, work, frame.previousPresentList, used(frame.previousPresentCount));
-    copy_rects(windowDC, work, frame.presentList, used(frame.presentCount));
+    copy_rects(windowDC, work, frame.previousPresentList, used(frame.previousPresentCount), g);
+    copy_rects(windowDC, work, frame.presentList, used(frame.presentCount), g);
     frame.previousPresentCount = used(frame.presentCount);
     std::memcpy(frame.previousPresentList, frame.presentList, sizeof frame.previousPresentList);
     present_list_clear(frame);

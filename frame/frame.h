@@ -35,13 +35,18 @@ struct Frame {
     std::int32_t firstPresentDone = 0;
 };
 
-// Where the frame is shown: the logical screen the scene is composed at, and
-// the pane it is stretched onto in the preview.
+// Where the frame is shown: the logical screen the scene is composed at, the
+// pane it is stretched onto in the preview, and on a high-DPI screen the
+// whole-number factor by which the window shows it enlarged (the window then
+// is windowWidth x windowHeight; what the factor does not fill stays black).
 struct PresentGeometry {
     std::int32_t screenWidth;
     std::int32_t screenHeight;
     std::int32_t previewWidth;
     std::int32_t previewHeight;
+    std::int32_t scale = 1;
+    std::int32_t windowWidth = 0;
+    std::int32_t windowHeight = 0;
 };
 
 }  // namespace sg

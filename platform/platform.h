@@ -51,6 +51,8 @@ struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
 struct HIMC__;
 using HIMC = HIMC__*;
+struct HMONITOR__;
+using HMONITOR = HMONITOR__*;
 
 struct POINT {
     LONG x;
@@ -199,6 +201,9 @@ constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT MB_OK = 0x00000000;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+constexpr int LOGPIXELSX = 88;  // GetDeviceCaps: dots per inch across
+constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr int MDT_EFFECTIVE_DPI = 0;
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int BLACK_BRUSH = 4;
@@ -249,6 +254,7 @@ BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int
 BOOL GdiFlush();
 HGDIOBJ GetStockObject(int which);
 HDC GetDC(HWND window);
+int GetDeviceCaps(HDC dc, int index);
 int ReleaseDC(HWND window, HDC dc);
 
 // ---- USER: windows, messages, timers, input, dialogs ----
@@ -286,6 +292,10 @@ BOOL EndDialog(HWND dialog, INT_PTR result);
 HWND GetDlgItem(HWND dialog, int id);
 BOOL SetWindowTextA(HWND window, const char* text);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+// 0 (S_OK) with the monitor's dots per inch; not 0 where the system cannot
+// tell (before Windows 8.1: then GetDeviceCaps(LOGPIXELSX) of the screen).
+long GetDpiForMonitor(HMONITOR monitor, int type, UINT* dpiX, UINT* dpiY);
 
 // ---- multimedia ----
 BOOL sndPlaySoundA(const char* sound, UINT flags);

@@ -38,7 +38,8 @@ const void* scene_sound(const Package& package) {
 
 PresentGeometry present_geometry(const SaverState& saver) {
     return PresentGeometry{saver.world.screenWidth, saver.world.screenHeight, saver.previewWidth,
-                           saver.previewHeight};
+                           saver.previewHeight, saver.displayScale, saver.windowWidth,
+                           saver.windowHeight};
 }
 
 void on_create(SaverState& saver, pf::HWND window) {
@@ -60,7 +61,10 @@ void on_create(SaverState& saver, pf::HWND window) {
     for (int k = 0; k < PACKAGE_LAYERS; ++k) {
         if (package.layerBlocks[k].enabled != 0) layer_setup(world, package, k);
     }
-    build_background(saver.frame, package, world.screenWidth, world.screenHeight);
+    const bool scaled = saver.runMode == Saver && saver.displayScale > 1;
+    build_background(saver.frame, package, world.screenWidth, world.screenHeight,
+                     scaled ? saver.windowWidth : world.screenWidth,
+                     scaled ? saver.windowHeight : world.screenHeight);
     if (package.sceneHeader.soundEnabled != 0) {
         const void* wav = scene_sound(package);
         if (wav != nullptr) pf::sndPlaySoundA(static_cast<const char*>(wav), SOUND_FLAGS);

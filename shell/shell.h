@@ -34,6 +34,11 @@ struct SaverState {
     char windowClassName[format::TEXT_FIELD_BYTES]{};
     pf::HANDLE instanceGuard = nullptr;
     pf::HWND saverWindow = nullptr;
+    // Full screen on a high-DPI screen: the screen is displayScale times the
+    // world's logical screen (rounded down), and the window shows it enlarged.
+    std::int32_t displayScale = 1;
+    std::int32_t windowWidth = 0;
+    std::int32_t windowHeight = 0;
     int firstMouseMove = 1;
     pf::POINT lastCursorPos{0, 0};
 };
@@ -45,6 +50,8 @@ int WinMain(pf::HINSTANCE instance, const char* arguments);
 int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments);
 
 int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle);
+// The whole-number factor of the primary screen's DPI over 96 (at least 1).
+int display_scale(int screenWidth, int screenHeight);
 pf::HWND create_saver_window(SaverState& saver, int x, int y, int width, int height);
 int run_message_loop();
 pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wParam,

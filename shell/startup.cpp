@@ -1,5 +1,6 @@
 // Start-up: the package, the screen size, the single-instance guard, the
 // screen-saver command line and what to do with it.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -78,6 +79,23 @@ int run_saver(SaverState& saver, int width, int height) {
 }
 
 }  // namespace
+
+int display_scale(int screenWidth, int screenHeight) {
+    pf::UINT dpi = 0;
+    pf::UINT dpiY = 0;
+    pf::HMONITOR primary = pf::MonitorFromPoint(pf::POINT{0, 0}, pf::MONITOR_DEFAULTTOPRIMARY);
+    if (pf::GetDpiForMonitor(primary, pf::MDT_EFFECTIVE_DPI, &dpi, &dpiY) != 0 || dpi == 0) {
+        pf::HDC screen = pf::GetDC(nullptr);
+        const int caps = pf::GetDeviceCaps(screen, pf::LOGPIXELSX);
+        pf::ReleaseDC(nullptr, screen);
+        dpi = caps > 0 ? static_cast<pf::UINT>(caps) : 0;
+    }
+    // 96 dpi is 1; halves round up: 120 stays 1, 144 is 2, 288 is 3.
+    std::int64_t scale = (std::int64_t{dpi} + 48) / 96;
+    // Never so large that the logical screen would be empty.
+    scale = std::min<std::int64_t>({scale, screenWidth, screenHeight});
+    return scale < 1 ? 1 : static_cast<int>(scale);
+}
 
 int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle) {
     if (text == nullptr) text = "";
@@ -176,8 +194,18 @@ int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments
     const int accepted = parse_command_line(arguments, &saver.runMode, &saver.hostWindow);
     if (accepted) {
         switch (saver.runMode) {
-        case Saver:
-            return run_saver(saver, saver.world.screenWidth, saver.world.screenHeight);
+        case Saver: {
+            // The window covers the whole screen; the world moves on the
+            // screen's logical size, which is smaller on a scaled screen.
+            const int width = saver.world.screenWidth;
+            const int height = saver.world.screenHeight;
+            saver.displayScale = display_scale(width, height);
+            saver.windowWidth = width;
+            saver.windowHeight = height;
+            saver.world.screenWidth = width / saver.displayScale;
+            saver.world.screenHeight = height / saver.displayScale;
+            return run_saver(saver, width, height);
+        }
         case Configure:
             about_box_show(saver);
             close_guard(saver);

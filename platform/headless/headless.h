@@ -56,6 +56,9 @@ void set_host_driver(const HostDriver* driver);
 // their defaults too; global memory blocks still allocated are freed.
 void reset();
 void set_screen_size(int width, int height);
+// Dots per inch of the screen, as GetDpiForMonitor and GetDeviceCaps report
+// them (96 by default; 192 is a screen scaled 200 %).
+void set_screen_dpi(int dpi);
 // The bytes FindResourceA/LoadResource/LockResource give for "KAVREN"/103;
 // null means the resource is missing. Not copied: the caller keeps the bytes
 // alive. Never set (or after reset()): the package appended to the running

@@ -123,6 +123,7 @@ struct State {
     // host settings
     int screenWidth = 1024;
     int screenHeight = 768;
+    int screenDpi = 96;
     POINT cursor{0, 0};
     int cursorCount = 0;
     std::uint64_t virtualClock = 0;

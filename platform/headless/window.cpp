@@ -288,6 +288,18 @@ void destroy_tree(Window& w) {
 
 }  // namespace
 
+// One monitor, the primary: the whole screen.
+HMONITOR MonitorFromPoint(POINT, DWORD) { return reinterpret_cast<HMONITOR>(std::uintptr_t{1}); }
+
+long GetDpiForMonitor(HMONITOR monitor, int, UINT* dpiX, UINT* dpiY) {
+    constexpr long E_INVALIDARG = static_cast<long>(0x80070057);
+    if (monitor == nullptr || dpiX == nullptr || dpiY == nullptr) return E_INVALIDARG;
+    *dpiX = *dpiY = static_cast<UINT>(state().screenDpi);
+    return 0;
+}
+
+int GetDeviceCaps(HDC, int index) { return index == LOGPIXELSX ? state().screenDpi : 0; }
+
 int GetSystemMetrics(int index) {
     State& s = state();
     switch (index) {

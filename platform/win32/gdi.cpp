@@ -94,6 +94,8 @@ HGDIOBJ GetStockObject(int which) { return as<HGDIOBJ>(::GetStockObject(which));
 
 HDC GetDC(HWND window) { return as<HDC>(::GetDC(as<::HWND>(window))); }
 
+int GetDeviceCaps(HDC dc, int index) { return ::GetDeviceCaps(as<::HDC>(dc), index); }
+
 int ReleaseDC(HWND window, HDC dc) { return ::ReleaseDC(as<::HWND>(window), as<::HDC>(dc)); }
 
 int gdi_objects_alive() { return static_cast<int>(created().size()); }

@@ -240,6 +240,25 @@ BOOL SetWindowTextA(HWND window, const char* text) {
     return ::SetWindowTextW(as<::HWND>(window), from_code_page(SHIFT_JIS, text).c_str());
 }
 
+HMONITOR MonitorFromPoint(POINT point, DWORD flags) {
+    return as<HMONITOR>(::MonitorFromPoint(::POINT{point.x, point.y}, flags));
+}
+
+// shcore.dll's GetDpiForMonitor exists from Windows 8.1 on; looked up at run
+// time so that the saver still starts (and imports only system DLLs) before.
+long GetDpiForMonitor(HMONITOR monitor, int type, UINT* dpiX, UINT* dpiY) {
+    using Function = HRESULT(WINAPI*)(::HMONITOR, int, UINT*, UINT*);
+    HMODULE shcore = ::LoadLibraryW(L"shcore.dll");
+    if (shcore == nullptr) return static_cast<long>(E_NOTIMPL);
+    const auto function = reinterpret_cast<Function>(
+        reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")));
+    const long result = function != nullptr
+                            ? function(as<::HMONITOR>(monitor), type, dpiX, dpiY)
+                            : static_cast<long>(E_NOTIMPL);
+    ::FreeLibrary(shcore);
+    return result;
+}
+
 std::intptr_t SetWindowLongPtrA(HWND window, int index, std::intptr_t value) {
     return ::SetWindowLongPtrA(as<::HWND>(window), index, value);
 }

@@ -18,6 +18,7 @@ Outcome run(std::span<const std::uint8_t> package, const Options& options,
     const auto saver = std::make_unique<SaverState>();
     hl::set_package(package.data(), package.size());
     hl::set_screen_size(options.width, options.height);
+    hl::set_screen_dpi(96 * std::clamp(options.scale, 1, 64));
     // A scene that never lets the loop idle must still end.
     hl::set_timer_limit(std::max(options.ticks, 0) + 16);
 

@@ -29,6 +29,9 @@ struct Options {
     bool preview = false;
     int ticks = 1;     // timer ticks to run before the saver is closed
     int every = 1;     // call back after every `every`-th tick
+    // A screen scaled by this whole factor (96 dpi times it): full screen, the
+    // scene runs at width/scale x height/scale and is shown enlarged.
+    int scale = 1;
     // Called after every tick with the saver as the tick left it (tests).
     std::function<void(int tick, const SaverState& saver)> inspect;
 };
