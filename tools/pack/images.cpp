@@ -27,12 +27,116 @@ bool is_png(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 8 && std::memcmp(bytes.data(), sig, 8) == 0;
 }
 
+namespace {
+
+struct PngSource {
+    std::span<const std::uint8_t> bytes;
+    std::size_t at = 0;
+};
+
+void png_read_memory(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > source->bytes.size() - source->at) png_error(png, "the file ends inside the picture");
+    std::memcpy(out, source->bytes.data() + source->at, length);
+    source->at += length;
+}
+
+void png_error_text(png_structp png, png_const_charp message) {
+    auto* text = static_cast<std::string*>(png_get_error_ptr(png));
+    *text = message;
+    png_longjmp(png, 1);
+}
+
+void png_no_warnings(png_structp, png_const_charp) {}
+
+// The libpng calls that may longjmp, kept apart from C++ objects with
+// destructors. `rows` receives the 16-bit samples, big-endian, top-down.
+bool png16_read(png_structp png, png_infop info, png_uint_32 limit, std::vector<png_byte>& rows,
+                std::vector<png_bytep>& pointers, png_uint_32& width, png_uint_32& height, int& channels,
+                png_color_16p& trans, bool& failedSize) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    width = png_get_image_width(png, info);
+    height = png_get_image_height(png, info);
+    if (width == 0 || height == 0 || width > limit || height > limit) {
+        failedSize = true;
+        return false;
+    }
+    trans = nullptr;
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_get_tRNS(png, info, nullptr, nullptr, &trans);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    channels = png_get_channels(png, info);
+    const png_size_t stride = png_get_rowbytes(png, info);
+    rows.resize(stride * height);
+    pointers.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) pointers[y] = rows.data() + stride * y;
+    png_read_image(png, pointers.data());
+    return true;
+}
+
+}  // namespace
+
+RgbaImage png16_decode(std::span<const std::uint8_t> bytes, const std::string& what) {
+    std::string message;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &message, png_error_text, png_no_warnings);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        throw Failure(what + ": out of memory reading the PNG");
+    }
+    PngSource source{bytes, 0};
+    png_set_read_fn(png, &source, png_read_memory);
+    std::vector<png_byte> rows;
+    std::vector<png_bytep> pointers;
+    png_uint_32 width = 0, height = 0;
+    int channels = 0;
+    png_color_16p trans = nullptr;
+    bool failedSize = false;
+    const bool ok = png16_read(png, info, 8192, rows, pointers, width, height, channels, trans, failedSize);
+    // tRNS belongs to `info`: copy the transparent colour before freeing it.
+    const bool keyed = ok && trans != nullptr;
+    const png_color_16 key = keyed ? *trans : png_color_16{};
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (failedSize)
+        throw Failure(what + ": PNG of " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels is outside 1..8192 on a side");
+    if (!ok) throw Failure(what + ": damaged PNG (" + message + ")");
+
+    RgbaImage out;
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
+    out.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    const bool grey = channels <= 2;
+    const bool alpha = channels == 2 || channels == 4;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
+        std::uint16_t v[4] = {};
+        for (int ch = 0; ch < channels; ++ch) {
+            const png_byte* p = &rows[(i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(ch)) * 2];
+            v[ch] = static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+        }
+        std::uint16_t r = v[0], g = grey ? v[0] : v[1], b = grey ? v[0] : v[2];
+        std::uint16_t a = alpha ? v[channels - 1] : 0xffff;
+        if (keyed && !alpha && (grey ? r == key.gray : (r == key.red && g == key.green && b == key.blue))) a = 0;
+        // 16-bit samples are the same scale as 8-bit ones: 65535 is 255.
+        const std::uint16_t samples[4] = {r, g, b, a};
+        for (int ch = 0; ch < 4; ++ch) out.rgba[i * 4 + static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>((samples[ch] + 128) / 257);
+    }
+    return out;
+}
+
 RgbaImage png_decode(std::span<const std::uint8_t> bytes, const std::string& what) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
         throw Failure(what + ": not a readable PNG (" + image.message + ")");
+    // The simplified read takes 16-bit samples for linear light and would
+    // brighten them on the way to 8 bits; those files are read sample by sample.
+    if (image.format & PNG_FORMAT_FLAG_LINEAR) {
+        png_image_free(&image);
+        return png16_decode(bytes, what);
+    }
     image.format = PNG_FORMAT_RGBA;
     // A picture wider or taller than this is no screen-saver sprite; the
     // limit also keeps a hostile header from asking for gigabytes.

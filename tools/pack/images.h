@@ -27,6 +27,9 @@ struct RgbaImage {
 bool is_png(std::span<const std::uint8_t> bytes);
 // Throws Failure with a message that starts with `what`.
 RgbaImage png_decode(std::span<const std::uint8_t> bytes, const std::string& what);
+// A PNG of 16-bit samples: each becomes round(v / 257) as it is, whatever
+// gAMA or sRGB say (png_decode hands such files here).
+RgbaImage png16_decode(std::span<const std::uint8_t> bytes, const std::string& what);
 Bytes png_encode(const Image& image);
 
 // True when build may store these BMP bytes unchanged: a picture the engine
