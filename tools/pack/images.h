@@ -39,6 +39,9 @@ bool bmp_storable(const pack::BmpHeader& header, bool allow8);
 
 // The picture in an 8-bit BMP when it has at most 256 colours.
 bool bmp8_from_image(const Image& image, Bytes& out);
+// The picture in an 8-bit BMP of at most 256 colours chosen for it, with
+// dithering; `colours` receives how many the picture had.
+Bytes bmp8_reduced(const Image& image, std::size_t& colours);
 
 // An animated GIF written frame by frame; identical consecutive frames are
 // merged into one longer frame, and each frame stores only what changed.

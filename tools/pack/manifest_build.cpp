@@ -2,6 +2,7 @@
 
 #include "tools/pack/manifest_pictures.h"
 #include "tools/pack/manifest_read.h"
+#include "tools/pack/sounds.h"
 
 namespace sg::packtool {
 
@@ -10,7 +11,21 @@ using namespace manifest;
 
 namespace {
 
-pack::Layer build_layer(Ctx& c, const Table& t, int index) {
+// Shrinking a picture to the screen drops rows and columns by AND-ing them
+// into their neighbours: dark streaks on every screen smaller than the picture.
+void warn_stretched(Ctx& c, const Place& at, const Bytes& picture) {
+    const pack::BmpHeader h = pack::bmp_header(picture.data(), picture.size());
+    const int width = h.width, height = h.height < 0 ? -h.height : h.height;
+    if (width <= SMALL_SCREEN_WIDTH && height <= SMALL_SCREEN_HEIGHT) return;
+    warn(c, at.line, at.setting,
+         std::to_string(width) + " x " + std::to_string(height) + " is larger than small screens (" +
+             std::to_string(SMALL_SCREEN_WIDTH) + " x " + std::to_string(SMALL_SCREEN_HEIGHT) +
+             "); the saver shrinks a stretched picture by dropping rows and columns (AND-ed together), which "
+             "shows dark streaks. Make it " + std::to_string(SMALL_SCREEN_WIDTH) + " x " +
+             std::to_string(SMALL_SCREEN_HEIGHT) + " or smaller: stretching it up to larger screens stays smooth");
+}
+
+pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces) {
     t.allow({"enabled", "frames", "duration", "mask", "instances", "direction", "speed", "sway", "entry",
              "placement", "start", "keep_inside", "random_start", "reentry_cycles", "delay", "max_wait", "loops",
              "set_offset", "set_size"});
@@ -80,7 +95,7 @@ pack::Layer build_layer(Ctx& c, const Table& t, int index) {
     std::int32_t duration = static_cast<std::int32_t>(
         t.integer("duration", 0, hi32, "0 and up (ticks of 33 ms)").value_or(2));
     if (t.node("frames")) {
-        layer.set = build_set(c, t, index, duration);
+        layer.set = build_set(c, t, duration, framePlaces);
     } else {
         if (strict) fail(c, t.line, t.prefix, "an enabled layer needs frames = [ ... ]");
         if (t.node("mask")) t.wrong("mask", "is only for a layer with frames");
@@ -99,7 +114,7 @@ pack::Layer build_layer(Ctx& c, const Table& t, int index) {
 }  // namespace
 
 Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir) {
-    Ctx c{name, dir, {}};
+    Ctx c{name, dir, {}, {}};
     toml::table root;
     try {
         root = toml::parse(text, name);
@@ -110,6 +125,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
     top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "layer", "leftovers"});
 
     Built built;
+    built.manifestName = name;
     pack::Package& p = built.package;
     int padLine = 0;
     pack::Scene& s = p.scene;
@@ -131,6 +147,8 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
             top.wrong("picture", "is only used with background = \"picture\" (background is \"" +
                                      names::word_of(names::BACKGROUND, s.backgroundMode) + "\")");
         s.picture = background_picture(c, top, "picture");
+        built.picture = {line_of(*top.node("picture")), "picture"};
+        if (s.pictureFit == 1) warn_stretched(c, built.picture, s.picture);
     } else if (s.backgroundMode == 4) {
         fail(c, line_of(*top.node("background")), "picture", "is missing: background = \"picture\" needs picture = \"file.png\"");
     }
@@ -139,6 +157,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
             top.wrong("tile", "is only used with background = \"tiled\" (background is \"" +
                                   names::word_of(names::BACKGROUND, s.backgroundMode) + "\")");
         s.tile = background_picture(c, top, "tile");
+        built.tile = {line_of(*top.node("tile")), "tile"};
     } else if (s.backgroundMode == 3) {
         fail(c, line_of(*top.node("background")), "tile", "is missing: background = \"tiled\" needs tile = \"file.png\"");
     }
@@ -151,6 +170,8 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         if (static_cast<std::uint64_t>(le32(&w[4])) + 8 > w.size())
             fail(c, line, "sound", *sound + " is cut short: its RIFF header says " + std::to_string(le32(&w[4]) + 8ull) +
                                        " bytes, the file has " + std::to_string(w.size()));
+        built.sound = {line, "sound"};
+        if (auto encoding = wav_encoding_warning(w)) warn(c, line, "sound", *sound + ": " + *encoding);
     }
 
     if (const toml::node* about = top.node("about")) {
@@ -181,7 +202,8 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         if (list.size() > 10) fail(c, line_of(list[10]), "layer", "a scene has at most 10 layers");
         for (std::size_t k = 0; k < list.size(); ++k) {
             Table t{c, *list[k].as_table(), "layer[" + std::to_string(k) + "]", line_of(list[k])};
-            p.layers[k] = build_layer(c, t, static_cast<int>(k));
+            p.layers[k] = build_layer(c, t, built.frames[k]);
+            built.layers[k] = {t.line, t.prefix};
         }
     }
 
@@ -251,6 +273,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
                                                      std::to_string(size) + " bytes of data");
     }
     built.notes = std::move(c.notes);
+    built.warnings = std::move(c.warnings);
     return built;
 }
 

@@ -2,12 +2,12 @@
 
 #include <unordered_set>
 
+#include "tools/pack/decoders.h"
 #include "tools/pack/images.h"
 
 namespace sg::packtool::manifest {
 
 namespace {
-
 
 // One frame as the author gave it.
 struct FrameSource {
@@ -16,7 +16,7 @@ struct FrameSource {
     int line = 0;
     std::int32_t duration = 2;
     Bytes raw;                     // BMP bytes kept as they are
-    std::optional<RgbaImage> png;  // or a PNG to convert
+    std::optional<RgbaImage> png;  // or a PNG, JPEG, GIF frame or 32-bit BMP to convert
     Image pixels;                  // what the frame shows, for choosing a key colour
 };
 
@@ -40,10 +40,96 @@ std::uint32_t unused_colour(const std::unordered_set<std::uint32_t>& used) {
         if (!used.count(v & 0xffffff)) return v & 0xffffff;
 }
 
+void convert(FrameSource& f, RgbaImage image) {
+    f.pixels.width = image.width;
+    f.pixels.height = image.height;
+    f.pixels.bgr.resize(static_cast<std::size_t>(image.width) * image.height * 3);
+    for (std::size_t p = 0; p < static_cast<std::size_t>(image.width) * image.height; ++p)
+        for (int ch = 0; ch < 3; ++ch) f.pixels.bgr[3 * p + ch] = image.rgba[4 * p + 2 - ch];
+    f.png = std::move(image);
+}
+
+// A duration in ticks, or in milliseconds rounded to the nearest tick.
+std::optional<std::int32_t> duration_of(const Table& t) {
+    const std::int64_t hi = std::numeric_limits<std::int32_t>::max();
+    if (t.node("duration") && t.node("duration_ms")) t.wrong("duration_ms", "give duration (ticks) or duration_ms, not both");
+    if (auto ms = t.integer("duration_ms", 0, hi, "0 and up (milliseconds, rounded to ticks of 33 ms, at least 1)"))
+        return ticks_of_ms(*ms);
+    if (auto d = t.integer("duration", 0, hi, "0 and up (ticks of 33 ms)")) return static_cast<std::int32_t>(*d);
+    return std::nullopt;
+}
+
+// One entry of frames = [ ... ]: a path or { file, duration }.
+FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& item, std::size_t i, std::int32_t defaultDuration) {
+    FrameSource f;
+    f.setting = layer.where("frames") + "[" + std::to_string(i) + "]";
+    f.line = line_of(item);
+    f.duration = defaultDuration;
+    if (item.is_string()) {
+        f.file = item.as_string()->get();
+    } else if (item.is_table()) {
+        Table t{c, *item.as_table(), f.setting, f.line};
+        t.allow({"file", "duration", "duration_ms"});
+        auto file = t.string("file");
+        if (!file) t.wrong("file", "is missing: give the frame's picture");
+        f.file = *file;
+        if (auto d = duration_of(t)) f.duration = *d;
+    } else {
+        fail(c, f.line, f.setting, "must be a path or { file = \"...\", duration = N }, not " + kind_of(item));
+    }
+    Bytes raw = load(c, f.line, f.setting, f.file);
+    std::optional<RgbaImage> decoded;
+    try {
+        decoded = decode_picture(raw, f.file, "a PNG, a JPEG, or an uncompressed 24- or 32-bit BMP");
+    } catch (const Failure& e) {
+        fail(c, f.line, f.setting, e.what());
+    }
+    if (decoded) {
+        convert(f, std::move(*decoded));
+    } else {
+        pack::Problems problems;
+        pack::bmp_check(raw.data(), raw.size(), true, 0, problems);
+        if (pack::has_errors(problems))
+            fail(c, f.line, f.setting,
+                 f.file + ": " + problem_text(problems) + "; frames must be PNG, JPEG, or uncompressed 24- or 32-bit BMP");
+        f.pixels = *pack::bmp_image(raw.data(), raw.size());
+        f.raw = std::move(raw);
+    }
+    return f;
+}
+
+// frames = "walk.gif": every frame of an animated GIF, with its own delays.
+std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std::string& file) {
+    const int line = line_of(*layer.node("frames"));
+    const std::string setting = layer.where("frames");
+    Bytes raw = load(c, line, setting, file);
+    if (!is_gif(raw))
+        fail(c, line, setting, file + " looks like " + describe_file(raw) +
+                                   "; frames as one path names an animated GIF (write frames = [\"" + file +
+                                   "\"] for a single picture)");
+    std::vector<GifFrame> decoded;
+    try {
+        decoded = gif_decode(raw, file, pack::MAX_SET_FRAMES);
+    } catch (const Failure& e) {
+        fail(c, line, setting, e.what());
+    }
+    std::vector<FrameSource> frames;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        FrameSource f;
+        f.file = file + " frame " + std::to_string(i);
+        f.setting = setting + " (GIF frame " + std::to_string(i) + ")";
+        f.line = line;
+        f.duration = ticks_of_ms(decoded[i].delayMs);
+        convert(f, std::move(decoded[i].image));
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
 }  // namespace
 
 // A background picture: PNG converted, BMP kept as it is when the engine takes it.
-Bytes background_picture(const Ctx& c, const Table& scene, std::string_view key) {
+Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
     const toml::node* n = scene.node(key);
     std::string setting = scene.where(key);
     std::string file;
@@ -64,13 +150,14 @@ Bytes background_picture(const Ctx& c, const Table& scene, std::string_view key)
     const int line = line_of(*n);
     Bytes raw = load(c, line, setting, file);
     Image image;
-    if (is_png(raw)) {
-        RgbaImage png;
-        try {
-            png = png_decode(raw, file);
-        } catch (const Failure& e) {
-            fail(c, line, setting, e.what());
-        }
+    std::optional<RgbaImage> decoded;
+    try {
+        decoded = decode_picture(raw, file, "a PNG, a JPEG, or an uncompressed 8-, 24- or 32-bit BMP");
+    } catch (const Failure& e) {
+        fail(c, line, setting, e.what());
+    }
+    if (decoded) {
+        const RgbaImage& png = *decoded;
         image.width = png.width;
         image.height = png.height;
         image.bgr.resize(static_cast<std::size_t>(png.width) * png.height * 3);
@@ -84,70 +171,41 @@ Bytes background_picture(const Ctx& c, const Table& scene, std::string_view key)
         pack::Problems problems;
         pack::bmp_check(raw.data(), raw.size(), false, 0, problems);
         if (pack::has_errors(problems))
-            fail(c, line, setting, file + ": " + problem_text(problems) + " (give a PNG, or an uncompressed 8- or 24-bit BMP)");
+            fail(c, line, setting, file + ": " + problem_text(problems) + " (give a PNG, a JPEG, or an uncompressed 8-, 24- or 32-bit BMP)");
         pack::BmpHeader h = pack::bmp_header(raw.data(), raw.size());
         if (bits == 0 || bits == h.bitCount) return raw;
         image = *pack::bmp_image(raw.data(), raw.size());
     }
     if (bits == 8) {
         Bytes out;
-        if (!bmp8_from_image(image, out))
-            fail(c, line, setting, file + " has more than 256 colours; an 8-bit picture holds at most 256 (use bits = 24)");
+        if (!bmp8_from_image(image, out)) {
+            // More colours than a palette holds: reduce them, dithered.
+            std::size_t colours = 0;
+            out = bmp8_reduced(image, colours);
+            c.notes.push_back(setting + ": " + file + " has " + std::to_string(colours) +
+                              " colours; reduced to 256 with dithering for bits = 8 (use bits = 24 to keep them all)");
+        }
         return out;
     }
     return pack::bmp24(image);
 }
 
-pack::AnimSet build_set(Ctx& c, const Table& layer, int index, std::int32_t defaultDuration) {
+pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration, std::vector<Place>& places) {
     const toml::node* n = layer.node("frames");
-    if (!n->is_array()) layer.wrong("frames", "must be an array of paths or { file, duration } tables, not " + kind_of(*n));
-    const toml::array& list = *n->as_array();
-    if (list.empty()) layer.wrong("frames", "is empty; a layer shows 1 to 20 frames");
-    if (list.size() > 20) layer.wrong("frames", "lists " + std::to_string(list.size()) + " frames; at most 20 fit in a set");
-
     std::vector<FrameSource> frames;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const toml::node& item = list[i];
-        FrameSource f;
-        f.setting = layer.where("frames") + "[" + std::to_string(i) + "]";
-        f.line = line_of(item);
-        f.duration = defaultDuration;
-        if (item.is_string()) {
-            f.file = item.as_string()->get();
-        } else if (item.is_table()) {
-            Table t{c, *item.as_table(), f.setting, f.line};
-            t.allow({"file", "duration"});
-            auto file = t.string("file");
-            if (!file) t.wrong("file", "is missing: give the frame's picture");
-            f.file = *file;
-            if (auto d = t.integer("duration", 0, std::numeric_limits<std::int32_t>::max(), "0 and up (ticks of 33 ms)"))
-                f.duration = static_cast<std::int32_t>(*d);
-        } else {
-            fail(c, f.line, f.setting, "must be a path or { file = \"...\", duration = N }, not " + kind_of(item));
-        }
-        Bytes raw = load(c, f.line, f.setting, f.file);
-        if (is_png(raw)) {
-            try {
-                f.png = png_decode(raw, f.file);
-            } catch (const Failure& e) {
-                fail(c, f.line, f.setting, e.what());
-            }
-            f.pixels.width = f.png->width;
-            f.pixels.height = f.png->height;
-            f.pixels.bgr.resize(static_cast<std::size_t>(f.png->width) * f.png->height * 3);
-            for (std::size_t p = 0; p < static_cast<std::size_t>(f.png->width) * f.png->height; ++p)
-                for (int ch = 0; ch < 3; ++ch) f.pixels.bgr[3 * p + ch] = f.png->rgba[4 * p + 2 - ch];
-        } else {
-            pack::Problems problems;
-            pack::bmp_check(raw.data(), raw.size(), true, 0, problems);
-            if (pack::has_errors(problems))
-                fail(c, f.line, f.setting,
-                     f.file + ": " + problem_text(problems) + "; frames must be PNG or uncompressed 24-bit BMP");
-            f.pixels = *pack::bmp_image(raw.data(), raw.size());
-            f.raw = std::move(raw);
-        }
-        frames.push_back(std::move(f));
+    if (n->is_string()) {
+        frames = gif_frames(c, layer, n->as_string()->get());
+    } else {
+        if (!n->is_array())
+            layer.wrong("frames", "must be an array of paths or { file, duration } tables, or the path of an animated GIF, not " + kind_of(*n));
+        const toml::array& list = *n->as_array();
+        if (list.empty()) layer.wrong("frames", "is empty; a layer shows 1 to 20 frames");
+        if (list.size() > pack::MAX_SET_FRAMES)
+            layer.wrong("frames", "lists " + std::to_string(list.size()) + " frames; at most 20 fit in a set");
+        for (std::size_t i = 0; i < list.size(); ++i) frames.push_back(listed_frame(c, layer, list[i], i, defaultDuration));
     }
+    places.clear();
+    for (const FrameSource& f : frames) places.push_back({f.line, f.setting});
 
     // The mask mode: as asked, or chosen to fit the PNGs' transparency.
     const toml::node* maskNode = layer.node("mask");
@@ -214,7 +272,6 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, int index, std::int32_t defa
         }
         set.frames.push_back({pack::bmp24(f.pixels), f.duration});
     }
-    (void)index;
     return set;
 }
 

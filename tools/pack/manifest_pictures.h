@@ -8,8 +8,9 @@
 namespace sg::packtool::manifest {
 
 // The scene's picture or tile under `key`: a path or { file, bits }.
-Bytes background_picture(const Ctx& c, const Table& scene, std::string_view key);
-// The layer's frames = [...] as an animation set.
-pack::AnimSet build_set(Ctx& c, const Table& layer, int index, std::int32_t defaultDuration);
+Bytes background_picture(Ctx& c, const Table& scene, std::string_view key);
+// The layer's frames = [...] (or = "walk.gif") as an animation set; `places`
+// receives where each frame was given.
+pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration, std::vector<Place>& places);
 
 }  // namespace sg::packtool::manifest

@@ -10,6 +10,10 @@ namespace fs = std::filesystem;
     throw Failure(c.name + ":" + std::to_string(line) + ": " + setting + ": " + message);
 }
 
+void warn(Ctx& c, int line, const std::string& setting, const std::string& message) {
+    c.warnings.push_back(c.name + ":" + std::to_string(line) + ": " + setting + ": " + message);
+}
+
 std::string kind_of(const toml::node& n) {
     switch (n.type()) {
     case toml::node_type::string: return "a string";

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/pack/manifest.h"
 #include "tools/pack/names.h"
 #include "tools/pack/util.h"
 #include "tools/packlib/packlib.h"
@@ -23,11 +24,14 @@ struct Ctx {
     std::string name;  // the manifest as the user named it
     std::filesystem::path dir;
     std::vector<std::string> notes;
+    std::vector<std::string> warnings;
 };
 
 inline int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
 
 [[noreturn]] void fail(const Ctx& c, int line, const std::string& setting, const std::string& message);
+// A warning in the same form as fail's message.
+void warn(Ctx& c, int line, const std::string& setting, const std::string& message);
 std::string kind_of(const toml::node& n);
 std::string join(const std::string& prefix, std::string_view key);
 
