@@ -82,7 +82,8 @@ inline Bytes bmp32(int w, int h, const std::vector<Rgba>& px, int compression = 
     return out;
 }
 
-inline Bytes jpeg_rgb(int w, int h, const std::vector<Rgba>& px, int quality = 100) {
+// A JPEG of RGB pixels, or (cmyk) of four-channel pixels stored as given.
+inline Bytes jpeg_rgb(int w, int h, const std::vector<Rgba>& px, int quality = 100, bool cmyk = false) {
     jpeg_compress_struct info{};
     jpeg_error_mgr error{};
     info.err = jpeg_std_error(&error);
@@ -92,16 +93,18 @@ inline Bytes jpeg_rgb(int w, int h, const std::vector<Rgba>& px, int quality = 1
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = static_cast<JDIMENSION>(w);
     info.image_height = static_cast<JDIMENSION>(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = cmyk ? 4 : 3;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
+    const std::size_t n = cmyk ? 4 : 3;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * n);
     while (info.next_scanline < info.image_height) {
         for (int x = 0; x < w; ++x) {
             const Rgba& p = px[static_cast<std::size_t>(info.next_scanline) * w + x];
-            row[3 * static_cast<std::size_t>(x)] = p.r, row[3 * static_cast<std::size_t>(x) + 1] = p.g, row[3 * static_cast<std::size_t>(x) + 2] = p.b;
+            const std::uint8_t values[4] = {p.r, p.g, p.b, p.a};
+            std::memcpy(&row[n * static_cast<std::size_t>(x)], values, n);
         }
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&info, &r, 1);

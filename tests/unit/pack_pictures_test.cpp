@@ -140,6 +140,15 @@ TEST_F(PackPictures, JpegPicturesTilesAndFrames) {
     EXPECT_TRUE(near(sg::pack::bmp_image(built.package.scene.tile.data(), built.package.scene.tile.size())->at(0, 0)));
     EXPECT_TRUE(near(frame_image(built.package, 0, 0).at(15, 7)));
 
+    // CMYK with the Adobe marker stores ink inverted (255: none): no cyan,
+    // full magenta and yellow, no black is red.
+    write("print.jpg", jpeg_rgb(8, 8, fill(64, {255, 0, 0, 255}), 100, true));
+    built = build("title = \"t\"\nbackground = \"picture\"\npicture = \"print.jpg\"\n");
+    const Bgr red = sg::pack::bmp_image(built.package.scene.picture.data(), built.package.scene.picture.size())->at(3, 3);
+    EXPECT_GE(red[2], 250);
+    EXPECT_LE(red[1], 5);
+    EXPECT_LE(red[0], 5);
+
     Bytes cut = jpeg_rgb(64, 64, fill(64 * 64, colour), 90);
     cut.resize(cut.size() / 2);
     write("cut.jpg", cut);

@@ -63,7 +63,7 @@ std::optional<std::string> wav_encoding_warning(std::span<const std::uint8_t> wa
                "program cannot play it at all" + pcm;
     case FLOAT:
         return "the WAV holds 32-bit float audio: the Linux program plays it, Windows plays it on current "
-               "systems but not on older ones (98, 2000)" + pcm;
+               "systems, older ones may not" + pcm;
     case MS_ADPCM: case IMA_ADPCM: case ALAW: case MULAW:
         return "the WAV holds " + e->name + " audio: the Linux program plays it, Windows plays it through its "
                "audio codecs (ACM), which a trimmed installation may lack" + pcm;
