@@ -255,3 +255,33 @@ TEST_F(PackPictures, FilesThatAreNoPictureSayWhatTheyLookLike) {
     EXPECT_NE(e.find("empty.png looks like an empty file"), std::string::npos) << e;
     EXPECT_EQ(e.find("does not start with BM"), std::string::npos) << e;
 }
+
+// Every picture reader, given its file cut at every length or with bytes
+// flipped, either reads a picture or refuses with a message.
+TEST(PackDecoders, CutAndDamagedFilesAreRefusedCleanly) {
+    std::vector<Rgba> px;
+    for (int i = 0; i < 64; ++i) px.push_back({static_cast<std::uint8_t>(i * 4), 7, static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i < 8 ? 0 : 255)});
+    const Bytes files[] = {walk_gif(), jpeg_rgb(8, 8, px, 80), bmp32(8, 8, px), bmp32(8, 8, px, 3), png_rgba(8, 8, px)};
+    auto attempt = [](const Bytes& bytes) {
+        try {
+            if (sg::packtool::is_gif(bytes)) {
+                sg::packtool::gif_decode(bytes, "f", 20);
+            } else {
+                auto image = sg::packtool::decode_picture(bytes, "f", "a picture");
+                if (image) {
+                    EXPECT_EQ(image->rgba.size(), static_cast<std::size_t>(image->width) * image->height * 4);
+                }
+            }
+        } catch (const Failure& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("f", 0), 0u) << e.what();
+        }
+    };
+    for (const Bytes& file : files) {
+        for (std::size_t n = 0; n < file.size(); ++n) attempt(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)));
+        for (std::size_t i = 0; i < file.size(); ++i) {
+            Bytes bad = file;
+            bad[i] ^= 0xa5;
+            attempt(bad);
+        }
+    }
+}

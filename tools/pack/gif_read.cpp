@@ -38,10 +38,10 @@ std::vector<GifFrame> gif_decode(std::span<const std::uint8_t> bytes, const std:
     GifSource source{bytes, 0};
     int error = 0;
     GifFileType* gif = DGifOpen(&source, gif_read_memory, &error);
-    if (!gif) throw Failure(what + ": not a readable GIF (" + GifErrorString(error) + ")");
+    if (!gif) throw Failure(what + ": not a readable GIF (" + gif_error_text(error) + ")");
     GifCloser closer{gif};
     auto damaged = [&](const char* doing) -> Failure {
-        return Failure(what + ": damaged GIF while " + doing + " (" + GifErrorString(gif->Error) + ")");
+        return Failure(what + ": damaged GIF while " + doing + " (" + gif_error_text(gif->Error) + ")");
     };
     const int width = gif->SWidth, height = gif->SHeight;
     if (width <= 0 || height <= 0 || width > MAX_PICTURE_SIDE || height > MAX_PICTURE_SIDE)

@@ -245,6 +245,11 @@ Bytes bmp8_reduced(const Image& image, std::size_t& colours) {
 
 // ---------------------------------------------------------------- GIF
 
+std::string gif_error_text(int code) {
+    const char* text = GifErrorString(code);
+    return text ? text : "giflib error " + std::to_string(code);
+}
+
 struct GifWriter::State {
     fs::path path;
     fs::path temp;
@@ -260,7 +265,7 @@ struct GifWriter::State {
     std::string error;
 
     void fail(const std::string& what) {
-        throw Failure(path.string() + ": " + what + " (" + GifErrorString(gif ? gif->Error : 0) + ")");
+        throw Failure(path.string() + ": " + what + " (" + gif_error_text(gif ? gif->Error : 0) + ")");
     }
 
     void write(const Image& frame, int delayMs) {
@@ -372,7 +377,7 @@ GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::
     s.shown.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
     int error = 0;
     s.gif = EGifOpenFileName(s.temp.c_str(), false, &error);
-    if (!s.gif) throw Failure(path.string() + ": cannot write (" + GifErrorString(error) + ")");
+    if (!s.gif) throw Failure(path.string() + ": cannot write (" + gif_error_text(error) + ")");
     EGifSetGifVersion(s.gif, true);
     ColorMapObject* global = GifMakeMapObject(2, nullptr);
     bool ok = global && EGifPutScreenDesc(s.gif, width, height, 8, 0, global) != GIF_ERROR;
@@ -425,7 +430,7 @@ void GifWriter::finish() {
     std::error_code ec;
     if (result == GIF_ERROR) {
         fs::remove(s.temp, ec);
-        throw Failure(s.path.string() + ": cannot finish the GIF (" + GifErrorString(error) + ")");
+        throw Failure(s.path.string() + ": cannot finish the GIF (" + gif_error_text(error) + ")");
     }
     // giflib creates its file private; give it the usual permissions.
     mode_t mask = ::umask(0);

@@ -43,6 +43,10 @@ bool bmp8_from_image(const Image& image, Bytes& out);
 // dithering; `colours` receives how many the picture had.
 Bytes bmp8_reduced(const Image& image, std::size_t& colours);
 
+// giflib's text for an error code; giflib gives none for some codes (0 among
+// them), which would be a null pointer in a message.
+std::string gif_error_text(int code);
+
 // An animated GIF written frame by frame; identical consecutive frames are
 // merged into one longer frame, and each frame stores only what changed.
 class GifWriter {

@@ -16,7 +16,7 @@ struct FrameSource {
     int line = 0;
     std::int32_t duration = 2;
     Bytes raw;                     // BMP bytes kept as they are
-    std::optional<RgbaImage> png;  // or a PNG, JPEG, GIF frame or 32-bit BMP to convert
+    std::optional<RgbaImage> decoded;  // or a PNG, JPEG, GIF frame or 32-bit BMP to convert
     Image pixels;                  // what the frame shows, for choosing a key colour
 };
 
@@ -27,7 +27,7 @@ std::unordered_set<std::uint32_t> visible_colours(const FrameSource& f) {
     std::unordered_set<std::uint32_t> used;
     for (int y = 0; y < f.pixels.height; ++y)
         for (int x = 0; x < f.pixels.width; ++x)
-            if (!f.png || !f.png->transparent(x, y))
+            if (!f.decoded || !f.decoded->transparent(x, y))
                 used.insert(colour_key(&f.pixels.bgr[(static_cast<std::size_t>(y) * f.pixels.width + x) * 3]));
     return used;
 }
@@ -46,7 +46,7 @@ void convert(FrameSource& f, RgbaImage image) {
     f.pixels.bgr.resize(static_cast<std::size_t>(image.width) * image.height * 3);
     for (std::size_t p = 0; p < static_cast<std::size_t>(image.width) * image.height; ++p)
         for (int ch = 0; ch < 3; ++ch) f.pixels.bgr[3 * p + ch] = image.rgba[4 * p + 2 - ch];
-    f.png = std::move(image);
+    f.decoded = std::move(image);
 }
 
 // A duration in ticks, or in milliseconds rounded to the nearest tick.
@@ -213,13 +213,13 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
     if (maskNode && !(maskNode->is_string() && maskNode->as_string()->get() == "auto"))
         mask = *layer.word("mask", names::MASK, false, "a mask mode");
     bool anyAlpha = false;
-    for (const FrameSource& f : frames) anyAlpha = anyAlpha || (f.png && f.png->anyTransparent());
+    for (const FrameSource& f : frames) anyAlpha = anyAlpha || (f.decoded && f.decoded->anyTransparent());
     std::vector<std::unordered_set<std::uint32_t>> used;
     for (const FrameSource& f : frames) used.push_back(visible_colours(f));
     auto unusedEverywhere = [&](std::uint32_t key) {
         return std::none_of(used.begin(), used.end(), [&](const auto& u) { return u.count(key) != 0; });
     };
-    auto topLeftFree = [&](std::size_t i) { return !frames[i].png || !frames[i].png->anyTransparent() || frames[i].png->transparent(0, 0); };
+    auto topLeftFree = [&](std::size_t i) { return !frames[i].decoded || !frames[i].decoded->anyTransparent() || frames[i].decoded->transparent(0, 0); };
     if (mask < 0) {
         if (!anyAlpha) {
             mask = 0;
@@ -246,16 +246,16 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
     set.maskMode = mask;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         FrameSource& f = frames[i];
-        if (!f.png) {
+        if (!f.decoded) {
             set.frames.push_back({std::move(f.raw), f.duration});
             continue;
         }
-        if (f.png->anyTransparent() && mask != 3) {
+        if (f.decoded->anyTransparent() && mask != 3) {
             std::uint32_t key = 0;
             if (mask == 1) key = 0x000000;
             if (mask == 2) key = 0xffffff;
             if (mask == 0) {
-                if (!f.png->transparent(0, 0))
+                if (!f.decoded->transparent(0, 0))
                     fail(c, f.line, f.setting,
                          f.file + ": with mask = \"top-left\" the top-left pixel is the key colour, but it is not "
                                   "transparent in this frame");
@@ -268,7 +268,7 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
             }
             for (int y = 0; y < f.pixels.height; ++y)
                 for (int x = 0; x < f.pixels.width; ++x)
-                    if (f.png->transparent(x, y)) f.pixels.set(x, y, key & 0xff, (key >> 8) & 0xff, key >> 16);
+                    if (f.decoded->transparent(x, y)) f.pixels.set(x, y, key & 0xff, (key >> 8) & 0xff, key >> 16);
         }
         set.frames.push_back({pack::bmp24(f.pixels), f.duration});
     }
