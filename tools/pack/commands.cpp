@@ -182,7 +182,7 @@ int build(const Args& args) {
     write_file_atomic(out, bytes);
     if (!quiet) {
         for (const std::string& n : built.notes) std::cerr << "note: " << n << "\n";
-        print_problems(checked.problems, std::cerr);
+        for (const std::string& w : build_warnings(built, bytes, checked.problems)) std::cerr << "warning: " << w << "\n";
         std::cout << "wrote " << out << " (" << bytes.size() << " bytes)\n";
     }
     return 0;

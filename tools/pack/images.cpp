@@ -1,12 +1,14 @@
 #include "tools/pack/images.h"
 
 #include <gif_lib.h>
+#include <libimagequant.h>
 #include <png.h>
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <sys/stat.h>
 
@@ -27,12 +29,116 @@ bool is_png(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 8 && std::memcmp(bytes.data(), sig, 8) == 0;
 }
 
+namespace {
+
+struct PngSource {
+    std::span<const std::uint8_t> bytes;
+    std::size_t at = 0;
+};
+
+void png_read_memory(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > source->bytes.size() - source->at) png_error(png, "the file ends inside the picture");
+    std::memcpy(out, source->bytes.data() + source->at, length);
+    source->at += length;
+}
+
+void png_error_text(png_structp png, png_const_charp message) {
+    auto* text = static_cast<std::string*>(png_get_error_ptr(png));
+    *text = message;
+    png_longjmp(png, 1);
+}
+
+void png_no_warnings(png_structp, png_const_charp) {}
+
+// The libpng calls that may longjmp, kept apart from C++ objects with
+// destructors. `rows` receives the 16-bit samples, big-endian, top-down.
+bool png16_read(png_structp png, png_infop info, png_uint_32 limit, std::vector<png_byte>& rows,
+                std::vector<png_bytep>& pointers, png_uint_32& width, png_uint_32& height, int& channels,
+                png_color_16p& trans, bool& failedSize) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    width = png_get_image_width(png, info);
+    height = png_get_image_height(png, info);
+    if (width == 0 || height == 0 || width > limit || height > limit) {
+        failedSize = true;
+        return false;
+    }
+    trans = nullptr;
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_get_tRNS(png, info, nullptr, nullptr, &trans);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    channels = png_get_channels(png, info);
+    const png_size_t stride = png_get_rowbytes(png, info);
+    rows.resize(stride * height);
+    pointers.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) pointers[y] = rows.data() + stride * y;
+    png_read_image(png, pointers.data());
+    return true;
+}
+
+}  // namespace
+
+RgbaImage png16_decode(std::span<const std::uint8_t> bytes, const std::string& what) {
+    std::string message;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &message, png_error_text, png_no_warnings);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        throw Failure(what + ": out of memory reading the PNG");
+    }
+    PngSource source{bytes, 0};
+    png_set_read_fn(png, &source, png_read_memory);
+    std::vector<png_byte> rows;
+    std::vector<png_bytep> pointers;
+    png_uint_32 width = 0, height = 0;
+    int channels = 0;
+    png_color_16p trans = nullptr;
+    bool failedSize = false;
+    const bool ok = png16_read(png, info, 8192, rows, pointers, width, height, channels, trans, failedSize);
+    // tRNS belongs to `info`: copy the transparent colour before freeing it.
+    const bool keyed = ok && trans != nullptr;
+    const png_color_16 key = keyed ? *trans : png_color_16{};
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (failedSize)
+        throw Failure(what + ": PNG of " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels is outside 1..8192 on a side");
+    if (!ok) throw Failure(what + ": damaged PNG (" + message + ")");
+
+    RgbaImage out;
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
+    out.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    const bool grey = channels <= 2;
+    const bool alpha = channels == 2 || channels == 4;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
+        std::uint16_t v[4] = {};
+        for (int ch = 0; ch < channels; ++ch) {
+            const png_byte* p = &rows[(i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(ch)) * 2];
+            v[ch] = static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+        }
+        std::uint16_t r = v[0], g = grey ? v[0] : v[1], b = grey ? v[0] : v[2];
+        std::uint16_t a = alpha ? v[channels - 1] : 0xffff;
+        if (keyed && !alpha && (grey ? r == key.gray : (r == key.red && g == key.green && b == key.blue))) a = 0;
+        // 16-bit samples are the same scale as 8-bit ones: 65535 is 255.
+        const std::uint16_t samples[4] = {r, g, b, a};
+        for (int ch = 0; ch < 4; ++ch) out.rgba[i * 4 + static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>((samples[ch] + 128) / 257);
+    }
+    return out;
+}
+
 RgbaImage png_decode(std::span<const std::uint8_t> bytes, const std::string& what) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
         throw Failure(what + ": not a readable PNG (" + image.message + ")");
+    // The simplified read takes 16-bit samples for linear light and would
+    // brighten them on the way to 8 bits; those files are read sample by sample.
+    if (image.format & PNG_FORMAT_FLAG_LINEAR) {
+        png_image_free(&image);
+        return png16_decode(bytes, what);
+    }
     image.format = PNG_FORMAT_RGBA;
     // A picture wider or taller than this is no screen-saver sprite; the
     // limit also keeps a hostile header from asking for gigabytes.
@@ -100,7 +206,49 @@ bool bmp8_from_image(const Image& image, Bytes& out) {
     return true;
 }
 
+Bytes bmp8_reduced(const Image& image, std::size_t& colours) {
+    const std::size_t n = static_cast<std::size_t>(image.width) * image.height;
+    std::vector<std::uint8_t> rgba(n * 4);
+    std::unordered_set<std::uint32_t> distinct;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t* p = &image.bgr[i * 3];
+        rgba[4 * i] = p[2], rgba[4 * i + 1] = p[1], rgba[4 * i + 2] = p[0], rgba[4 * i + 3] = 255;
+        distinct.insert(p[0] | (p[1] << 8) | (p[2] << 16));
+    }
+    colours = distinct.size();
+    struct Freer {
+        liq_attr* attr = nullptr;
+        liq_image* image = nullptr;
+        liq_result* result = nullptr;
+        ~Freer() {
+            if (result) liq_result_destroy(result);
+            if (image) liq_image_destroy(image);
+            if (attr) liq_attr_destroy(attr);
+        }
+    } liq;
+    liq.attr = liq_attr_create();
+    if (!liq.attr) throw Failure("out of memory reducing colours");
+    liq_set_max_colors(liq.attr, 256);
+    liq.image = liq_image_create_rgba(liq.attr, rgba.data(), image.width, image.height, 0);
+    if (!liq.image || liq_image_quantize(liq.image, liq.attr, &liq.result) != LIQ_OK)
+        throw Failure("colour reduction failed");
+    liq_set_dithering_level(liq.result, 1.0f);
+    std::vector<std::uint8_t> indices(n);
+    if (liq_write_remapped_image(liq.result, liq.image, indices.data(), indices.size()) != LIQ_OK)
+        throw Failure("colour reduction failed");
+    const liq_palette* found = liq_get_palette(liq.result);
+    pack::Palette8 palette;
+    for (unsigned i = 0; i < found->count; ++i)
+        palette.entries.push_back({found->entries[i].b, found->entries[i].g, found->entries[i].r, 0});
+    return pack::bmp8(image.width, image.height, indices, palette);
+}
+
 // ---------------------------------------------------------------- GIF
+
+std::string gif_error_text(int code) {
+    const char* text = GifErrorString(code);
+    return text ? text : "giflib error " + std::to_string(code);
+}
 
 struct GifWriter::State {
     fs::path path;
@@ -117,7 +265,7 @@ struct GifWriter::State {
     std::string error;
 
     void fail(const std::string& what) {
-        throw Failure(path.string() + ": " + what + " (" + GifErrorString(gif ? gif->Error : 0) + ")");
+        throw Failure(path.string() + ": " + what + " (" + gif_error_text(gif ? gif->Error : 0) + ")");
     }
 
     void write(const Image& frame, int delayMs) {
@@ -229,7 +377,7 @@ GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::
     s.shown.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
     int error = 0;
     s.gif = EGifOpenFileName(s.temp.c_str(), false, &error);
-    if (!s.gif) throw Failure(path.string() + ": cannot write (" + GifErrorString(error) + ")");
+    if (!s.gif) throw Failure(path.string() + ": cannot write (" + gif_error_text(error) + ")");
     EGifSetGifVersion(s.gif, true);
     ColorMapObject* global = GifMakeMapObject(2, nullptr);
     bool ok = global && EGifPutScreenDesc(s.gif, width, height, 8, 0, global) != GIF_ERROR;
@@ -282,7 +430,7 @@ void GifWriter::finish() {
     std::error_code ec;
     if (result == GIF_ERROR) {
         fs::remove(s.temp, ec);
-        throw Failure(s.path.string() + ": cannot finish the GIF (" + GifErrorString(error) + ")");
+        throw Failure(s.path.string() + ": cannot finish the GIF (" + gif_error_text(error) + ")");
     }
     // giflib creates its file private; give it the usual permissions.
     mode_t mask = ::umask(0);

@@ -27,6 +27,9 @@ struct RgbaImage {
 bool is_png(std::span<const std::uint8_t> bytes);
 // Throws Failure with a message that starts with `what`.
 RgbaImage png_decode(std::span<const std::uint8_t> bytes, const std::string& what);
+// A PNG of 16-bit samples: each becomes round(v / 257) as it is, whatever
+// gAMA or sRGB say (png_decode hands such files here).
+RgbaImage png16_decode(std::span<const std::uint8_t> bytes, const std::string& what);
 Bytes png_encode(const Image& image);
 
 // True when build may store these BMP bytes unchanged: a picture the engine
@@ -36,6 +39,13 @@ bool bmp_storable(const pack::BmpHeader& header, bool allow8);
 
 // The picture in an 8-bit BMP when it has at most 256 colours.
 bool bmp8_from_image(const Image& image, Bytes& out);
+// The picture in an 8-bit BMP of at most 256 colours chosen for it, with
+// dithering; `colours` receives how many the picture had.
+Bytes bmp8_reduced(const Image& image, std::size_t& colours);
+
+// giflib's text for an error code; giflib gives none for some codes (0 among
+// them), which would be a null pointer in a message.
+std::string gif_error_text(int code);
 
 // An animated GIF written frame by frame; identical consecutive frames are
 // merged into one longer frame, and each frame stores only what changed.

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "tools/pack/names.h"
+#include "tools/pack/quote.h"
 #include "tools/pack/sjis.h"
 
 namespace sg::packtool {
@@ -17,26 +18,7 @@ struct Setting {
     bool word;
 };
 
-std::string json_string(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char ch : utf8) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (ch < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", ch);
-                out += esc;
-            } else {
-                out += static_cast<char>(ch);
-            }
-        }
-    }
-    return out + "\"";
-}
+std::string json_string(const std::string& utf8) { return quote(utf8); }
 
 template <std::size_t N>
 Setting word(const char* key, const std::array<std::string_view, N>& words, std::int32_t code) {

@@ -3,6 +3,7 @@
 // (extract) so that building it again gives the same bytes.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -13,9 +14,21 @@
 
 namespace sg::packtool {
 
+// Where the manifest gives a part of the scene: its line and setting.
+struct Place {
+    int line = 1;
+    std::string setting;
+};
+
 struct Built {
     pack::Package package;
-    std::vector<std::string> notes;  // choices build made that the author may want to know
+    std::vector<std::string> notes;     // choices build made that the author may want to know
+    std::vector<std::string> warnings;  // "MANIFEST:LINE: SETTING: ..." about the files it names
+    // Where each part came from, for pointing the package's warnings at the manifest.
+    std::string manifestName;
+    Place picture, tile, sound;
+    std::array<Place, 10> layers;
+    std::array<std::vector<Place>, 10> frames;
 };
 
 // Reads the manifest and every file it names. Throws Failure with
@@ -23,6 +36,19 @@ struct Built {
 Built build_manifest(const std::filesystem::path& manifest);
 // The same from manifest text; `name` is used in messages, `dir` resolves paths.
 Built build_manifest_text(const std::string& text, const std::string& name, const std::filesystem::path& dir);
+
+// Everything build warns about, each as "MANIFEST:LINE: SETTING: ...": the
+// warnings found reading the files, then `problems` (the package checks' warnings
+// for `package`, the bytes of built.package) at the layer, frame or picture
+// their byte lies in, then a package too large for the saver to hold.
+std::vector<std::string> build_warnings(const Built& built, const Bytes& package, const pack::Problems& problems);
+
+// A package larger than this is warned about: the saver holds all of it in memory.
+constexpr std::size_t PACKAGE_WARN_BYTES = 16u << 20;
+// A stretched picture larger than this screen (common on small laptops) is
+// shrunk on it, which shows streaks.
+constexpr int SMALL_SCREEN_WIDTH = 1366;
+constexpr int SMALL_SCREEN_HEIGHT = 768;
 
 struct Extracted {
     std::string manifest;                              // TOML text
