@@ -128,6 +128,15 @@ struct PAINTSTRUCT {
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+constexpr DWORD MONITORINFOF_PRIMARY = 1;
+using MONITORENUMPROC = BOOL (*)(HMONITOR, HDC, RECT*, LPARAM);
+
 // What WM_CREATE's lParam points at; only the leading field is read here.
 struct CREATESTRUCTA {
     void* lpCreateParams;
@@ -293,6 +302,9 @@ HWND GetDlgItem(HWND dialog, int id);
 BOOL SetWindowTextA(HWND window, const char* text);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+// Every monitor of the desktop (dc and clip must be null here).
+BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC proc, LPARAM data);
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);
 // 0 (S_OK) with the monitor's dots per inch; not 0 where the system cannot
 // tell (before Windows 8.1: then GetDeviceCaps(LOGPIXELSX) of the screen).
 long GetDpiForMonitor(HMONITOR monitor, int type, UINT* dpiX, UINT* dpiY);

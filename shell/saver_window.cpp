@@ -72,7 +72,9 @@ void on_create(SaverState& saver, pf::HWND window) {
     pf::SetTimer(window, TICK_TIMER_ID, TICK_PERIOD_MS, nullptr);
 }
 
-void on_mouse_move(SaverState& saver, pf::HWND window) {
+}  // namespace
+
+void saver_mouse_moved(SaverState& saver, pf::HWND window) {
     // The message's own coordinates are client-relative and not used: the
     // test is on the cursor's step between two mouse-move messages.
     pf::POINT current{};
@@ -91,6 +93,8 @@ void on_mouse_move(SaverState& saver, pf::HWND window) {
     }
     saver.lastCursorPos = current;
 }
+
+namespace {
 
 void on_close(SaverState& saver, pf::HWND window) {
     if (saver.package.sceneHeader.soundEnabled != 0) pf::sndPlaySoundA(nullptr, 0);
@@ -150,7 +154,7 @@ pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wPar
         if (saver->runMode == Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
         break;
     case pf::WM_MOUSEMOVE:
-        if (saver->runMode == Saver) on_mouse_move(*saver, window);
+        if (saver->runMode == Saver) saver_mouse_moved(*saver, window);
         break;
     case pf::WM_PAINT: {
         // Nothing is drawn here: the window shows only what the ticks present.

@@ -66,6 +66,12 @@ pf::INT_PTR about_box_proc_desktop(pf::HWND dialog, pf::UINT message, pf::WPARAM
 // in a message box if the dialog cannot be created).
 void about_box_show(const SaverState& saver);
 
+// Full screen: a black window on every monitor but the primary one.
+void cover_other_monitors(SaverState& saver);
+// A mouse move seen by the saver's window (or a cover): ends the saver when
+// the cursor stepped more than MOUSE_MOVE_THRESHOLD pixels since the last.
+void saver_mouse_moved(SaverState& saver, pf::HWND saverWindow);
+
 // One timer tick of a created saver: the world moves, the frame is composed
 // and presented.
 void saver_tick(SaverState& saver);

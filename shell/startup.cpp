@@ -75,6 +75,7 @@ int run_saver(SaverState& saver, int width, int height) {
         close_guard(saver);
         return 0;
     }
+    if (saver.runMode == Saver) cover_other_monitors(saver);
     return run_message_loop();
 }
 

@@ -59,6 +59,9 @@ void set_screen_size(int width, int height);
 // Dots per inch of the screen, as GetDpiForMonitor and GetDeviceCaps report
 // them (96 by default; 192 is a screen scaled 200 %).
 void set_screen_dpi(int dpi);
+// Monitors beside the primary one (the screen, at 0, 0), in desktop
+// coordinates, as EnumDisplayMonitors and GetMonitorInfoA report them.
+void set_other_monitors(const std::vector<RECT>& monitors);
 // The bytes FindResourceA/LoadResource/LockResource give for "KAVREN"/103;
 // null means the resource is missing. Not copied: the caller keeps the bytes
 // alive. Never set (or after reset()): the package appended to the running

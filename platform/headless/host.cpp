@@ -44,6 +44,8 @@ void set_screen_size(int width, int height) {
     s.screenHeight = std::clamp(height, 0, static_cast<int>(MAX_COORD));
 }
 
+void set_other_monitors(const std::vector<RECT>& monitors) { state().otherMonitors = monitors; }
+
 void set_screen_dpi(int dpi) { state().screenDpi = std::clamp(dpi, 1, 96 * 64); }
 
 void set_package(const void* data, std::size_t size) {

@@ -124,6 +124,8 @@ struct State {
     int screenWidth = 1024;
     int screenHeight = 768;
     int screenDpi = 96;
+    // Monitors other than the primary (which is the screen at 0, 0).
+    std::vector<RECT> otherMonitors;
     POINT cursor{0, 0};
     int cursorCount = 0;
     std::uint64_t virtualClock = 0;

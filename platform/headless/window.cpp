@@ -288,8 +288,55 @@ void destroy_tree(Window& w) {
 
 }  // namespace
 
-// One monitor, the primary: the whole screen.
-HMONITOR MonitorFromPoint(POINT, DWORD) { return reinterpret_cast<HMONITOR>(std::uintptr_t{1}); }
+// Monitor handles are 1 (the primary: the whole screen) and 2, 3, ... for
+// the others set by the host.
+namespace {
+
+HMONITOR monitor_handle(std::size_t index) { return reinterpret_cast<HMONITOR>(index + 1); }
+
+bool monitor_rect(HMONITOR monitor, RECT* rect) {
+    const State& s = state();
+    const std::uintptr_t index = reinterpret_cast<std::uintptr_t>(monitor);
+    if (index == 1) {
+        *rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        return true;
+    }
+    if (index < 2 || index - 2 >= s.otherMonitors.size()) return false;
+    *rect = s.otherMonitors[index - 2];
+    return true;
+}
+
+}  // namespace
+
+HMONITOR MonitorFromPoint(POINT point, DWORD) {
+    const State& s = state();
+    for (std::size_t i = 0; i < s.otherMonitors.size(); ++i) {
+        const RECT& r = s.otherMonitors[i];
+        if (point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom)
+            return monitor_handle(i + 1);
+    }
+    return monitor_handle(0);
+}
+
+BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC proc, LPARAM data) {
+    if (dc != nullptr || clip != nullptr || proc == nullptr) return 0;
+    const std::size_t count = 1 + state().otherMonitors.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        RECT rect{};
+        if (!monitor_rect(monitor_handle(i), &rect)) break;
+        if (!proc(monitor_handle(i), nullptr, &rect, data)) break;
+    }
+    return 1;
+}
+
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info) {
+    RECT rect{};
+    if (info == nullptr || !monitor_rect(monitor, &rect)) return 0;
+    info->rcMonitor = rect;
+    info->rcWork = rect;
+    info->dwFlags = monitor == monitor_handle(0) ? MONITORINFOF_PRIMARY : 0;
+    return 1;
+}
 
 long GetDpiForMonitor(HMONITOR monitor, int, UINT* dpiX, UINT* dpiY) {
     constexpr long E_INVALIDARG = static_cast<long>(0x80070057);

@@ -240,6 +240,39 @@ BOOL SetWindowTextA(HWND window, const char* text) {
     return ::SetWindowTextW(as<::HWND>(window), from_code_page(SHIFT_JIS, text).c_str());
 }
 
+namespace {
+
+struct MonitorVisit {
+    pf::MONITORENUMPROC proc;
+    LPARAM data;
+};
+
+BOOL CALLBACK monitor_trampoline(::HMONITOR monitor, ::HDC dc, ::RECT* rect, LPARAM visit) {
+    const auto* v = reinterpret_cast<const MonitorVisit*>(visit);
+    pf::RECT r{rect->left, rect->top, rect->right, rect->bottom};
+    return v->proc(as<HMONITOR>(monitor), as<HDC>(dc), &r, v->data);
+}
+
+}  // namespace
+
+BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC proc, LPARAM data) {
+    MonitorVisit visit{proc, data};
+    return ::EnumDisplayMonitors(as<::HDC>(dc), as<const ::RECT*>(clip), monitor_trampoline,
+                                 reinterpret_cast<LPARAM>(&visit));
+}
+
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info) {
+    ::MONITORINFO system{};
+    system.cbSize = sizeof system;
+    if (!::GetMonitorInfoA(as<::HMONITOR>(monitor), &system)) return 0;
+    info->rcMonitor = pf::RECT{system.rcMonitor.left, system.rcMonitor.top, system.rcMonitor.right,
+                               system.rcMonitor.bottom};
+    info->rcWork = pf::RECT{system.rcWork.left, system.rcWork.top, system.rcWork.right,
+                            system.rcWork.bottom};
+    info->dwFlags = system.dwFlags;
+    return 1;
+}
+
 HMONITOR MonitorFromPoint(POINT point, DWORD flags) {
     return as<HMONITOR>(::MonitorFromPoint(::POINT{point.x, point.y}, flags));
 }
