@@ -99,8 +99,6 @@ void inject_mouse_move(HWND window, int x, int y) {
     pf::PostMessageA(window, WM_MOUSEMOVE, 0, client_point_lparam(window, POINT{x, y}));
 }
 
-void inject_timer(HWND window, WPARAM id) { pf::PostMessageA(window, WM_TIMER, id, 0); }
-
 }  // namespace pf::headless
 
 namespace pf {

@@ -17,6 +17,7 @@
 
 #include "platform/headless/exe_package.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/scripting.h"
 #include "platform/platform.h"
 
 namespace {
@@ -135,6 +136,52 @@ TEST_F(Headless, MessageOrderCreatePaintTimersCloseDestroyAndLateClosesDropped) 
     EXPECT_FALSE(pf::IsWindow(w));
     EXPECT_EQ(hl::live_timers(), 0) << "a window's timers go with it";
     EXPECT_FALSE(pf::PostMessageA(w, pf::WM_CLOSE, 0, 0));
+}
+
+// What the program does reaches the installed observer only: without one
+// (a shipped program) nothing is kept. reset() leaves the observer in place.
+struct Watched {
+    int resets = 0;
+    std::vector<pf::UINT> dispatched;
+    int sounds = 0;
+};
+Watched watched;
+const hl::Observer WATCHER = {
+    [] { ++watched.resets; },
+    [](pf::HWND, pf::UINT message) { watched.dispatched.push_back(message); },
+    nullptr,
+    [](const void*, pf::UINT) { ++watched.sounds; },
+    nullptr,
+};
+
+TEST_F(Headless, OnlyTheInstalledObserverHearsOfWhatTheProgramDoes) {
+    struct PutBack {
+        ~PutBack() { hl::set_observer(hl::recorder()); }
+    } putBack;
+    watched = Watched{};
+    hl::set_observer(&WATCHER);
+    hl::reset();
+    EXPECT_EQ(watched.resets, 1) << "the observer stays across reset() and is told of it";
+    script = Script{};
+    script.timerOnCreate = false;
+    pf::HWND w = make_window();
+    pf::sndPlaySoundA(nullptr, 0);
+    pf::ImmAssociateContext(w, nullptr);  // a member left null is not called
+    pf::PostMessageA(w, pf::WM_CLOSE, 0, 0);
+    EXPECT_EQ(run_loop(), 7);
+    EXPECT_EQ(watched.dispatched, (std::vector<pf::UINT>{pf::WM_CREATE, pf::WM_CLOSE, pf::WM_DESTROY}));
+    EXPECT_EQ(watched.sounds, 1);
+    EXPECT_TRUE(hl::dispatched_messages().empty()) << "the recorder was not installed";
+
+    hl::set_observer(nullptr);
+    hl::reset();
+    script = Script{};
+    w = make_window();
+    pf::PostMessageA(w, pf::WM_CLOSE, 0, 0);
+    EXPECT_EQ(run_loop(), 7);
+    EXPECT_EQ(watched.dispatched.size(), 3u);
+    EXPECT_TRUE(hl::dispatched_messages().empty());
+    EXPECT_TRUE(hl::sound_calls().empty());
 }
 
 TEST_F(Headless, KeyDownIsTranslatedIntoACharacterReadNext) {
