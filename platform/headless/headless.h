@@ -106,7 +106,8 @@ struct ShownMessageBox {
     std::string text;
     std::string caption;
 };
-// Every message box since reset(), for the renderer to report.
+// Every message box shown since reset() while no host driver was set, for
+// the renderer to report (a host driver shows them, and they are not kept).
 const std::vector<ShownMessageBox>& message_boxes();
 
 struct WindowInfo {

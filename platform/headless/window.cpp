@@ -528,7 +528,9 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     State& s = state();
     if (!text) text = "";
     if (!caption) caption = "Error";
-    s.messageBoxes.push_back(headless::ShownMessageBox{owner, text, caption});
+    // In memory a box has nowhere to show but the record the renderer reports;
+    // a host driver shows it, and nothing is kept in a program that runs on.
+    if (!s.driver) s.messageBoxes.push_back(headless::ShownMessageBox{owner, text, caption});
     if (s.capture)
         s.capture(owner, text, caption, type);
     else if (s.driver && s.driver->message_box)

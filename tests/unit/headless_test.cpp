@@ -671,6 +671,19 @@ TEST_F(Headless, MessageBoxesAreRecordedAndCaptured) {
     EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
     EXPECT_EQ(hl::message_boxes()[1].caption, "Error") << "no caption: the system's";
     EXPECT_EQ(captured, std::vector<std::string>{"second"});
+    pf::set_message_box_capture(nullptr);
+
+    // Under a host driver the host shows them, and a program that runs on keeps none.
+    static int shown = 0;
+    static const hl::HostDriver SHOWS_BOXES = {
+        "boxes", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        [](pf::HWND, const char*, const char*) { ++shown; }, nullptr, nullptr, nullptr,
+    };
+    hl::reset();
+    hl::set_host_driver(&SHOWS_BOXES);
+    pf::MessageBoxA(nullptr, "third", "hres", pf::MB_OK);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(hl::message_boxes().empty());
 }
 
 // ---- a host driver ----
