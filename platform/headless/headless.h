@@ -30,7 +30,8 @@ struct HostDriver {
     // window's framebuffer (top-down window coordinates, already clipped).
     void (*present)(HWND window, const soft::Framebuffer& pixels, const RECT* rects, int count);
     // Wait for host events for at most timeoutMs (0: just poll), turning them
-    // into messages with the inject_* calls below.
+    // into messages with the inject_* calls below. GetMessageA polls before it
+    // hands out WM_PAINT or a due WM_TIMER, so that input comes first.
     void (*wait_events)(int timeoutMs);
     // Milliseconds on the host's clock (drives the timers).
     std::uint64_t (*now_ms)();
