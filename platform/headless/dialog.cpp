@@ -149,7 +149,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
     shown.result = ended->dialogEnded ? ended->dialogResult : 0;
     for (int i = 0; i < 5; ++i) shown.fields[i] = window_text(GetDlgItem(as_hwnd(dialog), 1000 + i));
     if (live_window(dialog)) DestroyWindow(as_hwnd(dialog));
-    s.dialogs.push_back(shown);
+    if (const Observer* o = observer(); o && o->dialog_ended) o->dialog_ended(shown);
     return shown.result;
 }
 

@@ -72,15 +72,15 @@ Claim claim_name(const std::string& guard, int* socketOut) {
     return error == EADDRINUSE ? Claim::Elsewhere : Claim::Unavailable;
 }
 
+}  // namespace
+
+namespace detail {
+
 Guard* find_guard(const std::string& name) {
     for (auto& g : state().guards)
         if (g.name == name) return &g;
     return nullptr;
 }
-
-}  // namespace
-
-namespace detail {
 
 void release_guards() {
     State& s = state();
@@ -91,26 +91,6 @@ void release_guards() {
 }
 
 }  // namespace detail
-
-std::vector<std::string> live_guards() {
-    std::vector<std::string> names;
-    for (const auto& g : state().guards)
-        if (g.handles > 0) names.push_back(g.name);
-    return names;
-}
-
-void hold_foreign_guard(const char* name) {
-    if (!name || !*name) return;
-    State& s = state();
-    if (Guard* g = find_guard(name)) {
-        g->foreign = true;
-        return;
-    }
-    Guard g;
-    g.name = name;
-    g.foreign = true;
-    s.guards.push_back(g);
-}
 
 }  // namespace pf::headless
 
@@ -131,7 +111,7 @@ HANDLE CreateSemaphoreA(void*, LONG initial, LONG maximum, const char* name) {
     s.semaphores.push_back(SemaphoreHandle{handle, guardName});
     DWORD result = 0;
     if (!guardName.empty()) {
-        if (Guard* g = headless::find_guard(guardName)) {
+        if (Guard* g = find_guard(guardName)) {
             ++g->handles;
             result = ERROR_ALREADY_EXISTS;
         } else {

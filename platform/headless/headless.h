@@ -1,8 +1,11 @@
-// USER and KERNEL in memory, for tests, the renderer and (under an SDL host
-// driver) the Linux program: windows, a message queue, timers on a clock that
+// USER and KERNEL in memory, for the renderer, (under an SDL host driver) the
+// Linux program and tests: windows, a message queue, timers on a clock that
 // the host drives, the named guard, resources, global memory, message boxes
 // and dialogs. A HostDriver decides what a window really is; without one,
-// everything stays in memory and a test script drives the program.
+// everything stays in memory and the caller drives the program through the
+// idle hook. This is what ships; what only tests use (scripted dialogs,
+// records of what the program did) is in platform/headless/scripting.h and
+// the sg_headless_scripting library.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +30,8 @@ struct HostDriver {
     // window's framebuffer (top-down window coordinates, already clipped).
     void (*present)(HWND window, const soft::Framebuffer& pixels, const RECT* rects, int count);
     // Wait for host events for at most timeoutMs (0: just poll), turning them
-    // into messages with the inject_* calls below.
+    // into messages with the inject_* calls below. GetMessageA polls before it
+    // hands out WM_PAINT or a due WM_TIMER, so that input comes first.
     void (*wait_events)(int timeoutMs);
     // Milliseconds on the host's clock (drives the timers).
     std::uint64_t (*now_ms)();
@@ -46,14 +50,15 @@ struct HostDriver {
     std::uintptr_t (*find_foreign_window)(const char* title);
 };
 
-// nullptr: the in-memory host (virtual clock, scripted input).
+// nullptr: the in-memory host (virtual clock, input from the idle hook).
 void set_host_driver(const HostDriver* driver);
 
-// ---- scripting the in-memory host ----
+// ---- setting up the host ----
 // Forget every window, message, timer, guard, message box, dialog and
 // resource; the clock goes back to 0 and the generator to its first value.
 // Hooks, settings, the message-box capture and the host driver go back to
-// their defaults too; global memory blocks still allocated are freed.
+// their defaults too; global memory blocks still allocated are freed. The
+// observer stays, and is told (Observer::reset).
 void reset();
 void set_screen_size(int width, int height);
 // Dots per inch of the screen, as GetDpiForMonitor and GetDeviceCaps report
@@ -71,13 +76,9 @@ void set_package(const void* data, std::size_t size);
 HWND create_foreign_window(const char* title, int x, int y, int width, int height,
                            HWND parent = nullptr);
 // Called whenever the message loop would wait (the queue is empty), with the
-// number of timer messages delivered so far. The script injects input, or
+// number of timer messages delivered so far. The caller injects input, or
 // destroys windows; the host then fires the next due timer.
 void set_idle_hook(std::function<void(int timerMessages)> hook);
-// Called after a dialog's WM_INITDIALOG; the default ends it with IDOK.
-void set_dialog_hook(std::function<void(HWND dialog)> hook);
-// Make DialogBoxParamA fail (return -1 without creating anything).
-void set_dialog_fails(bool fails);
 // Safety net: when this many timer messages have been delivered and the
 // program is still running, its windows are destroyed (default 1,000,000).
 // Only the in-memory host has it; a real display runs until it is closed.
@@ -85,30 +86,17 @@ void set_dialog_fails(bool fails);
 // again (no timer, empty queue after the idle hook): it destroys the
 // program's windows and, if that posts nothing, returns WM_QUIT with code 0.
 void set_timer_limit(int messages);
-// Guards (CreateSemaphoreA names) are process-wide when a host driver is set
-// or when this is on: another process holding the name keeps us out, and a
-// process that ends, however it ends, frees its names. Otherwise they are
-// known to this process only, so that test processes running side by side
-// with the same scene title do not see each other.
-void set_process_wide_guards(bool on);
 // Process-wide guards meet only those of other processes with the same scope
 // (empty by default): a program that draws into a window it is given keeps
 // out a second copy in that window only, not copies in other windows.
 void set_guard_scope(const std::string& scope);
-// The virtual clock of the in-memory host, in milliseconds (0 at start).
-std::uint64_t clock_ms();
-// The desktop's pixels (screen size, black at start), which GetDC on the
-// desktop window reads and draws; a test may paint a desktop into them.
-soft::Framebuffer* desktop_pixels();
 
-void set_cursor_pos(int x, int y);
+// ---- input, as the system gives it (for host drivers and the idle hook) ----
 // Queue input for the window, as the system would.
 void inject_key(HWND window, UINT message = WM_KEYDOWN, WPARAM key = 0x41);
 void inject_button(HWND window, UINT message = WM_LBUTTONDOWN);
 // Moves the cursor to (x, y) and queues WM_MOUSEMOVE for the window.
 void inject_mouse_move(HWND window, int x, int y);
-// Posts WM_TIMER with any id, for tests of the timer handler.
-void inject_timer(HWND window, WPARAM id);
 // The window's client area needs painting again (WM_PAINT when the queue is
 // empty), as after the host uncovered it.
 void invalidate(HWND window);
@@ -119,25 +107,15 @@ void dialog_command(HWND dialog, int id);
 // handle is not a window of ours.
 std::string window_text(HWND window);
 
-// ---- what the program did ----
+// ---- what the program shows ----
 struct ShownMessageBox {
     HWND owner;
     std::string text;
     std::string caption;
 };
+// Every message box shown since reset() while no host driver was set, for
+// the renderer to report (a host driver shows them, and they are not kept).
 const std::vector<ShownMessageBox>& message_boxes();
-
-// The dialog is laid out from its template at base units 6 x 12 pixels (the
-// 9-point font at 96 dpi) with a 3-pixel frame and a 19-pixel caption: the
-// about box is 317 x 217 pixels outside, 311 x 192 inside.
-struct ShownDialog {
-    HWND owner;
-    int templateId;
-    RECT rect;                // after the dialog procedure moved it
-    std::string fields[5];    // texts of controls 1000..1004
-    INT_PTR result;
-};
-const std::vector<ShownDialog>& dialogs();
 
 struct WindowInfo {
     HWND handle;
@@ -154,31 +132,32 @@ struct WindowInfo {
 std::vector<WindowInfo> windows();
 // The window's own pixels (what has been presented to it).
 const soft::Framebuffer* window_pixels(HWND window);
-
-// ImmAssociateContext calls, in order.
-struct ImeCall {
-    HWND window;
-    HIMC context;
-};
-const std::vector<ImeCall>& ime_calls();
-
-struct SoundCall {
-    bool play;       // false: stop
-    const void* wav;
-    UINT flags;
-};
-const std::vector<SoundCall>& sound_calls();
-int cursor_show_count();  // ShowCursor counter, 0 at start
-int timer_messages_delivered();
-int live_timers();
-// Names of guards currently held.
-std::vector<std::string> live_guards();
-// Message names in the order they reached a window procedure (for order tests);
-// the first 65,536 of them, so that a long run does not grow the record.
-const std::vector<UINT>& dispatched_messages();
-// Simulate a guard held by another process with this name.
-void hold_foreign_guard(const char* name);
 // GlobalAlloc blocks not freed yet.
 int live_global_blocks();
+
+// The dialog is laid out from its template at base units 6 x 12 pixels (the
+// 9-point font at 96 dpi) with a 3-pixel frame and a 19-pixel caption: the
+// about box is 317 x 217 pixels outside, 311 x 192 inside.
+struct ShownDialog {
+    HWND owner;
+    int templateId;
+    RECT rect;                // after the dialog procedure moved it
+    std::string fields[5];    // texts of controls 1000..1004
+    INT_PTR result;
+};
+
+// ---- watching the program ----
+// Told of what the program does, as it does it; any member may be null.
+// None by default: the shipped host keeps no record of what it dispatches,
+// plays or shows. The test library (scripting.h) installs one that records.
+struct Observer {
+    void (*reset)();                                  // reset() was called
+    void (*dispatched)(HWND window, UINT message);    // a window procedure is called
+    void (*input_context)(HWND window, HIMC context); // ImmAssociateContext
+    void (*sound)(const void* wav, UINT flags);       // sndPlaySoundA (wav null: stop)
+    void (*dialog_ended)(const ShownDialog& dialog);  // DialogBoxParamA returns
+};
+// Stays installed across reset(); nullptr removes it.
+void set_observer(const Observer* observer);
 
 }  // namespace pf::headless

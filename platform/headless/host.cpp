@@ -9,8 +9,9 @@ namespace pf::headless {
 namespace detail {
 
 State& state() {
-    // Never destroyed: a sound thread or a static destructor of another
-    // module may still look at it while the process ends.
+    // The backend's one mutable object. Never destroyed: a sound thread or a
+    // static destructor of another module may still look at it while the
+    // process ends.
     static State* s = new State;
     return *s;
 }
@@ -34,9 +35,13 @@ void reset() {
     release_window_dcs();
     release_guards();
     release_blocks();
+    const Lasting lasting = s.lasting;
     s = State{};
-    pf::rand_reset();
+    s.lasting = lasting;
+    if (const Observer* o = observer(); o && o->reset) o->reset();
 }
+
+void set_observer(const Observer* observer) { state().lasting.observer = observer; }
 
 void set_screen_size(int width, int height) {
     State& s = state();
@@ -56,16 +61,10 @@ void set_package(const void* data, std::size_t size) {
 }
 
 void set_idle_hook(std::function<void(int timerMessages)> hook) { state().idleHook = std::move(hook); }
-void set_dialog_hook(std::function<void(HWND dialog)> hook) { state().dialogHook = std::move(hook); }
-void set_dialog_fails(bool fails) { state().dialogFails = fails; }
 void set_timer_limit(int messages) { state().timerLimit = std::max(messages, 0); }
-void set_process_wide_guards(bool on) { state().processWideGuards = on; }
 void set_guard_scope(const std::string& scope) { state().guardScope = scope; }
-std::uint64_t clock_ms() { return now(); }
 
-void set_cursor_pos(int x, int y) { state().cursor = POINT{x, y}; }
-
-soft::Framebuffer* desktop_pixels() {
+soft::Framebuffer* detail::desktop_framebuffer() {
     State& s = state();
     if (!s.desktopPixels) s.desktopPixels = std::make_unique<soft::Framebuffer>();
     soft::Framebuffer& fb = *s.desktopPixels;
@@ -82,13 +81,6 @@ soft::Framebuffer* desktop_pixels() {
 }
 
 const std::vector<ShownMessageBox>& message_boxes() { return state().messageBoxes; }
-const std::vector<ShownDialog>& dialogs() { return state().dialogs; }
-const std::vector<SoundCall>& sound_calls() { return state().soundCalls; }
-const std::vector<ImeCall>& ime_calls() { return state().imeCalls; }
-const std::vector<UINT>& dispatched_messages() { return state().dispatched; }
-int cursor_show_count() { return state().cursorCount; }
-int timer_messages_delivered() { return state().timerMessages; }
-int live_timers() { return static_cast<int>(state().timers.size()); }
 int live_global_blocks() { return static_cast<int>(state().blocks.size()); }
 
 std::vector<WindowInfo> windows() {
@@ -111,7 +103,7 @@ std::vector<WindowInfo> windows() {
 }
 
 const soft::Framebuffer* window_pixels(HWND window) {
-    if (raw(window) == DESKTOP_HANDLE) return desktop_pixels();
+    if (raw(window) == DESKTOP_HANDLE) return desktop_framebuffer();
     Window* w = any_window(raw(window));
     return w ? w->pixels.get() : nullptr;
 }

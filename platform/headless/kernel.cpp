@@ -34,8 +34,12 @@ bool same_ascii_nocase(const char* a, const char* b) {
 // The package appended to the running executable, read once and kept for the
 // life of the process: the sound plays straight from it.
 std::span<const std::uint8_t> executable_package() {
-    static const std::span<const std::uint8_t> bytes = exe_package::load_for_process("/proc/self/exe");
-    return bytes;
+    Lasting& l = state().lasting;
+    if (!l.executablePackageRead) {
+        l.executablePackage = exe_package::load_for_process("/proc/self/exe");
+        l.executablePackageRead = true;
+    }
+    return l.executablePackage;
 }
 
 bool package_bytes(const void** data, std::size_t* size) {
@@ -187,15 +191,12 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 
 DWORD GetLastError() { return state().lastError; }
 
-namespace {
-std::uint32_t randState = 1;
-}
-
 int rand() {
-    randState = randState * 214013u + 2531011u;
-    return static_cast<int>((randState >> 16) & 0x7FFF);
+    std::uint32_t& r = state().randState;
+    r = r * 214013u + 2531011u;
+    return static_cast<int>((r >> 16) & 0x7FFF);
 }
 
-void rand_reset() { randState = 1; }
+void rand_reset() { state().randState = 1; }
 
 }  // namespace pf

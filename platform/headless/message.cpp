@@ -1,8 +1,13 @@
 // The message queue and timers. GetMessageA takes, in this order: posted
 // messages (messages for windows that have gone are dropped), the quit
 // message, WM_PAINT for a window that needs it, WM_TIMER for a due timer.
-// Only then does it wait: on the host driver, or in memory by calling the
-// idle hook and moving the virtual clock to the next due timer.
+// As on Windows, WM_PAINT and WM_TIMER are made only when nothing else waits:
+// under a host driver, the host's events are read (wait_events(0)) before
+// either is handed out, so that input and quit requests come first however
+// late the timer is. A late timer gives one WM_TIMER, and its next period
+// counts from then. Only when nothing is ready does GetMessageA wait: on the
+// host driver, or in memory by calling the idle hook and moving the virtual
+// clock to the next due timer.
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -94,8 +99,6 @@ void inject_mouse_move(HWND window, int x, int y) {
     pf::PostMessageA(window, WM_MOUSEMOVE, 0, client_point_lparam(window, POINT{x, y}));
 }
 
-void inject_timer(HWND window, WPARAM id) { pf::PostMessageA(window, WM_TIMER, id, 0); }
-
 }  // namespace pf::headless
 
 namespace pf {
@@ -134,6 +137,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last) {
     }
     bool idleHookCalled = false;
     bool programEnded = false;
+    bool hostRead = false;  // the host's events were read during this call
     for (;;) {
         for (auto it = s.queue.begin(); it != s.queue.end();) {
             std::uintptr_t target = raw(it->hwnd);
@@ -154,17 +158,30 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last) {
                        s.cursor};
             return 0;
         }
+        Window* painted = nullptr;
         for (const auto& w : s.windows) {
             if (w->alive && w->needsPaint && !w->foreign &&
                 matches(raw(w->handle), WM_PAINT, filter, first, last)) {
-                *msg = MSG{w->handle, WM_PAINT, 0, 0, static_cast<DWORD>(now()), s.cursor};
-                return 1;
+                painted = w.get();
+                break;
             }
         }
         std::uint64_t t = now();
         Timer* timer = next_timer(filter);
         bool timerWanted = matches(timer ? timer->window : 0, WM_TIMER, 0, first, last);
-        if (timer && timerWanted && timer->due <= t) {
+        bool timerDue = timer && timerWanted && timer->due <= t;
+        // A tick longer than the timer's period leaves the timer due at every
+        // call: without this read, the host's input would never be looked at.
+        if ((painted || timerDue) && s.driver && s.driver->wait_events && !hostRead) {
+            hostRead = true;
+            s.driver->wait_events(0);
+            continue;
+        }
+        if (painted) {
+            *msg = MSG{painted->handle, WM_PAINT, 0, 0, static_cast<DWORD>(t), s.cursor};
+            return 1;
+        }
+        if (timerDue) {
             if (!s.driver && s.timerMessages >= s.timerLimit) {
                 destroy_program_windows();
                 s.timers.clear();
@@ -180,9 +197,10 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last) {
             int wait = HOST_WAIT_WITHOUT_TIMERS_MS;
             if (timer && timerWanted)
                 wait = static_cast<int>(std::min<std::uint64_t>(timer->due - t, INT_MAX));
-            if (s.driver->wait_events)
+            if (s.driver->wait_events) {
                 s.driver->wait_events(wait);
-            else
+                hostRead = true;
+            } else
                 std::this_thread::sleep_for(std::chrono::milliseconds(std::min(wait, 10)));
             continue;
         }

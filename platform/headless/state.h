@@ -1,11 +1,13 @@
-// Internal state of the in-memory USER/KERNEL shared by the headless sources.
-// One UI thread uses it; nothing here is locked.
+// Internal state of the in-memory USER/KERNEL shared by the headless sources
+// (and the test library's scripting.cpp). All of it is one State; one UI
+// thread uses it; nothing here is locked.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -117,7 +119,17 @@ struct SemaphoreHandle {
     std::string name;  // empty: unnamed
 };
 
+// What outlives reset(): set once for the process.
+struct Lasting {
+    const Observer* observer = nullptr;
+    // The package appended to the running executable, read on first use and
+    // kept for the life of the process (the sound plays straight from it).
+    bool executablePackageRead = false;
+    std::span<const std::uint8_t> executablePackage;
+};
+
 struct State {
+    Lasting lasting;
     const HostDriver* driver = nullptr;
 
     // host settings
@@ -165,20 +177,22 @@ struct State {
     std::vector<SemaphoreHandle> semaphores;
     std::uintptr_t nextSemaphoreHandle = 0;
     bool soundLooping = false;
+    std::uint32_t randState = 1;  // the C runtime's generator, seeded with 1
 
-    // records
+    // what the program showed (the renderer reports it)
     std::vector<ShownMessageBox> messageBoxes;
-    std::vector<ShownDialog> dialogs;
-    std::vector<SoundCall> soundCalls;
-    std::vector<ImeCall> imeCalls;
-    std::vector<UINT> dispatched;
 };
 
 State& state();
+// The observer, when one is installed (else null).
+inline const Observer* observer() { return state().lasting.observer; }
 void set_last_error(DWORD code);
 
 // Clock and host.
 std::uint64_t now();
+
+// The desktop's pixels at the screen's size (host.cpp).
+soft::Framebuffer* desktop_framebuffer();
 
 // Windows (window.cpp).
 Window* any_window(std::uintptr_t handle);  // ours, alive or not
@@ -200,6 +214,7 @@ void destroy_program_windows();
 void release_window_dcs();
 
 // Guards (guard.cpp).
+Guard* find_guard(const std::string& name);
 void release_guards();
 
 // Global memory (kernel.cpp).

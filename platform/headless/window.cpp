@@ -188,27 +188,11 @@ Window* create_window(const std::string& className, const std::string& title, DW
     return made;
 }
 
-// The record is for order tests, which look at the start of a run; a saver
-// that runs for days must not grow it by every timer message.
-namespace {
-
-constexpr std::size_t MAX_DISPATCH_RECORD = 65536;
-
-void note_dispatched(State& s, UINT message) {
-    if (s.dispatched.size() < MAX_DISPATCH_RECORD) s.dispatched.push_back(message);
-}
-
-}  // namespace
-
 LRESULT call_window(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
-    State& s = state();
-    if (w.dialogProc) {
-        note_dispatched(s, message);
-        return w.dialogProc(w.handle, message, wParam, lParam);
-    }
-    if (w.proc) {
-        note_dispatched(s, message);
-        return w.proc(w.handle, message, wParam, lParam);
+    if (w.dialogProc || w.proc) {
+        if (const Observer* o = observer(); o && o->dispatched) o->dispatched(w.handle, message);
+        return w.dialogProc ? w.dialogProc(w.handle, message, wParam, lParam)
+                            : w.proc(w.handle, message, wParam, lParam);
     }
     if (w.foreign) return 0;
     return pf::DefWindowProcA(w.handle, message, wParam, lParam);
@@ -547,7 +531,7 @@ HDC GetDC(HWND window) {
     soft::Framebuffer* fb = nullptr;
     if (!h || h == DESKTOP_HANDLE) {
         h = DESKTOP_HANDLE;
-        fb = headless::desktop_pixels();
+        fb = desktop_framebuffer();
     } else if (Window* w = live_window(h)) {
         fb = w->pixels.get();
     }
@@ -611,8 +595,7 @@ BOOL GetCursorPos(POINT* point) {
 }
 
 HIMC ImmAssociateContext(HWND window, HIMC context) {
-    State& s = state();
-    s.imeCalls.push_back(headless::ImeCall{window, context});
+    if (const Observer* o = observer(); o && o->input_context) o->input_context(window, context);
     Window* w = live_window(raw(window));
     if (!w) return nullptr;
     HIMC previous = w->ime;
@@ -622,7 +605,7 @@ HIMC ImmAssociateContext(HWND window, HIMC context) {
 
 BOOL sndPlaySoundA(const char* sound, UINT flags) {
     State& s = state();
-    s.soundCalls.push_back(headless::SoundCall{sound != nullptr, sound, flags});
+    if (const Observer* o = observer(); o && o->sound) o->sound(sound, flags);
     if (!sound) {
         s.soundLooping = false;
     } else {
@@ -638,7 +621,9 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     State& s = state();
     if (!text) text = "";
     if (!caption) caption = "Error";
-    s.messageBoxes.push_back(headless::ShownMessageBox{owner, text, caption});
+    // In memory a box has nowhere to show but the record the renderer reports;
+    // a host driver shows it, and nothing is kept in a program that runs on.
+    if (!s.driver) s.messageBoxes.push_back(headless::ShownMessageBox{owner, text, caption});
     if (s.capture)
         s.capture(owner, text, caption, type);
     else if (s.driver && s.driver->message_box)

@@ -10,11 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/headless/exe_package.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/scripting.h"
 #include "platform/platform.h"
 
 namespace {
@@ -133,6 +136,52 @@ TEST_F(Headless, MessageOrderCreatePaintTimersCloseDestroyAndLateClosesDropped) 
     EXPECT_FALSE(pf::IsWindow(w));
     EXPECT_EQ(hl::live_timers(), 0) << "a window's timers go with it";
     EXPECT_FALSE(pf::PostMessageA(w, pf::WM_CLOSE, 0, 0));
+}
+
+// What the program does reaches the installed observer only: without one
+// (a shipped program) nothing is kept. reset() leaves the observer in place.
+struct Watched {
+    int resets = 0;
+    std::vector<pf::UINT> dispatched;
+    int sounds = 0;
+};
+Watched watched;
+const hl::Observer WATCHER = {
+    [] { ++watched.resets; },
+    [](pf::HWND, pf::UINT message) { watched.dispatched.push_back(message); },
+    nullptr,
+    [](const void*, pf::UINT) { ++watched.sounds; },
+    nullptr,
+};
+
+TEST_F(Headless, OnlyTheInstalledObserverHearsOfWhatTheProgramDoes) {
+    struct PutBack {
+        ~PutBack() { hl::set_observer(hl::recorder()); }
+    } putBack;
+    watched = Watched{};
+    hl::set_observer(&WATCHER);
+    hl::reset();
+    EXPECT_EQ(watched.resets, 1) << "the observer stays across reset() and is told of it";
+    script = Script{};
+    script.timerOnCreate = false;
+    pf::HWND w = make_window();
+    pf::sndPlaySoundA(nullptr, 0);
+    pf::ImmAssociateContext(w, nullptr);  // a member left null is not called
+    pf::PostMessageA(w, pf::WM_CLOSE, 0, 0);
+    EXPECT_EQ(run_loop(), 7);
+    EXPECT_EQ(watched.dispatched, (std::vector<pf::UINT>{pf::WM_CREATE, pf::WM_CLOSE, pf::WM_DESTROY}));
+    EXPECT_EQ(watched.sounds, 1);
+    EXPECT_TRUE(hl::dispatched_messages().empty()) << "the recorder was not installed";
+
+    hl::set_observer(nullptr);
+    hl::reset();
+    script = Script{};
+    w = make_window();
+    pf::PostMessageA(w, pf::WM_CLOSE, 0, 0);
+    EXPECT_EQ(run_loop(), 7);
+    EXPECT_EQ(watched.dispatched.size(), 3u);
+    EXPECT_TRUE(hl::dispatched_messages().empty());
+    EXPECT_TRUE(hl::sound_calls().empty());
 }
 
 TEST_F(Headless, KeyDownIsTranslatedIntoACharacterReadNext) {
@@ -622,6 +671,19 @@ TEST_F(Headless, MessageBoxesAreRecordedAndCaptured) {
     EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
     EXPECT_EQ(hl::message_boxes()[1].caption, "Error") << "no caption: the system's";
     EXPECT_EQ(captured, std::vector<std::string>{"second"});
+    pf::set_message_box_capture(nullptr);
+
+    // Under a host driver the host shows them, and a program that runs on keeps none.
+    static int shown = 0;
+    static const hl::HostDriver SHOWS_BOXES = {
+        "boxes", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        [](pf::HWND, const char*, const char*) { ++shown; }, nullptr, nullptr, nullptr,
+    };
+    hl::reset();
+    hl::set_host_driver(&SHOWS_BOXES);
+    pf::MessageBoxA(nullptr, "third", "hres", pf::MB_OK);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(hl::message_boxes().empty());
 }
 
 // ---- a host driver ----
@@ -701,9 +763,11 @@ TEST_F(Headless, HostDriverShowsWindowsAndTimersWaitForAnEmptyQueue) {
     host.clock += 500;
     pf::PostMessageA(host.target, pf::WM_KEYUP, 'A', 0);
     pf::PostMessageA(host.target, pf::WM_KEYUP, 'B', 0);
-    host.keyAfterWaits = 2;
+    host.keyAfterWaits = 4;
     EXPECT_EQ(run_loop(), 0);
-    EXPECT_EQ(host.waits, (std::vector<int>{33, 33})) << "GetMessageA waits until the next due timer";
+    EXPECT_EQ(host.waits, (std::vector<int>{0, 0, 33, 33}))
+        << "the host is read before painting and before the overdue timer; then GetMessageA waits "
+           "until the next due timer";
     EXPECT_EQ(hl::timer_messages_delivered(), 2);
     EXPECT_EQ(hl::dispatched_messages(),
               (std::vector<pf::UINT>{pf::WM_CREATE, pf::WM_KEYUP, pf::WM_KEYUP, pf::WM_PAINT, pf::WM_TIMER,
@@ -745,6 +809,92 @@ TEST_F(Headless, ReleaseDCPresentsWhatWasDrawnToTheHost) {
     EXPECT_EQ(host.presents, 1);
     pf::DestroyWindow(w);
     EXPECT_EQ(pf::GetDC(w), nullptr);
+}
+
+// ---- a host whose ticks take longer than the timer's period ----
+
+struct LateHost {
+    std::uint64_t clock = 0;
+    std::vector<int> waits;
+    std::function<void()> onEvents;  // what the host's events do when read
+};
+LateHost late;
+
+const hl::HostDriver LATE_DRIVER = {
+    "late",
+    [](int* w, int* h) { *w = 640, *h = 480; },
+    nullptr,
+    nullptr,
+    nullptr,
+    [](int timeout) {
+        late.waits.push_back(timeout);
+        late.clock += static_cast<std::uint64_t>(timeout);
+        if (late.onEvents) std::exchange(late.onEvents, nullptr)();
+    },
+    [] { return late.clock; },
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+// A window with timer 120 every 33 ms, painted once, on the late host.
+pf::HWND late_window() {
+    late = LateHost{};
+    hl::set_host_driver(&LATE_DRIVER);
+    script = Script{};
+    pf::HWND w = make_window();
+    pf::MSG msg;
+    EXPECT_EQ(pf::GetMessageA(&msg, nullptr, 0, 0), 1);
+    EXPECT_EQ(msg.message, pf::WM_PAINT);
+    pf::DispatchMessageA(&msg);
+    late.waits.clear();
+    return w;
+}
+
+TEST_F(Headless, InputReadWhileATimerIsOverdueComesFirstAndTheTimerFiresOnce) {
+    pf::HWND w = late_window();
+    late.clock = 10 * 33 + 5;  // a tick that took ten periods
+    late.onEvents = [&] { hl::inject_key(w, pf::WM_KEYDOWN, 'A'); };
+    std::vector<std::pair<pf::UINT, pf::DWORD>> got;
+    pf::MSG msg;
+    while (got.size() < 4 && pf::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        got.emplace_back(msg.message, msg.time);
+        pf::TranslateMessage(&msg);
+        pf::DispatchMessageA(&msg);
+    }
+    using Got = std::pair<pf::UINT, pf::DWORD>;
+    EXPECT_EQ(got, (std::vector<Got>{{pf::WM_KEYDOWN, 335}, {pf::WM_CHAR, 335}, {pf::WM_TIMER, 335},
+                                     {pf::WM_TIMER, 368}}))
+        << "one WM_TIMER for the ten missed periods, the next a whole period after it";
+    EXPECT_EQ(late.waits, (std::vector<int>{0, 0, 33}))
+        << "the host is read before each overdue timer, and waited on only when nothing is due";
+    EXPECT_EQ(hl::timer_messages_delivered(), 2);
+}
+
+TEST_F(Headless, CloseQuitAndAVanishedWindowFromTheHostComeBeforeAnOverdueTimer) {
+    // A close request (a key, SIGTERM): the window goes, and no tick is run first.
+    pf::HWND w = late_window();
+    late.clock = 1000;
+    late.onEvents = [&] { pf::PostMessageA(w, pf::WM_CLOSE, 0, 0); };
+    EXPECT_EQ(run_loop(), 7);
+    EXPECT_EQ(retrieved, std::vector<pf::UINT>{pf::WM_CLOSE});
+
+    // A quit request with no window to close.
+    hl::reset();
+    late_window();
+    late.clock = 1000;
+    late.onEvents = [] { pf::PostQuitMessage(3); };
+    EXPECT_EQ(run_loop(), 3);
+    EXPECT_TRUE(retrieved.empty());
+    EXPECT_EQ(hl::timer_messages_delivered(), 0);
+
+    // The window the program draws into went away (a daemon's window): its
+    // timer goes with it.
+    hl::reset();
+    w = late_window();
+    late.clock = 1000;
+    late.onEvents = [&] { pf::DestroyWindow(w); };
+    EXPECT_EQ(run_loop(), 7);
+    EXPECT_TRUE(retrieved.empty());
+    EXPECT_EQ(hl::timer_messages_delivered(), 0);
 }
 
 }  // namespace

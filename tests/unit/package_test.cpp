@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "package/package.h"
+#include "platform/headless/scripting.h"
 #include "shell_test_support.h"
 
 namespace {

@@ -1,10 +1,12 @@
-// A saver left running on the in-memory windowing (the soak, the renderer,
-// the Linux program under its host driver) must not grow with every timer
-// message: the record of dispatched messages once took four bytes a tick for
-// as long as the program ran. The start of a run stays recorded in order.
+// The record of dispatched messages once lived in the shipped host and took
+// four bytes a tick for as long as the Linux program ran. It is now the test
+// library's alone (tests/linux/no-recorder.sh checks that no shipped program
+// links it), and still must not grow with every timer message of a long run;
+// the start of a run stays recorded in order.
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless.h"
+#include "platform/headless/scripting.h"
 #include "shell/shell.h"
 #include "tools/packlib/packlib.h"
 

@@ -10,6 +10,7 @@
 #include "motion/layers.h"
 #include "package/animset.h"
 #include "package/package.h"
+#include "platform/headless/scripting.h"
 #include "shell_test_support.h"
 
 namespace {
