@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/headless/headless.h"
+#include "platform/headless/scripting.h"
 #include "shell/shell.h"
 #include "tests/support/fixtures.h"
 #include "tools/render/render.h"

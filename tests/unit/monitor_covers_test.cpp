@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/headless/headless.h"
+#include "platform/headless/scripting.h"
 #include "shell/shell.h"
 #include "tests/support/fixtures.h"
 #include "tools/render/render.h"
