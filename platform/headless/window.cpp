@@ -393,8 +393,10 @@ HWND GetDesktopWindow() { return as_hwnd(DESKTOP_HANDLE); }
 
 WORD RegisterClassA(const WNDCLASSA* windowClass) {
     State& s = state();
+    // Windows refuses a class without a name (a scene with an empty title
+    // then gets no window, and its saver ends at once).
     if (!windowClass || !windowClass->lpszClassName || is_int_resource(windowClass->lpszClassName) ||
-        !windowClass->lpfnWndProc) {
+        windowClass->lpszClassName[0] == '\0' || !windowClass->lpfnWndProc) {
         set_last_error(ERROR_INVALID_PARAMETER);
         return 0;
     }
