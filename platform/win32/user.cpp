@@ -244,10 +244,10 @@ namespace {
 
 struct MonitorVisit {
     pf::MONITORENUMPROC proc;
-    LPARAM data;
+    pf::LPARAM data;
 };
 
-BOOL CALLBACK monitor_trampoline(::HMONITOR monitor, ::HDC dc, ::RECT* rect, LPARAM visit) {
+::BOOL CALLBACK monitor_trampoline(::HMONITOR monitor, ::HDC dc, ::RECT* rect, ::LPARAM visit) {
     const auto* v = reinterpret_cast<const MonitorVisit*>(visit);
     pf::RECT r{rect->left, rect->top, rect->right, rect->bottom};
     return v->proc(as<HMONITOR>(monitor), as<HDC>(dc), &r, v->data);
@@ -258,7 +258,7 @@ BOOL CALLBACK monitor_trampoline(::HMONITOR monitor, ::HDC dc, ::RECT* rect, LPA
 BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC proc, LPARAM data) {
     MonitorVisit visit{proc, data};
     return ::EnumDisplayMonitors(as<::HDC>(dc), as<const ::RECT*>(clip), monitor_trampoline,
-                                 reinterpret_cast<LPARAM>(&visit));
+                                 reinterpret_cast<::LPARAM>(&visit));
 }
 
 BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info) {
@@ -292,12 +292,25 @@ long GetDpiForMonitor(HMONITOR monitor, int type, UINT* dpiX, UINT* dpiY) {
     return result;
 }
 
+// 32-bit Windows has no ...LongPtr functions: the headers map the names to
+// the ...Long ones with a macro, which would rename these definitions too.
+#undef SetWindowLongPtrA
+#undef GetWindowLongPtrA
+
 std::intptr_t SetWindowLongPtrA(HWND window, int index, std::intptr_t value) {
+#ifdef _WIN64
     return ::SetWindowLongPtrA(as<::HWND>(window), index, value);
+#else
+    return ::SetWindowLongA(as<::HWND>(window), index, value);
+#endif
 }
 
 std::intptr_t GetWindowLongPtrA(HWND window, int index) {
+#ifdef _WIN64
     return ::GetWindowLongPtrA(as<::HWND>(window), index);
+#else
+    return ::GetWindowLongA(as<::HWND>(window), index);
+#endif
 }
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
