@@ -1,6 +1,6 @@
 // Full screen on a desktop of several monitors: the saver window covers the
-// primary monitor only, so every other monitor gets a plain black topmost
-// window of its own. They draw nothing per tick (the class brush paints them),
+// primary monitor only, so every other monitor (but one that mirrors part of
+// the primary) gets a plain black topmost window of its own. They draw nothing per tick (the class brush paints them),
 // end the saver on the same input as its window, and, being owned by it, go
 // away with it.
 #include "shell/shell.h"
@@ -48,6 +48,11 @@ pf::BOOL cover_monitor(pf::HMONITOR monitor, pf::HDC, pf::RECT*, pf::LPARAM data
     if (!pf::GetMonitorInfoA(monitor, &info)) return 1;
     if (info.dwFlags & pf::MONITORINFOF_PRIMARY) return 1;  // the saver window's own
     const pf::RECT& r = info.rcMonitor;
+    // A monitor that shows part of the primary's area (a mirrored projector,
+    // say) already shows the saver: a cover there would hide it.
+    if (r.left >= 0 && r.top >= 0 && r.right <= saver->windowWidth &&
+        r.bottom <= saver->windowHeight)
+        return 1;
     pf::CreateWindowExA(COVER_EX_STYLE, COVER_CLASS_NAME, "", COVER_STYLE, r.left, r.top,
                         r.right - r.left, r.bottom - r.top, saver->saverWindow, nullptr,
                         saver->programInstance, saver);

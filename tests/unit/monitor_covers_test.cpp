@@ -87,6 +87,14 @@ TEST(MonitorCovers, OneMonitorGetsNoCover) {
     EXPECT_TRUE(r.coversSeen.empty());
 }
 
+// A monitor that mirrors part of the primary shows the saver already.
+TEST(MonitorCovers, AMirroredMonitorIsNotBlackedOut) {
+    const CoverRun r = run(scene(), {{0, 0, 800, 600}, {0, 0, 1024, 768}}, [](pf::HWND) {});
+    EXPECT_TRUE(r.coversSeen.empty());
+    const CoverRun partly = run(scene(), {{512, 0, 1536, 768}}, [](pf::HWND) {});
+    EXPECT_EQ(partly.coversSeen.size(), 1u);
+}
+
 TEST(MonitorCovers, KeyClickOrMouseStepOnACoverEndsTheSaver) {
     const std::vector<pf::RECT> others{{1024, 0, 1824, 600}};
     const CoverRun key = run(scene(), others, [](pf::HWND cover) { hl::inject_key(cover); });

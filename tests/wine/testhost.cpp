@@ -314,6 +314,24 @@ int cmd_window(const std::string& title) {
     report("exstyle", text);
     report("topmost", (ex & WS_EX_TOPMOST) ? 1 : 0);
     report("parent", GetAncestor(window, GA_PARENT) == GetDesktopWindow() ? "desktop" : "other");
+    // The monitors the system sees, and the saver's black covers on them.
+    report("monitors", GetSystemMetrics(SM_CMONITORS));
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT rect, LPARAM) -> BOOL {
+            report_rect("monitor", *rect);
+            return TRUE;
+        },
+        0);
+    int covers = 0;
+    for (HWND cover = nullptr;
+         (cover = FindWindowExW(nullptr, cover, L"snowglobe monitor cover", nullptr)) != nullptr;) {
+        RECT c{};
+        GetWindowRect(cover, &c);
+        report_rect("cover", c);
+        ++covers;
+    }
+    report("covers", covers);
     return 0;
 }
 
