@@ -58,6 +58,41 @@ void copy_rects(pf::HDC windowDC, const Surface* work, const DirtyRect* list, in
     }
 }
 
+std::int64_t area(const DirtyRect& r) {
+    return r.width > 0 && r.height > 0 ? std::int64_t{r.width} * r.height : 0;
+}
+
+// Last tick's rectangles and this tick's, in as few copies as moves no more
+// bytes: the k-th sprite drawn is mostly the same sprite as last tick's k-th,
+// a few pixels on, so the two become their union when that is no larger than
+// both. The window equals the work surface outside the changed areas, so a
+// larger copy shows exactly the same picture.
+int merge_changes(const DirtyRect* previous, int previousCount, const DirtyRect* now,
+                  int nowCount, DirtyRect* out) {
+    int n = 0;
+    const int pairs = previousCount > nowCount ? previousCount : nowCount;
+    for (int k = 0; k < pairs; ++k) {
+        const bool hasPrevious = k < previousCount && area(previous[k]) > 0;
+        const bool hasNow = k < nowCount && area(now[k]) > 0;
+        if (hasPrevious && hasNow) {
+            const DirtyRect& a = previous[k];
+            const DirtyRect& b = now[k];
+            const std::int64_t x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+            const std::int64_t x1 = std::max(std::int64_t{a.x} + a.width, std::int64_t{b.x} + b.width);
+            const std::int64_t y1 = std::max(std::int64_t{a.y} + a.height, std::int64_t{b.y} + b.height);
+            const std::int64_t w = x1 - x0, h = y1 - y0;
+            if (w <= INT32_MAX && h <= INT32_MAX && w * h <= area(a) + area(b)) {
+                out[n++] = DirtyRect{static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
+                                     static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)};
+                continue;
+            }
+        }
+        if (hasPrevious) out[n++] = previous[k];
+        if (hasNow) out[n++] = now[k];
+    }
+    return n;
+}
+
 // The whole picture, the first time: at a factor, enlarged, with the strips
 // it leaves at the right and bottom painted black.
 void present_whole(pf::HDC windowDC, const Surface* work, const PresentGeometry& g) {
@@ -149,9 +184,11 @@ int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
         frame.firstPresentDone = 1;
     }
     // Where sprites were last tick (now background, or a sprite drawn over it),
-    // then where they are now.
-    copy_rects(windowDC, work, frame.previousPresentList, used(frame.previousPresentCount), g);
-    copy_rects(windowDC, work, frame.presentList, used(frame.presentCount), g);
+    // and where they are now.
+    DirtyRect changes[2 * DIRTY_CAPACITY];
+    const int count = merge_changes(frame.previousPresentList, used(frame.previousPresentCount),
+                                    frame.presentList, used(frame.presentCount), changes);
+    copy_rects(windowDC, work, changes, count, g);
     frame.previousPresentCount = used(frame.presentCount);
     std::memcpy(frame.previousPresentList, frame.presentList, sizeof frame.previousPresentList);
     present_list_clear(frame);

@@ -316,6 +316,9 @@ BOOL sndPlaySoundA(const char* sound, UINT flags);
 // Device contexts and bitmaps this process created through pf:: and has not
 // deleted yet (stock objects and window DCs from GetDC not counted).
 int gdi_objects_alive();
+// BitBlt and StretchBlt calls this process has made through pf:: (what a
+// tick costs in GDI requests).
+std::uint64_t gdi_blit_calls();
 // Tests: record message boxes through this function instead of showing them
 // (nullptr: show them again). The box then counts as answered with IDOK.
 using MessageBoxCapture = void (*)(HWND owner, const char* text, const char* caption, UINT type);

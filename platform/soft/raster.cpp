@@ -283,8 +283,24 @@ namespace pf {
 using soft::detail::Access;
 using soft::detail::PixelView;
 
+namespace {
+std::uint64_t blitCalls = 0;
+
+BOOL blit(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD code);
+}  // namespace
+
+std::uint64_t gdi_blit_calls() { return blitCalls; }
+
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
             DWORD code) {
+    ++blitCalls;
+    return blit(target, x, y, width, height, source, sx, sy, code);
+}
+
+namespace {
+
+BOOL blit(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
+          DWORD code) {
     soft::Rop rop;
     if (!soft::rop_of(code, &rop)) return 0;
     PixelView t{};
@@ -329,10 +345,13 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx,
     return 1;
 }
 
+}  // namespace
+
 BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
                 int sw, int sh, DWORD code) {
+    ++blitCalls;
     if (width == sw && height == sh)
-        return BitBlt(target, x, y, width, height, source, sx, sy, code);
+        return blit(target, x, y, width, height, source, sx, sy, code);
     soft::Rop rop;
     if (!soft::rop_of(code, &rop)) return 0;
     PixelView t{};

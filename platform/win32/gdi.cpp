@@ -77,13 +77,21 @@ BOOL DeleteObject(HGDIOBJ object) {
     return done;
 }
 
+namespace {
+std::uint64_t blitCalls = 0;
+}
+
+std::uint64_t gdi_blit_calls() { return blitCalls; }
+
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
             DWORD rop) {
+    ++blitCalls;
     return ::BitBlt(as<::HDC>(target), x, y, width, height, as<::HDC>(source), sx, sy, rop);
 }
 
 BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
                 int sw, int sh, DWORD rop) {
+    ++blitCalls;
     return ::StretchBlt(as<::HDC>(target), x, y, width, height, as<::HDC>(source), sx, sy, sw, sh,
                         rop);
 }
