@@ -86,7 +86,7 @@ const std::map<std::string, std::string> HELP = {
      "package. DIR must not exist or be empty. FILE may be a package, .scr or program.\n"},
     {"render",
      "usage: snowglobe-pack render FILE --size WxH [--ticks N] [--every K] [--preview]\n"
-     "                             -o OUT.png | OUT.gif | DIR/ | -\n"
+     "                             -o OUT.png | OUT.gif | DIR/ | - | DEVICE\n"
      "\n"
      "Runs the saver's own code headlessly, with the same random sequence, on a screen\n"
      "of W x H (or, with --preview, in a W x H preview pane: the scene at 320 x 240\n"
@@ -359,6 +359,12 @@ void commit_staged(const fs::path& staged, const std::string& out) {
     fs::remove(staged, ec);
 }
 
+// A device or FIFO: a PNG goes there whatever its name.
+bool is_stream(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 int render(const Args& args) {
     Parsed p = parse(args, {"--size", "--ticks", "--every", "-o", "--output"}, {"--preview"});
     if (p.positional.size() != 1) throw Usage("give one file to render");
@@ -377,7 +383,7 @@ int render(const Args& args) {
     if (out == "-") kind = Png;
     else if (out.back() == '/' || fs::is_directory(out, ec)) kind = Dir;
     else if (fs::path(out).extension() == ".gif") kind = Gif;
-    else if (fs::path(out).extension() == ".png") kind = Png;
+    else if (fs::path(out).extension() == ".png" || is_stream(out)) kind = Png;
     else throw Usage("the output must end in .png, .gif or / (a directory), or be - (PNG to standard output)");
 
     if (kind != Dir) refuse_output_is_input(out, inputs_of(p.positional[0]));

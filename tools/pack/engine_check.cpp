@@ -103,8 +103,19 @@ bool elf_is_ours(const Bytes& file) {
 EngineKind check_engine(const Bytes& file, const std::string& what) {
     if (pe::looks_like_pe(file)) {
         pe::Image image = pe::parse(file, what);  // throws when a section lies past the end
-        if (image.sizeOfHeaders > file.size())
-            throw Failure(what + ": not a usable Windows executable: the headers are cut off");
+        auto bad = [&](const std::string& why) { return Failure(what + ": not a usable Windows executable: " + why); };
+        if (image.sizeOfHeaders > file.size()) throw bad("the headers are cut off");
+        // What lies behind the sections: the COFF symbols and their strings
+        // (the length of the strings is their first field), the signature.
+        const std::uint32_t symbols = le32(&file[image.coffOffset + 8]), count = le32(&file[image.coffOffset + 12]);
+        if (symbols) {
+            const std::uint64_t strings = std::uint64_t{symbols} + 18ull * count;
+            if (strings + 4 > file.size() || strings + le32(&file[strings]) > file.size())
+                throw bad("its symbol table lies past the end of the file (cut off?)");
+        }
+        if (image.directories.size() > pe::DIR_SECURITY && image.directories[pe::DIR_SECURITY].rva &&
+            !in_bounds(image.directories[pe::DIR_SECURITY].rva, image.directories[pe::DIR_SECURITY].size, file.size()))
+            throw bad("its signature lies past the end of the file (cut off?)");
         if (!pe::find_resource(file, pe::ResName::of("KAVREN"), pe::ResName::of(103), PACKAGE_LANGUAGE, what))
             throw Failure(what + ": not a snowglobe saver (it has no KAVREN/103 resource to hold a scene)");
         return EngineKind::Windows;
