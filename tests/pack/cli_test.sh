@@ -139,7 +139,7 @@ if [ -f "$BUILD/platform/sdl/snowglobe-engine" ]; then
   refuse "bind into a cut ELF" "cut off" "$PACK" bind "$work/cut-engine" "$scene" -o "$work/never-elf"
   # Cut in the middle: the program headers are there, its segments are not.
   head -c $(( $(stat -c %s "$BUILD/platform/sdl/snowglobe-engine") / 2 )) "$BUILD/platform/sdl/snowglobe-engine" >"$work/half-engine"
-  refuse "bind into half an ELF" "lies past the end of the file" "$PACK" bind "$work/half-engine" "$scene" -o "$work/never-elf"
+  refuse "bind into half an ELF" "past the end of the file" "$PACK" bind "$work/half-engine" "$scene" -o "$work/never-elf"
 fi
 refuse "bind into a foreign ELF" "not a snowglobe program" "$PACK" bind /bin/true "$scene" -o "$work/never-elf"
 if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
