@@ -300,8 +300,8 @@ int extract(const Args& args) {
             if (again != source.package) {
                 std::size_t differ = 0;
                 for (std::size_t i = 0; i < std::min(again.size(), source.package.size()); ++i) differ += again[i] != source.package[i];
-                x.warnings.push_back("building the manifest gives a different package (" + std::to_string(again.size()) +
-                                     " bytes, " + std::to_string(differ) + " bytes differ): it was not written by build");
+                x.warnings.push_back("building the manifest gives a different package (" + count_of(again.size(), "byte") +
+                                     ", " + std::to_string(differ) + " differ): it was not written by build");
             }
         }
         if (fs::exists(dir, ec)) fs::remove(dir, ec);
