@@ -46,6 +46,11 @@ ln -s real/new.png "$work/dangling.png"
 "$PACK" render "$scene" --size 64x48 --ticks 2 -o "$work/dangling.png" >/dev/null || bad "render into a dangling symlink"
 [ -L "$work/dangling.png" ] && cmp -s "$work/real/new.png" "$work/want.png" && ok || bad "a dangling symlink's target was not created"
 
+# A loop of links is refused.
+ln -s loop-b.png "$work/loop-a.png" && ln -s loop-a.png "$work/loop-b.png"
+"$PACK" render "$scene" --size 64x48 -o "$work/loop-a.png" >"$work/err" 2>&1 \
+  && bad "render into a loop of links succeeded" || grep -q "too many levels of symbolic links" "$work/err" && ok || bad "no reason: $(cat "$work/err")"
+
 # Standard output, for a pipe; the report goes to stderr.
 "$PACK" render "$scene" --size 64x48 --ticks 2 -o - 2>"$work/stderr" | cat >"$work/piped.png"
 cmp -s "$work/piped.png" "$work/want.png" && ok || bad "render -o - gave other bytes"
@@ -54,6 +59,12 @@ grep -q "rendered 2 ticks to -" "$work/stderr" && ok || bad "render -o - did not
 [ "$(cat "$work/magic")" = SGKAVREN ] && ok || bad "bind -o - gave no bound program"
 "$PACK" render "$scene" --size 64x48 --ticks 6 --every 3 -o - >/dev/null 2>&1
 [ $? = 0 ] && ok || bad "render -o - with --every"
+
+# Standard output on a terminal: refused rather than filled with bytes.
+if command -v script >/dev/null; then
+  script -qec "'$PACK' render '$scene' --size 64x48 -o -" /dev/null >"$work/tty" 2>&1
+  grep -q "standard output is a terminal" "$work/tty" && ok || bad "-o - on a terminal: $(head -c 300 "$work/tty")"
+fi
 
 # A device: written into, never replaced by a file.
 "$PACK" render "$scene" --size 64x48 --ticks 2 -o /dev/null >/dev/null || bad "render into /dev/null"

@@ -149,6 +149,8 @@ void write_output(const fs::path& path, std::span<const std::uint8_t> bytes, std
 }
 
 void refuse_output_is_input(const std::string& output, const std::vector<fs::path>& inputs) {
+    if (output == "-" && ::isatty(1))
+        throw Failure("standard output is a terminal; send -o - into a pipe or a file");
     struct stat out {};
     if (output == "-" ? ::fstat(1, &out) != 0 : ::stat(output.c_str(), &out) != 0) return;  // a new file
     if (!S_ISREG(out.st_mode)) return;  // a terminal, pipe or device is nobody's input here

@@ -36,7 +36,8 @@ void write_output(const std::filesystem::path& path, std::span<const std::uint8_
                   std::optional<mode_t> mode = std::nullopt);
 
 // Throws Failure when the output is the same file (device and inode, through
-// symlinks) as one of the inputs. Checked before anything is written.
+// symlinks) as one of the inputs, or "-" on a terminal. Checked before
+// anything is written.
 void refuse_output_is_input(const std::string& output, const std::vector<std::filesystem::path>& inputs);
 
 // A manifest and the files it names (every string value that names an
