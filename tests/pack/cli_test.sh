@@ -107,6 +107,10 @@ if [ -f "$work/bound-x86_64.exe" ] && [ -x "$wine" ]; then
   want="$(stat -c %s "$scene") extra strings-kept"
   [ "$got" = "$want" ] && ok || bad "the bound program under wine64 said '$got', expected '$want'"
   cmp -s "$work/resource.bin" "$scene" && ok || bad "the bound program's resource is not the package"
+  if [ -f "$work/icon.exe" ]; then
+    got="$(cd "$work" && timeout -k 5 300 "$wine" icon.exe resource-icon.bin icons 2>/dev/null | tr -d '\r' | tail -n 1)"
+    [ "$got" = "icons 16x16 32x32" ] && ok || bad "the saver with an icon under wine64 said '$got'"
+  fi
 else
   echo "-- wine64 or the x86_64 test program missing: the bound program is not run"
 fi
