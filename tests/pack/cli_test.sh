@@ -133,6 +133,7 @@ fi
 # ---- refusals leave nothing behind ----
 head -c 3000 "$scene" >"$work/cut.kavren"
 refuse "validate a cut package" " error" "$PACK" validate "$work/cut.kavren"
+refuse "inspect a cut package" "checks:" "$PACK" inspect "$work/cut.kavren"
 if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
   refuse "bind a cut package" "refused" "$PACK" bind "$HERE/pe-fixture-x86_64.exe" "$work/cut.kavren" -o "$work/never.exe"
   [ ! -e "$work/never.exe" ] && ok || bad "a refused bind wrote its output"
@@ -173,6 +174,7 @@ refuse "inspect a broken manifest" "gone.png" "$PACK" inspect "$work/m/broken.to
 refuse "validate a broken manifest" "gone.png" "$PACK" validate "$work/m/broken.toml"
 grep -q "at byte" "$work/out" && bad "validate of a broken manifest speaks of bytes" || ok
 check "build without -o" "$PACK" build "$work/m/scene.toml"
+grep -qF "speed 0 still moves 1 pixel a tick" "$work/out" && ok || bad "build does not explain speed 0: $(cat "$work/out")"
 [ -s "$work/m/scene.kavren" ] && ok || bad "build without -o did not write scene.kavren beside the manifest"
 grep -qF "wrote $work/m/scene.kavren (" "$work/out" && ok || bad "build without -o: $(cat "$work/out")"
 check "render without --ticks" "$PACK" render "$work/m/scene.toml" --size 64x48 -o "$work/m/one.png"

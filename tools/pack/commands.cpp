@@ -154,6 +154,7 @@ int build(const Args& args) {
     write_output(out, bytes);
     if (!quiet) {
         for (const std::string& n : built.notes) std::cerr << "note: " << n << "\n";
+        for (const std::string& n : author_notes(checked.read)) std::cerr << "note: " << n << "\n";
         print_problems_for(manifest, checked.problems, std::cerr);
         report_stream(out) << "wrote " << out << " (" << count_of(bytes.size(), "byte") << ")\n";
     }

@@ -44,7 +44,8 @@ const std::map<std::string, std::string>& HELP() {
          "in the manifest's words, each set's frames with sizes, durations and key colours.\n"
          "FILE may be a package, a Windows .scr, a Linux snowglobe program or a manifest\n"
          "(.toml, built in memory first).\n"
-         "--json  the same as one JSON object, with the problems validate finds.\n"},
+         "--json  the same as one JSON object, with the problems validate finds.\n"
+         "Exits 1 when the engine would refuse the package (validate says why).\n"},
         {"validate",
          "usage: snowglobe-pack validate FILE [--strict]\n"
          "\n"
