@@ -24,10 +24,15 @@ refuse() {  # refuse WHAT EXPECTED-TEXT COMMAND...: the command fails saying so
 }
 
 # ---- help ----
-for cmd in build inspect validate extract render bind; do
+for cmd in build inspect validate extract render bind listing preview; do
   check "$cmd --help" bash -c "'$PACK' $cmd --help | grep -q 'usage: snowglobe-pack $cmd'"
 done
 refuse "unknown command" "unknown command" "$PACK" frobnicate
+check "--version" bash -c "'$PACK' --version | grep -qx 'snowglobe-pack [0-9]*\.[0-9]*\.[0-9]*'"
+# A usage error is one line that says where the help is, not the help itself.
+"$PACK" render x.kavren --size 10x10 --ticks 0 -o x.png >/dev/null 2>"$work/usage"; status=$?
+[ "$status" = 2 ] && [ "$(wc -l <"$work/usage")" = 1 ] && grep -q "see snowglobe-pack render --help" "$work/usage" \
+  && ok || bad "usage error ($status): $(cat "$work/usage")"
 
 # ---- round trips: package -> extract -> build gives the same bytes ----
 packages=()
@@ -78,6 +83,22 @@ for arch in i686 x86_64; do
   check "bind $arch" "$PACK" bind "$exe" "$scene" -o "$work/bound-$arch.exe"
   check "inspect bound $arch" bash -c "'$PACK' inspect '$work/bound-$arch.exe' | grep -qF 'title:       $title'"
 done
+# bind --icon: the saver gets its own icon (the images are checked in the
+# unit tests); Linux programs and unreadable pictures are refused.
+if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
+  convert -size 24x24 xc:orange "$work/icon.png"
+  check "bind --icon" "$PACK" bind "$HERE/pe-fixture-x86_64.exe" "$scene" --icon "$work/icon.png" -o "$work/icon.exe"
+  grep -q "and its own icon" "$work/out" && ok || bad "bind --icon: $(cat "$work/out")"
+  cmp -s "$work/icon.exe" "$work/bound-x86_64.exe" && bad "bind --icon changed nothing" || ok
+  check "inspect the saver with an icon" bash -c "'$PACK' inspect '$work/icon.exe' | grep -qF 'title:       $title'"
+  printf 'no picture' >"$work/icon.txt"
+  refuse "bind --icon with no picture" "icon.txt" "$PACK" bind "$HERE/pe-fixture-x86_64.exe" "$scene" --icon "$work/icon.txt" -o "$work/never-icon.exe"
+  [ ! -e "$work/never-icon.exe" ] && ok || bad "a refused --icon wrote its output"
+fi
+if [ -f "$BUILD/platform/sdl/snowglobe-engine" ]; then
+  convert -size 24x24 xc:orange "$work/icon.png"
+  refuse "bind --icon for Linux" "--icon is for Windows savers" "$PACK" bind "$BUILD/platform/sdl/snowglobe-engine" "$scene" --icon "$work/icon.png" -o "$work/never-icon"
+fi
 wine=/usr/lib/wine/wine64
 command -v wine64 >/dev/null && wine="$(command -v wine64)"
 if [ -f "$work/bound-x86_64.exe" ] && [ -x "$wine" ]; then
@@ -86,6 +107,10 @@ if [ -f "$work/bound-x86_64.exe" ] && [ -x "$wine" ]; then
   want="$(stat -c %s "$scene") extra strings-kept"
   [ "$got" = "$want" ] && ok || bad "the bound program under wine64 said '$got', expected '$want'"
   cmp -s "$work/resource.bin" "$scene" && ok || bad "the bound program's resource is not the package"
+  if [ -f "$work/icon.exe" ]; then
+    got="$(cd "$work" && timeout -k 5 300 "$wine" icon.exe resource-icon.bin icons 2>/dev/null | tr -d '\r' | tail -n 1)"
+    [ "$got" = "icons 16x16 32x32" ] && ok || bad "the saver with an icon under wine64 said '$got'"
+  fi
 else
   echo "-- wine64 or the x86_64 test program missing: the bound program is not run"
 fi
@@ -107,14 +132,57 @@ fi
 
 # ---- refusals leave nothing behind ----
 head -c 3000 "$scene" >"$work/cut.kavren"
-refuse "validate a cut package" "errors" "$PACK" validate "$work/cut.kavren"
+refuse "validate a cut package" " error" "$PACK" validate "$work/cut.kavren"
+refuse "inspect a cut package" "checks:" "$PACK" inspect "$work/cut.kavren"
 if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
   refuse "bind a cut package" "refused" "$PACK" bind "$HERE/pe-fixture-x86_64.exe" "$work/cut.kavren" -o "$work/never.exe"
   [ ! -e "$work/never.exe" ] && ok || bad "a refused bind wrote its output"
 fi
+# bind checks its engine before writing anything: cut off, or not ours.
+if [ -f "$BUILD/platform/sdl/snowglobe-engine" ]; then
+  head -c 5000 "$BUILD/platform/sdl/snowglobe-engine" >"$work/cut-engine"
+  refuse "bind into a cut ELF" "cut off" "$PACK" bind "$work/cut-engine" "$scene" -o "$work/never-elf"
+  # Cut in the middle: the program headers are there, its segments are not.
+  head -c $(( $(stat -c %s "$BUILD/platform/sdl/snowglobe-engine") / 2 )) "$BUILD/platform/sdl/snowglobe-engine" >"$work/half-engine"
+  refuse "bind into half an ELF" "past the end of the file" "$PACK" bind "$work/half-engine" "$scene" -o "$work/never-elf"
+fi
+refuse "bind into a foreign ELF" "not a snowglobe program" "$PACK" bind /bin/true "$scene" -o "$work/never-elf"
+if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
+  head -c 20000 "$HERE/pe-fixture-x86_64.exe" >"$work/cut.exe"
+  refuse "bind into a cut PE" "lies past the end of the file" "$PACK" bind "$work/cut.exe" "$scene" -o "$work/never-pe"
+fi
+printf 'not a program' >"$work/text.exe"
+refuse "bind into a text file" "neither a Windows executable" "$PACK" bind "$work/text.exe" "$scene" -o "$work/never-pe"
 printf 'title = "x"\n[[layer]]\nframes = ["none.png"]\nspeed = 9\n' >"$work/bad.toml"
 refuse "build a bad manifest" "bad.toml:4: layer[0].speed: 9 is out of range" "$PACK" build "$work/bad.toml" -o "$work/never.kavren"
 [ -z "$(ls "$work" | grep never)" ] && ok || bad "a refused build left files: $(ls "$work" | grep never)"
+
+# ---- manifests everywhere, defaults, plurals ----
+mkdir -p "$work/m"
+convert -size 40x30 xc:'#336699' "$work/m/sky.png"
+convert -size 8x8 xc:white -fill black -draw 'point 3,3' "$work/m/flake.png"
+printf 'title = "manifest"\nbackground = "picture"\npicture = "sky.png"\n[[layer]]\nframes = ["flake.png"]\nspeed = 0\ninstances = 1\n' >"$work/m/scene.toml"
+check "validate a manifest" "$PACK" validate "$work/m/scene.toml"
+grep -qF "scene.toml: 0 errors, 0 warnings" "$work/out" && ok || bad "validate of a manifest: $(cat "$work/out")"
+grep -q "at byte" "$work/out" && bad "validate of a manifest speaks of bytes: $(cat "$work/out")" || ok
+grep -qF 'speed 0 still moves 1 pixel a tick; for a sprite that stays put write direction = "none"' "$work/out" \
+  && ok || bad "validate does not explain speed 0: $(cat "$work/out")"
+check "inspect a manifest" bash -c "'$PACK' inspect '$work/m/scene.toml' | grep -qF 'title:       manifest'"
+check "inspect --json a manifest" bash -c "'$PACK' inspect --json '$work/m/scene.toml' | grep -qF '\"errors\": 0,'"
+printf 'title = "manifest"\nbackground = "picture"\npicture = "gone.png"\n' >"$work/m/broken.toml"
+refuse "inspect a broken manifest" "gone.png" "$PACK" inspect "$work/m/broken.toml"
+refuse "validate a broken manifest" "gone.png" "$PACK" validate "$work/m/broken.toml"
+grep -q "at byte" "$work/out" && bad "validate of a broken manifest speaks of bytes" || ok
+check "build without -o" "$PACK" build "$work/m/scene.toml"
+grep -qF "speed 0 still moves 1 pixel a tick" "$work/out" && ok || bad "build does not explain speed 0: $(cat "$work/out")"
+[ -s "$work/m/scene.kavren" ] && ok || bad "build without -o did not write scene.kavren beside the manifest"
+grep -qF "wrote $work/m/scene.kavren (" "$work/out" && ok || bad "build without -o: $(cat "$work/out")"
+check "render without --ticks" "$PACK" render "$work/m/scene.toml" --size 64x48 -o "$work/m/one.png"
+grep -qF "rendered 1 tick to $work/m/one.png (1 picture)" "$work/out" && ok || bad "render's count: $(cat "$work/out")"
+check "render tick 1 explicitly" "$PACK" render "$work/m/scene.kavren" --size 64x48 --ticks 1 -o "$work/m/one-again.png"
+cmp -s "$work/m/one.png" "$work/m/one-again.png" && ok || bad "render without --ticks is not tick 1"
+check "render 2 pictures" "$PACK" render "$work/m/scene.kavren" --size 32x24 --ticks 4 --every 2 -o "$work/m/f/"
+grep -qF "rendered 4 ticks to $work/m/f/ (2 pictures)" "$work/out" && ok || bad "plural: $(cat "$work/out")"
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -1,9 +1,13 @@
 // A small Windows program for the bind tests: writes its KAVREN/103 resource,
 // found as the saver finds it, to the file named on its command line, and
-// prints its size and whether the other resources survived.
+// prints its size and whether the other resources survived. With a second
+// argument "icons" it also loads icon 101 at 16 and 32 pixels, as the shell
+// does, and prints the sizes it got.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
 int main(int argc, char** argv) {
     HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(103), "KAVREN");
@@ -24,5 +28,19 @@ int main(int argc, char** argv) {
     char text[64] = {};
     LoadStringA(GetModuleHandleA(nullptr), 7, text, sizeof text);
     std::printf("%lu %s %s\n", static_cast<unsigned long>(size), extra ? "extra" : "no-extra", text);
+    if (argc > 2 && std::strcmp(argv[2], "icons") == 0) {
+        std::printf("icons");
+        for (int n : {16, 32}) {
+            HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101), IMAGE_ICON, n, n, 0));
+            ICONINFO info{};
+            BITMAP bm{};
+            if (!icon || !GetIconInfo(icon, &info) || !GetObjectA(info.hbmColor, sizeof bm, &bm)) {
+                std::printf(" none");
+                continue;
+            }
+            std::printf(" %ldx%ld", static_cast<long>(bm.bmWidth), static_cast<long>(bm.bmHeight));
+        }
+        std::printf("\n");
+    }
     return 0;
 }

@@ -11,12 +11,17 @@
 
 #include "platform/headless/exe_package.h"
 #include "tools/pack/check.h"
+#include "tools/pack/engine_check.h"
+#include "tools/pack/help.h"
+#include "tools/pack/icon.h"
 #include "tools/pack/container.h"
 #include "tools/pack/images.h"
 #include "tools/pack/inspect.h"
 #include "tools/pack/listing.h"
 #include "tools/pack/manifest.h"
+#include "tools/pack/output.h"
 #include "tools/pack/pe.h"
+#include "tools/pack/preview.h"
 #include "tools/pack/sjis.h"
 #include "tools/render/render.h"
 
@@ -25,88 +30,6 @@ namespace sg::packtool {
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const MAIN_HELP =
-    "snowglobe-pack: build, check, preview and ship snowglobe scenes\n"
-    "\n"
-    "usage: snowglobe-pack COMMAND [ARGS]   (snowglobe-pack COMMAND --help for each)\n"
-    "\n"
-    "  build SCENE.toml -o OUT       write a scene package from a manifest\n"
-    "  inspect FILE [--json]         show the scene in a package, .scr or snowglobe program\n"
-    "  validate FILE [--strict]      run the engine's checks and the author's warnings\n"
-    "  extract FILE DIR              write a manifest, pictures and sound for a package\n"
-    "  render FILE --size WxH --ticks N [--every K] [--preview] -o OUT.png|OUT.gif|DIR/\n"
-    "                                run the saver headlessly and save what it shows\n"
-    "  bind ENGINE PACKAGE -o OUT    make a saver for a scene from a built snowglobe.scr\n"
-    "                                or Linux snowglobe program\n"
-    "  listing FILE [--name NAME] -o DIR\n"
-    "                                write NAME.xml and NAME.desktop that list a bound\n"
-    "                                saver in the desktop's screen saver settings\n";
-
-const std::map<std::string, std::string> HELP = {
-    {"build",
-     "usage: snowglobe-pack build SCENE.toml -o OUT [--quiet]\n"
-     "\n"
-     "Reads the manifest and the pictures (PNG or BMP) and sound (WAV) it names, and\n"
-     "writes the scene package to OUT. Paths in the manifest are relative to it.\n"
-     "Errors name the manifest's line and setting; on any error nothing is written.\n"
-     "The package is checked as validate does; its warnings are printed (not with --quiet).\n"
-     "See docs/authoring.md for every setting.\n"},
-    {"inspect",
-     "usage: snowglobe-pack inspect FILE [--json]\n"
-     "\n"
-     "Prints the scene: title, background, sound, about lines, each layer's settings\n"
-     "in the manifest's words, each set's frames with sizes, durations and key colours.\n"
-     "FILE may be a package, a Windows .scr or a Linux snowglobe program.\n"
-     "--json  the same as one JSON object, with the problems validate finds.\n"},
-    {"validate",
-     "usage: snowglobe-pack validate FILE [--strict]\n"
-     "\n"
-     "Runs every check the engine makes when it loads a package, its pictures and\n"
-     "its animation sets, plus warnings for authors (sprites larger than the 320 x 240\n"
-     "preview, key colours no pixel uses, settings out of range, blocks that overlap).\n"
-     "Exits 1 when there is any error (with --strict, any warning too), else 0.\n"},
-    {"extract",
-     "usage: snowglobe-pack extract FILE DIR\n"
-     "\n"
-     "Writes DIR/scene.toml and the pictures (as the exact BMP bytes stored) and the\n"
-     "sound it names, so that `snowglobe-pack build DIR/scene.toml` gives back the same\n"
-     "package. DIR must not exist or be empty. FILE may be a package, .scr or program.\n"},
-    {"render",
-     "usage: snowglobe-pack render FILE --size WxH --ticks N [--every K] [--preview]\n"
-     "                             -o OUT.png | OUT.gif | DIR/\n"
-     "\n"
-     "Runs the saver's own code headlessly, with the same random sequence, on a screen\n"
-     "of W x H (or, with --preview, in a W x H preview pane: the scene at 320 x 240\n"
-     "stretched onto it), and saves what the window shows:\n"
-     "  OUT.png  the picture after tick N\n"
-     "  OUT.gif  an animated GIF of ticks K, 2K, ... N at the saver's pace (33 ms a tick)\n"
-     "  DIR/     numbered PNG frames every K ticks (tick-000030.png, ...)\n"
-     "K defaults to 1. A progress bar shows on a terminal. FILE may also be a\n"
-     "manifest (.toml), built first.\n"},
-    {"bind",
-     "usage: snowglobe-pack bind ENGINE PACKAGE -o OUT\n"
-     "\n"
-     "Makes a saver that shows another scene, without a compiler. ENGINE is a built\n"
-     "snowglobe.scr (i686 or x86_64) or Linux snowglobe program; PACKAGE a package, a\n"
-     "manifest (.toml, built first) or another saver whose scene to take.\n"
-     "Windows: the KAVREN/103 resource is replaced and the resource section rebuilt.\n"
-     "Linux: the package is appended with its trailer (any earlier one is dropped).\n"
-     "A package that validate rejects is refused.\n"},
-    {"listing",
-     "usage: snowglobe-pack listing FILE [--name NAME] -o DIR\n"
-     "\n"
-     "Writes DIR/NAME.xml (the screen-saver daemon's description, for\n"
-     "share/xscreensaver/config/) and DIR/NAME.desktop (for share/applications/screensavers/)\n"
-     "for a saver installed as the program NAME: both run `NAME -root` and show the\n"
-     "scene's title as the saver's name. FILE is the bound saver, a package or a manifest.\n"
-     "NAME defaults to FILE's name when FILE is a Linux program; it may hold letters,\n"
-     "digits, '.', '_' and '-'.\n"},
-};
-
-struct Usage : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // Splits flags from positional arguments. Flags that take a value are listed.
 struct Parsed {
@@ -147,11 +70,16 @@ void print_problems(const pack::Problems& problems, std::ostream& out) {
     for (const pack::Problem& p : problems) out << "  " << pack::to_string(p) << "\n";
 }
 
-// The package bytes named on a command line: a package, a saver, or a manifest.
-Bytes package_of(const std::string& path) {
-    if (fs::path(path).extension() == ".toml") {
+bool is_manifest(const std::string& path) { return fs::path(path).extension() == ".toml"; }
+
+// The package bytes named on a command line: a package, a saver, or a manifest
+// (built in memory; build's notes go to *notes when given).
+Bytes package_of(const std::string& path, std::vector<std::string>* notes = nullptr) {
+    if (is_manifest(path)) {
         try {
-            return pack::package_bytes(build_manifest(path).package);
+            Built built = build_manifest(path);
+            if (notes) *notes = built.notes;
+            return pack::package_bytes(built.package);
         } catch (const std::runtime_error& e) {
             if (dynamic_cast<const Failure*>(&e)) throw;
             throw Failure(path + ": " + e.what());
@@ -160,30 +88,76 @@ Bytes package_of(const std::string& path) {
     return open_source(path).package;
 }
 
+// The file named on a command line, with a manifest built in memory.
+Source source_of(const std::string& path) {
+    if (!is_manifest(path)) return open_source(path);
+    Source s;
+    s.package = package_of(path);
+    s.what = "scene package built from " + fs::path(path).filename().string();
+    return s;
+}
+
+// The files a command reads, which its output must not be.
+std::vector<fs::path> inputs_of(const std::string& path) {
+    return is_manifest(path) ? manifest_inputs(path) : std::vector<fs::path>{path};
+}
+
+std::string output_option(Parsed& p) { return p.values.count("-o") ? p.values["-o"] : p.values["--output"]; }
+
+// Where to say what was written: stdout, unless the output itself goes there.
+std::ostream& report_stream(const std::string& out) { return out == "-" ? std::cerr : std::cout; }
+
+// A package built from a manifest has no bytes the author knows: its
+// problems are shown without offsets.
+void print_problems_for(const std::string& file, const pack::Problems& problems, std::ostream& out) {
+    if (!is_manifest(file)) return print_problems(problems, out);
+    for (const pack::Problem& p : problems)
+        out << "  " << (p.severity == pack::Severity::Error ? "error: " : "warning: ") << p.message << "\n";
+}
+
+// Notes for what the author may not expect from the settings as written.
+std::vector<std::string> author_notes(const pack::PackageRead& read) {
+    std::vector<std::string> notes;
+    for (std::size_t k = 0; k < read.layers.size(); ++k) {
+        const pack::LayerSettings& l = read.layers[k].settings;
+        if (l.enabled != 0 && l.speedClass == 0 && l.directionCode != 4)
+            notes.push_back("layer " + std::to_string(k) +
+                            ": speed 0 still moves 1 pixel a tick; for a sprite that stays put write direction = \"none\"");
+    }
+    return notes;
+}
+
 int build(const Args& args) {
     Parsed p = parse(args, {"-o", "--output"}, {"--quiet", "-q"});
     if (p.positional.size() != 1) throw Usage("give one manifest");
-    std::string out = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
-    if (out.empty()) throw Usage("give the output file with -o OUT");
+    const std::string& manifest = p.positional[0];
+    std::string out = output_option(p);
+    if (out.empty()) {
+        if (!is_manifest(manifest)) throw Usage("the manifest must end in .toml, or give the output with -o OUT");
+        out = fs::path(manifest).replace_extension(".kavren").string();
+    }
     bool quiet = p.switches.count("--quiet") || p.switches.count("-q");
-    Built built = build_manifest(p.positional[0]);
+    refuse_output_is_input(out, manifest_inputs(manifest));
+    Built built = build_manifest(manifest);
     Bytes bytes;
     try {
         bytes = pack::package_bytes(built.package);
     } catch (const std::exception& e) {
-        throw Failure(p.positional[0] + ": " + e.what());
+        throw Failure(manifest + ": " + e.what());
     }
     Checked checked = check_package(bytes);
     if (!checked.ok()) {
-        std::cerr << p.positional[0] << ": the package would be refused:\n";
-        print_problems(checked.problems, std::cerr);
+        std::cerr << manifest << ": the package would be refused:\n";
+        print_problems_for(manifest, checked.problems, std::cerr);
         return 1;
     }
-    write_file_atomic(out, bytes);
+    write_output(out, bytes);
     if (!quiet) {
         for (const std::string& n : built.notes) std::cerr << "note: " << n << "\n";
-        for (const std::string& w : build_warnings(built, bytes, checked.problems)) std::cerr << "warning: " << w << "\n";
-        std::cout << "wrote " << out << " (" << bytes.size() << " bytes)\n";
+        for (const std::string& n : author_notes(checked.read)) std::cerr << "note: " << n << "\n";
+        for (const std::string& w : build_warnings(built, bytes, checked.problems))
+            std::cerr << "warning: " << w << "\n";
+        report_stream(out) << "wrote " << out << " (" << count_of(bytes.size(), "byte") << ")\n";
     }
     return 0;
 }
@@ -191,19 +165,23 @@ int build(const Args& args) {
 int inspect(const Args& args) {
     Parsed p = parse(args, {}, {"--json"});
     if (p.positional.size() != 1) throw Usage("give one file");
-    Source source = open_source(p.positional[0]);
+    Source source = source_of(p.positional[0]);
     Checked checked = check_package(source.package);
     std::cout << (p.switches.count("--json") ? inspect_json(source, checked) : inspect_text(source, checked));
-    return 0;
+    // A package the engine would refuse is a failed inspection for scripts.
+    return checked.ok() ? 0 : 1;
 }
 
 int validate(const Args& args) {
     Parsed p = parse(args, {}, {"--strict"});
     if (p.positional.size() != 1) throw Usage("give one file");
-    Source source = open_source(p.positional[0]);
+    const std::string& file = p.positional[0];
+    Source source = source_of(file);
     Checked checked = check_package(source.package);
-    print_problems(checked.problems, std::cout);
-    std::cout << p.positional[0] << ": " << checked.errors() << " errors, " << checked.warnings() << " warnings\n";
+    print_problems_for(file, checked.problems, std::cout);
+    for (const std::string& n : author_notes(checked.read)) std::cout << "  note: " << n << "\n";
+    std::cout << file << ": " << count_of(checked.errors(), "error") << ", " << count_of(checked.warnings(), "warning")
+              << "\n";
     bool bad = !checked.ok() || (p.switches.count("--strict") && checked.warnings() > 0);
     return bad ? 1 : 0;
 }
@@ -234,8 +212,8 @@ int extract(const Args& args) {
             if (again != source.package) {
                 std::size_t differ = 0;
                 for (std::size_t i = 0; i < std::min(again.size(), source.package.size()); ++i) differ += again[i] != source.package[i];
-                x.warnings.push_back("building the manifest gives a different package (" + std::to_string(again.size()) +
-                                     " bytes, " + std::to_string(differ) + " bytes differ): it was not written by build");
+                x.warnings.push_back("building the manifest gives a different package (" + count_of(again.size(), "byte") +
+                                     ", " + std::to_string(differ) + " differ): it was not written by build");
             }
         }
         if (fs::exists(dir, ec)) fs::remove(dir, ec);
@@ -246,7 +224,7 @@ int extract(const Args& args) {
         throw;
     }
     for (const std::string& w : x.warnings) std::cerr << "warning: " << w << "\n";
-    std::cout << "wrote " << (dir / "scene.toml").string() << " and " << x.files.size() << " files\n";
+    std::cout << "wrote " << (dir / "scene.toml").string() << " and " << count_of(x.files.size(), "file") << "\n";
     return 0;
 }
 
@@ -269,39 +247,74 @@ int positive(const std::string& text, const char* what) {
     return static_cast<int>(v);
 }
 
+void parse_size(const std::string& size, int* width, int* height) {
+    std::size_t x = size.find_first_of("xX");
+    if (x == std::string::npos) throw Usage("--size must look like 640x480");
+    *width = positive(size.substr(0, x), "the width");
+    *height = positive(size.substr(x + 1), "the height");
+    if (*width > 16384 || *height > 16384) throw Usage("--size is at most 16384 on a side");
+}
+
+// Moves a finished file written beside the output onto it: renamed over a
+// regular file (or a symlink's regular target), copied into anything else.
+void commit_staged(const fs::path& staged, const std::string& out) {
+    struct stat st {};
+    const fs::path target = resolve_output(out);
+    if (out != "-" && (::stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode))) {
+        std::error_code ec;
+        fs::rename(staged, target, ec);
+        if (ec) throw Failure(out + ": cannot replace: " + ec.message());
+        return;
+    }
+    write_output(out, read_file(staged));
+    std::error_code ec;
+    fs::remove(staged, ec);
+}
+
+// A device or FIFO: a PNG goes there whatever its name.
+bool is_stream(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 int render(const Args& args) {
     Parsed p = parse(args, {"--size", "--ticks", "--every", "-o", "--output"}, {"--preview"});
     if (p.positional.size() != 1) throw Usage("give one file to render");
-    std::string out = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
-    if (out.empty()) throw Usage("give the output with -o OUT.png, OUT.gif or DIR/");
+    std::string out = output_option(p);
+    if (out.empty()) throw Usage("give the output with -o OUT.png, OUT.gif, DIR/ or -");
     if (!p.values.count("--size")) throw Usage("give the screen size with --size WxH");
-    if (!p.values.count("--ticks")) throw Usage("give the number of ticks with --ticks N");
-    const std::string& size = p.values["--size"];
-    std::size_t x = size.find_first_of("xX");
-    if (x == std::string::npos) throw Usage("--size must look like 640x480");
     render::Options options;
-    options.width = positive(size.substr(0, x), "the width");
-    options.height = positive(size.substr(x + 1), "the height");
-    if (options.width > 16384 || options.height > 16384) throw Usage("--size is at most 16384 on a side");
-    options.ticks = positive(p.values["--ticks"], "--ticks");
+    parse_size(p.values["--size"], &options.width, &options.height);
+    options.ticks = p.values.count("--ticks") ? positive(p.values["--ticks"], "--ticks") : 1;
     options.preview = p.switches.count("--preview") > 0;
     int every = p.values.count("--every") ? positive(p.values["--every"], "--every") : 1;
     if (every > options.ticks) throw Usage("--every is larger than --ticks: no picture would be taken");
 
     enum { Png, Gif, Dir } kind;
     std::error_code ec;
-    if (out.back() == '/' || fs::is_directory(out, ec)) kind = Dir;
+    if (out == "-") kind = Png;
+    else if (out.back() == '/' || fs::is_directory(out, ec)) kind = Dir;
     else if (fs::path(out).extension() == ".gif") kind = Gif;
-    else if (fs::path(out).extension() == ".png") kind = Png;
-    else throw Usage("the output must end in .png, .gif or / (a directory)");
+    else if (fs::path(out).extension() == ".png" || is_stream(out)) kind = Png;
+    else throw Usage("the output must end in .png, .gif or / (a directory), or be - (PNG to standard output)");
 
+    if (kind != Dir) refuse_output_is_input(out, inputs_of(p.positional[0]));
     Bytes package = package_of(p.positional[0]);
     if (kind == Dir) {
         fs::create_directories(out, ec);
         if (ec) throw Failure(out + ": cannot create: " + ec.message());
     }
+    // The GIF grows frame by frame in a file beside the output (or in the
+    // temporary directory when the output is not a place for files).
     std::optional<GifWriter> gif;
-    if (kind == Gif) gif.emplace(out, options.width, options.height);
+    fs::path staged;
+    if (kind == Gif) {
+        fs::path target = resolve_output(out);
+        struct stat st {};
+        bool fileThere = ::stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+        staged = temp_path_beside(fileThere ? target : fs::temp_directory_path() / "snowglobe-pack.gif");
+        gif.emplace(staged, options.width, options.height);
+    }
 
     const bool bar = ::isatty(2) && options.ticks >= 30;
     int lastShown = -1, pictures = 0;
@@ -320,7 +333,7 @@ int render(const Args& args) {
         if (tick > options.ticks) return;
         if (kind == Png) {
             if (tick == options.ticks) {
-                write_file_atomic(out, png_encode(framebuffer_image(fb)));
+                write_output(out, png_encode(framebuffer_image(fb)));
                 ++pictures;
             }
         } else if (tick % every == 0) {
@@ -340,47 +353,72 @@ int render(const Args& args) {
     if (!outcome.windowCreated || pictures == 0)
         throw Failure(p.positional[0] + ": the saver did not run (exit status " + std::to_string(outcome.exitStatus) +
                       "); snowglobe-pack validate says why");
-    if (gif) gif->finish();
-    std::cout << "rendered " << outcome.ticksRun << " ticks to " << out << " (" << pictures << " pictures)\n";
+    if (gif) {
+        gif->finish();
+        gif.reset();
+        try {
+            commit_staged(staged, out);
+        } catch (...) {
+            fs::remove(staged, ec);
+            throw;
+        }
+        untrack_temp(staged);
+    }
+    report_stream(out) << "rendered " << count_of(outcome.ticksRun, "tick") << " to " << out << " ("
+                       << count_of(pictures, "picture") << ")\n";
     return 0;
 }
 
 int bind(const Args& args) {
-    Parsed p = parse(args, {"-o", "--output"}, {});
+    Parsed p = parse(args, {"-o", "--output", "--icon"}, {});
     if (p.positional.size() != 2) throw Usage("give an engine and a package");
-    std::string out = p.values.count("-o") ? p.values["-o"] : p.values["--output"];
+    std::string out = output_option(p);
     if (out.empty()) throw Usage("give the output file with -o OUT");
     const std::string& enginePath = p.positional[0];
+    const std::string icon = p.values.count("--icon") ? p.values["--icon"] : "";
+    std::vector<fs::path> inputs = inputs_of(p.positional[1]);
+    inputs.push_back(enginePath);
+    if (!icon.empty()) inputs.push_back(icon);
+    refuse_output_is_input(out, inputs);
+
+    Bytes engine = read_file(enginePath);
+    const EngineKind kind = check_engine(engine, enginePath);
+    if (!icon.empty() && kind != EngineKind::Windows)
+        throw Usage("--icon is for Windows savers; a Linux program's icon comes from its desktop entry");
     Bytes package = package_of(p.positional[1]);
     Checked checked = check_package(package);
     if (!checked.ok()) {
         std::cerr << p.positional[1] << ": refused, the engine cannot use this package:\n";
-        print_problems(checked.problems, std::cerr);
+        print_problems_for(p.positional[1], checked.problems, std::cerr);
         return 1;
     }
-    Bytes engine = read_file(enginePath);
     Bytes result;
     std::vector<std::string> notes;
-    if (pe::looks_like_pe(engine)) {
-        result = pe::replace_resource(engine, pe::ResName::of("KAVREN"), pe::ResName::of(103), PACKAGE_LANGUAGE,
-                                      package, enginePath, &notes);
+    if (kind == EngineKind::Windows) {
+        std::vector<Bytes> icons;
+        if (!icon.empty()) icons = icon_images(read_file(icon), icon);
+        auto edit = [&](std::vector<pe::Resource>& list) {
+            pe::set_resource(list, pe::ResName::of("KAVREN"), pe::ResName::of(103), PACKAGE_LANGUAGE, package);
+            if (!icons.empty()) set_icon_group(list, icons);
+        };
+        result = pe::rebuild_resources(engine, edit, enginePath, &notes);
         auto problems = pe::layout_problems(result);
         if (!problems.empty()) throw Failure(enginePath + ": the rebuilt executable is inconsistent: " + problems[0]);
-    } else if (is_elf(engine)) {
+    } else {
         auto appended = pf::exe_package::append(engine, package);
         if (!appended) throw Failure(enginePath + ": its package trailer is damaged; cannot tell where the program ends");
         result = std::move(*appended);
-    } else {
-        throw Failure(enginePath + ": neither a Windows executable (PE) nor a Linux one (ELF)");
     }
     // Read the result back the way the saver will.
     Source again = source_from_bytes(result, out);
     if (again.package != package) throw Failure(out + ": the bound package does not read back the same");
-    write_file_atomic(out, result);
     struct stat st {};
-    if (::stat(enginePath.c_str(), &st) == 0) ::chmod(out.c_str(), st.st_mode & 07777);
+    std::optional<mode_t> mode;
+    if (::stat(enginePath.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    write_output(out, result, mode);
     for (const std::string& n : notes) std::cerr << "note: " << n << "\n";
-    std::cout << "wrote " << out << ": " << again.what << " with a " << package.size() << "-byte scene package\n";
+    report_stream(out) << "wrote " << out << ": " << again.what << " with a " << package.size()
+                       << "-byte scene package" << (icon.empty() ? "" : " and its own icon") << "\n";
     return 0;
 }
 
@@ -406,7 +444,7 @@ int listing(const Args& args) {
     Checked checked = check_package(package);
     if (!checked.ok()) {
         std::cerr << file << ": refused, the engine cannot use this package:\n";
-        print_problems(checked.problems, std::cerr);
+        print_problems_for(file, checked.problems, std::cerr);
         return 1;
     }
     Listing l;
@@ -427,13 +465,13 @@ int listing(const Args& args) {
 
 int guarded(const char* name, int (*command)(const Args&), const Args& args) {
     if (wants_help(args)) {
-        std::cout << HELP.at(name);
+        std::cout << HELP().at(name);
         return 0;
     }
     try {
         return command(args);
     } catch (const Usage& e) {
-        std::cerr << "snowglobe-pack " << name << ": " << e.what() << "\n\n" << HELP.at(name);
+        std::cerr << "snowglobe-pack " << name << ": " << e.what() << "; see snowglobe-pack " << name << " --help\n";
         return 2;
     } catch (const Failure& e) {
         std::cerr << "snowglobe-pack " << name << ": " << e.what() << "\n";
@@ -456,11 +494,17 @@ int cmd_extract(const Args& args) { return guarded("extract", extract, args); }
 int cmd_render(const Args& args) { return guarded("render", render, args); }
 int cmd_bind(const Args& args) { return guarded("bind", bind, args); }
 int cmd_listing(const Args& args) { return guarded("listing", listing, args); }
+int cmd_preview(const Args& args) { return guarded("preview", run_preview, args); }
 
 int run_pack(const Args& args) {
+    install_cleanup_handlers();
+    if (!args.empty() && (args[0] == "--version" || args[0] == "-V")) {
+        std::cout << "snowglobe-pack " << SNOWGLOBE_VERSION << "\n";
+        return 0;
+    }
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        if (args.size() >= 2 && HELP.count(args[1])) {
-            std::cout << HELP.at(args[1]);
+        if (args.size() >= 2 && HELP().count(args[1])) {
+            std::cout << HELP().at(args[1]);
             return 0;
         }
         std::cout << MAIN_HELP;
@@ -469,11 +513,11 @@ int run_pack(const Args& args) {
     static const std::map<std::string, int (*)(const Args&)> commands = {
         {"build", cmd_build},     {"inspect", cmd_inspect}, {"validate", cmd_validate},
         {"extract", cmd_extract}, {"render", cmd_render},   {"bind", cmd_bind},
-        {"listing", cmd_listing},
+        {"listing", cmd_listing}, {"preview", cmd_preview},
     };
     auto it = commands.find(args[0]);
     if (it == commands.end()) {
-        std::cerr << "snowglobe-pack: unknown command \"" << args[0] << "\"\n\n" << MAIN_HELP;
+        std::cerr << "snowglobe-pack: unknown command \"" << args[0] << "\"; see snowglobe-pack --help\n";
         return 2;
     }
     return it->second(Args(args.begin() + 1, args.end()));

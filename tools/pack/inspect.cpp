@@ -89,7 +89,7 @@ std::string picture_text(const Bytes& bmp) {
     if (bmp.empty()) return "missing (outside the package)";
     pack::BmpHeader h = pack::bmp_header(bmp.data(), bmp.size());
     return std::to_string(h.width) + " x " + std::to_string(h.height) + ", " + std::to_string(h.bitCount) + "-bit, " +
-           std::to_string(bmp.size()) + " bytes";
+           count_of(bmp.size(), "byte");
 }
 
 std::string key_text(const std::array<std::uint8_t, 3>& k) {
@@ -118,7 +118,7 @@ std::string inspect_text(const Source& source, const Checked& c) {
     std::ostringstream o;
     const pack::PackageRead& r = c.read;
     const pack::Scene& s = r.scene;
-    o << "file:        " << source.what << ", package of " << source.package.size() << " bytes\n";
+    o << "file:        " << source.what << ", package of " << count_of(source.package.size(), "byte") << "\n";
     o << "title:       " << sjis_display(s.title) << "\n";
     o << "background:  " << names::word_of(names::BACKGROUND, s.backgroundMode);
     if (s.backgroundMode == 4) o << ", " << names::word_of(names::FIT, s.pictureFit) << ", " << picture_text(s.picture);
@@ -126,7 +126,7 @@ std::string inspect_text(const Source& source, const Checked& c) {
     o << "\n";
     if (!s.sound.empty()) {
         WavInfo w = wav_info(s.sound);
-        o << "sound:       WAV, " << s.sound.size() << " bytes";
+        o << "sound:       WAV, " << count_of(s.sound.size(), "byte");
         if (w.ok) {
             char buffer[96];
             std::snprintf(buffer, sizeof buffer, ", %d Hz, %d-bit, %s, %.2f s, looping", w.rate, w.bits,
@@ -157,16 +157,16 @@ std::string inspect_text(const Source& source, const Checked& c) {
             continue;
         }
         const pack::AnimSet& set = *l.set;
-        o << "    set: " << set.frames.size() << " frames, mask " << names::word_of(names::MASK, set.maskMode) << "\n";
+        o << "    set: " << count_of(set.frames.size(), "frame") << ", mask " << names::word_of(names::MASK, set.maskMode) << "\n";
         for (std::size_t i = 0; i < set.frames.size(); ++i) {
             const pack::Frame& f = set.frames[i];
-            o << "      frame " << i << ": " << picture_text(f.bmp) << ", " << f.duration << " ticks";
+            o << "      frame " << i << ": " << picture_text(f.bmp) << ", " << count_of(f.duration, "tick");
             if (auto image = pack::bmp_image(f.bmp.data(), f.bmp.size()))
                 if (auto key = frame_key(*image, set.maskMode)) o << ", key " << key_text(*key);
             o << "\n";
         }
     }
-    o << "checks:      " << c.errors() << " errors, " << c.warnings() << " warnings"
+    o << "checks:      " << count_of(c.errors(), "error") << ", " << count_of(c.warnings(), "warning")
       << (c.problems.empty() ? "" : " (snowglobe-pack validate lists them)") << "\n";
     return o.str();
 }

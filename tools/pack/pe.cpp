@@ -353,10 +353,8 @@ std::uint32_t compute_checksum(const Bytes& file, std::size_t checksumOffset) {
     return static_cast<std::uint32_t>(sum + file.size());
 }
 
-Bytes replace_resource(const Bytes& file, const ResName& type, const ResName& name, std::uint32_t language,
-                       const Bytes& data, const std::string& what, std::vector<std::string>* notes) {
-    Image image = parse(file, what);
-    std::vector<Resource> list = resources(file, image, what);
+void set_resource(std::vector<Resource>& list, const ResName& type, const ResName& name, std::uint32_t language,
+                  const Bytes& data) {
     std::erase_if(list, [&](const Resource& r) { return r.type == type && r.name == name; });
     Resource added;
     added.type = type;
@@ -364,6 +362,19 @@ Bytes replace_resource(const Bytes& file, const ResName& type, const ResName& na
     added.language = ResName::of(language);
     added.data = data;
     list.push_back(std::move(added));
+}
+
+Bytes replace_resource(const Bytes& file, const ResName& type, const ResName& name, std::uint32_t language,
+                       const Bytes& data, const std::string& what, std::vector<std::string>* notes) {
+    return rebuild_resources(
+        file, [&](std::vector<Resource>& list) { set_resource(list, type, name, language, data); }, what, notes);
+}
+
+Bytes rebuild_resources(const Bytes& file, const std::function<void(std::vector<Resource>&)>& edit,
+                        const std::string& what, std::vector<std::string>* notes) {
+    Image image = parse(file, what);
+    std::vector<Resource> list = resources(file, image, what);
+    edit(list);
 
     Bytes out = file;
     const std::uint32_t fa = image.fileAlignment, sa = image.sectionAlignment;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -79,6 +80,14 @@ std::optional<Bytes> find_resource(const Bytes& file, const ResName& type, const
 // line for anything the user should know (a dropped signature).
 Bytes replace_resource(const Bytes& file, const ResName& type, const ResName& name, std::uint32_t language,
                        const Bytes& data, const std::string& what, std::vector<std::string>* notes = nullptr);
+
+// The same for any change to the list of resources: edit gets them all, in
+// directory order, and the resource section is rebuilt from what it leaves.
+Bytes rebuild_resources(const Bytes& file, const std::function<void(std::vector<Resource>&)>& edit,
+                        const std::string& what, std::vector<std::string>* notes = nullptr);
+// Puts type/name/language = data into a list, dropping other languages of it.
+void set_resource(std::vector<Resource>& list, const ResName& type, const ResName& name, std::uint32_t language,
+                  const Bytes& data);
 
 std::uint32_t compute_checksum(const Bytes& file, std::size_t checksumOffset);
 // What is wrong with the headers' description of the file (empty when

@@ -1,5 +1,7 @@
 #include "tools/pack/util.h"
 
+#include "tools/pack/output.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -34,26 +36,12 @@ fs::path temp_path_beside(const fs::path& path) {
     fs::path dir = path.parent_path();
     std::string name = "." + path.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
                        std::to_string(counter++);
-    return dir.empty() ? fs::path(name) : dir / name;
+    fs::path temp = dir.empty() ? fs::path(name) : dir / name;
+    track_temp(temp);  // removed if a signal ends the program before it is renamed
+    return temp;
 }
 
-void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    fs::path temp = temp_path_beside(path);
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) throw Failure(path.string() + ": cannot write: " + std::strerror(errno));
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    std::error_code ec;
-    if (!ok) {
-        fs::remove(temp, ec);
-        throw Failure(path.string() + ": write failed (disk full?)");
-    }
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        throw Failure(path.string() + ": cannot replace: " + ec.message());
-    }
-}
+void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes) { write_output(path, bytes); }
 
 void write_file_atomic(const fs::path& path, const std::string& text) {
     write_file_atomic(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));

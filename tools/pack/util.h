@@ -18,12 +18,24 @@ struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A command line that does not make sense: the command prints the reason and
+// where its help is, and exits with status 2.
+struct Usage : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// "1 picture", "2 pictures": a count with its noun (regular plurals only).
+inline std::string count_of(long long n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 Bytes read_file(const std::filesystem::path& path);
-// Writes to a temporary file beside the target, then renames it over the
-// target: a failed or interrupted write never leaves a half-written file.
+// write_output (output.h): a regular file is written beside the target and
+// renamed over it, so a failed or interrupted write never leaves half a file.
 void write_file_atomic(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 void write_file_atomic(const std::filesystem::path& path, const std::string& text);
-// A fresh temporary name beside path (same directory, so rename is atomic).
+// A fresh temporary name beside path (same directory, so rename is atomic),
+// tracked so that SIGINT, SIGTERM and SIGHUP remove the file.
 std::filesystem::path temp_path_beside(const std::filesystem::path& path);
 
 inline std::uint16_t le16(const std::uint8_t* p) {
