@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "frame/compose.h"
+#include "scene/mask.h"
 #include "shell_test_support.h"
 #include "tools/render/render.h"
 
@@ -223,6 +224,65 @@ TEST(Compose, PreviewStretchesTheWholePictureEveryTick) {
     };
     EXPECT_EQ(prog.run("/p " + decimal(pane)), 0);
     EXPECT_EQ(checked, 3);
+}
+
+// The frame alone, from a world built by hand: it draws exactly the draw
+// list (keyed or opaque), lists every entry's rectangle even when the entry
+// has no bitmap yet, and on the next pass restores those rectangles from the
+// background. The window here is the desktop (GetDC of no window).
+TEST(Compose, DrawsTheDrawListAndRestoresItNextPass) {
+    hl::reset();
+    hl::set_screen_size(32, 16);
+    const auto frame = std::make_unique<sg::Frame>();
+    const auto world = std::make_unique<sg::World>();
+    for (sg::Surface* s : {&frame->backgroundSurface, &frame->workSurface}) {
+        ASSERT_EQ(sg::surface_create(s, 32, 16, 24), 1);
+        pf::BitBlt(s->memoryDC, 0, 0, 32, 16, nullptr, 0, 0, pf::WHITENESS);
+    }
+    pack::Image image = solid(4, 4, SPRITE);
+    image.set(0, 0, 0x00, 0xFF, 0x00);  // the key of mask mode 0
+    const pack::Bytes bmp = pack::bmp24(image);
+    sg::Surface picture{}, mask{}, cutout{}, none{};
+    sg::surface_reset(&picture);  // as the loader's callers do: release then frees it
+    ASSERT_EQ(sg::surface_load_bmp(&picture, bmp.data(), int(bmp.size())), 1);
+    sg::mask_build(&mask, 0, &picture);
+    sg::cutout_build(&cutout, 0, &picture);
+    world->drawList[0] = sg::SpriteDraw{2, 3, 4, 4, 0, &picture, &mask, &cutout};
+    world->drawList[1] = sg::SpriteDraw{20, 5, 4, 4, 3, &picture, &mask, &cutout};
+    world->drawList[2] = sg::SpriteDraw{10, 10, 4, 4, 0, &none, &none, &none};
+    world->drawList[3] = sg::SpriteDraw{0, 0, 4, 4, 3, &picture, &mask, &cutout};  // past the count
+    world->drawCount = 3;
+    const sg::PresentGeometry geometry{32, 16, 0, 0};
+
+    sg::frame_compose(*frame, *world, nullptr, geometry);
+    const sg::Surface& work = frame->workSurface;
+    EXPECT_EQ(pixel(work, 2, 3), WHITE) << "keyed";
+    EXPECT_EQ(pixel(work, 3, 3), SPRITE);
+    EXPECT_EQ(pixel(work, 5, 6), SPRITE);
+    EXPECT_EQ(pixel(work, 20, 5), (Bgr{0x00, 0xFF, 0x00})) << "opaque";
+    EXPECT_EQ(pixel(work, 23, 8), SPRITE);
+    EXPECT_EQ(pixel(work, 10, 10), WHITE) << "no bitmap, nothing drawn";
+    EXPECT_EQ(pixel(work, 1, 1), WHITE) << "only drawCount entries are drawn";
+    ASSERT_EQ(frame->restoreCount, 3);
+    EXPECT_TRUE(same(frame->restoreList[0], 2, 3, 4, 4));
+    EXPECT_TRUE(same(frame->restoreList[1], 20, 5, 4, 4));
+    EXPECT_TRUE(same(frame->restoreList[2], 10, 10, 4, 4));
+    EXPECT_EQ(frame->previousPresentCount, 3);
+    const pf::soft::Framebuffer& shown = *hl::desktop_pixels();
+    EXPECT_EQ(pixel(shown, 3, 3), SPRITE) << "the first present shows the whole picture";
+    EXPECT_EQ(pixel(shown, 31, 15), WHITE);
+
+    world->drawCount = 0;
+    sg::frame_compose(*frame, *world, nullptr, geometry);
+    EXPECT_EQ(pixel(work, 3, 3), WHITE);
+    EXPECT_EQ(pixel(work, 23, 8), WHITE);
+    EXPECT_EQ(frame->restoreCount, 0);
+    EXPECT_EQ(frame->previousPresentCount, 0);
+    EXPECT_EQ(pixel(shown, 3, 3), WHITE) << "last pass's rectangles are presented again";
+    EXPECT_EQ(pixel(shown, 21, 6), WHITE);
+
+    for (sg::Surface* s : {&picture, &mask, &cutout, &frame->backgroundSurface, &frame->workSurface})
+        sg::surface_release(s);
 }
 
 TEST(Compose, ListsDropWhatDoesNotFit) {
