@@ -1,22 +1,15 @@
-// Masks and cut-outs for every mask mode, built from real 24-bit surfaces, and
-// the determinism of loading and setting up sprite layers. Only pf:: calls and
-// the Surface API: this file also runs against real GDI.
+// Masks and cut-outs for every mask mode, built from real 24-bit surfaces and
+// through the animation-set loader. Only pf:: calls and the scene's surface,
+// mask and set API: this file also runs against real GDI.
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
+#include <memory>
 #include <vector>
 
-#include "gfx/mask.h"
-#include "gfx/surface.h"
-#include "motion/delays.h"
-#include "motion/frames.h"
-#include "motion/layer_setup.h"
-#include "motion/layers.h"
-#include "motion/placement.h"
-#include "package/animset.h"
-#include "package/package.h"
-#include "shell/shell.h"
+#include "scene/animset.h"
+#include "scene/mask.h"
+#include "scene/surface.h"
 #include "tests/support/fixtures.h"
 #include "tools/packlib/packlib.h"
 
@@ -186,16 +179,20 @@ TEST_F(MaskTest, PicturesWithoutRgbPixelsGiveEmptyTargets) {
 // Through the loader, on every frame of a set: a 24-bit sprite and an 8-bit
 // frame, which comes out as a 24-bit picture with the same colours.
 TEST_F(MaskTest, LoaderBuildsMasksForEveryFrame) {
-    sg::slots_clear();
+    // The slot table is megabytes: on the heap, and zeroed as a fresh one is.
+    struct Slots {
+        sg::SlotTable table{};
+    };
+    const auto slots = std::make_unique<Slots>();
     pack::AnimSet set;
     set.frames.push_back({sg::test::frame_bmp(6, 4, 5), 1});
     pack::Palette8 palette;
     palette.entries = {{0x00, 0xFF, 0x00, 0}, {0x40, 0x50, 0x60, 0}};
     set.frames.push_back({pack::bmp8(3, 2, {0, 1, 1, 1, 1, 0}, palette), 1});
     const pack::Bytes bytes = pack::animset_bytes(set);
-    ASSERT_EQ(sg::animset_load(5, 1, bytes.data(), int(bytes.size()), 0, 2), 1);
+    ASSERT_EQ(sg::animset_load(slots->table[5][0], 1, bytes.data(), int(bytes.size())), 1);
 
-    const sg::SpriteSlot& s = sg::slotTable[5][0];
+    const sg::SpriteSlot& s = slots->table[5][0];
     pf::GdiFlush();
     // Frame 0: green ring keyed, ink inside.
     EXPECT_EQ(at(s.masks[0], 0, 0), (Px{0xFF, 0xFF, 0xFF}));
@@ -211,154 +208,7 @@ TEST_F(MaskTest, LoaderBuildsMasksForEveryFrame) {
     EXPECT_EQ(at(s.masks[1], 1, 1), (Px{0, 0, 0}));
     EXPECT_EQ(at(s.cutouts[1], 1, 1), (Px{0x40, 0x50, 0x60}));
 
-    sg::animset_release_all();
-    sg::slots_clear();
-}
-
-// ---- two set-ups of one package give the same tables ----
-
-struct Snapshot {
-    std::vector<std::uint8_t> layers;
-    std::vector<std::uint8_t> slots;
-    std::vector<std::uint8_t> pixels;
-};
-
-void forget_handles(sg::Surface& s) {
-    s.memoryDC = nullptr;
-    s.bits = nullptr;
-    s.dib = nullptr;
-    s.previousObject = nullptr;
-}
-
-void append_pixels(std::vector<std::uint8_t>& out, const sg::Surface& s) {
-    if (s.bits == nullptr) return;
-    const int bytes = (sg::surface_width(&s) * 3 + 3) / 4 * 4 * sg::surface_height(&s);
-    out.insert(out.end(), s.bits, s.bits + bytes);
-}
-
-// Handles and pixel addresses differ from run to run; everything else in the
-// tables, and every pixel behind them, must not.
-Snapshot snapshot() {
-    Snapshot shot;
-    const auto* layers = reinterpret_cast<const std::uint8_t*>(sg::layerTable);
-    shot.layers.assign(layers, layers + sizeof sg::layerTable);
-    pf::GdiFlush();
-    for (int row = 0; row < sg::MAX_LAYERS; ++row) {
-        for (int k = 0; k < sg::MAX_INSTANCES; ++k) {
-            sg::SpriteSlot copy = sg::slotTable[row][k];
-            for (int i = 0; i < sg::MAX_FRAMES; ++i) {
-                if (k == 0) {
-                    append_pixels(shot.pixels, copy.pictures[i]);
-                    append_pixels(shot.pixels, copy.masks[i]);
-                    append_pixels(shot.pixels, copy.cutouts[i]);
-                }
-                forget_handles(copy.pictures[i]);
-                forget_handles(copy.masks[i]);
-                forget_handles(copy.cutouts[i]);
-            }
-            forget_handles(copy.currentPicture);
-            forget_handles(copy.currentMask);
-            forget_handles(copy.currentCutout);
-            const auto* p = reinterpret_cast<const std::uint8_t*>(&copy);
-            shot.slots.insert(shot.slots.end(), p, p + sizeof copy);
-        }
-    }
-    return shot;
-}
-
-class SetupDeterminism : public ::testing::Test {
-protected:
-    void SetUp() override { pf::set_message_box_capture(&ignore_box); }
-    void TearDown() override {
-        sg::packageBase = nullptr;
-        sg::packageSize = 0;
-        pf::set_message_box_capture(nullptr);
-    }
-
-    // Installs the package the way start-up leaves it: base, size, directory
-    // and the ten layer blocks.
-    void install(const pack::Package& p) {
-        bytes = sg::test::build(p);
-        sg::packageBase = bytes.data();
-        sg::packageSize = std::uint32_t(bytes.size());
-        std::memcpy(&sg::packageDirectory, bytes.data(), sizeof sg::packageDirectory);
-        for (int k = 0; k < sg::PACKAGE_LAYERS; ++k)
-            std::memcpy(&sg::layerBlocks[k],
-                        bytes.data() + sg::packageDirectory.entries[k + 1].offset,
-                        sizeof(sg::LayerBlock));
-    }
-
-    // Set-up as the window creation does it, then some ticks of frames and
-    // motion in the order of the per-tick pass.
-    Snapshot run(int width, int height, int ticks) {
-        pf::rand_reset();
-        sg::layers_clear();
-        sg::slots_clear();
-        sg::screenWidth = width;
-        sg::screenHeight = height;
-        for (int k = 0; k < sg::PACKAGE_LAYERS; ++k)
-            if (sg::layerBlocks[k].enabled) sg::layer_setup(k);
-        for (int t = 0; t < ticks; ++t) {
-            sg::frames_step();
-            for (int layer = 0; layer < sg::MAX_LAYERS; ++layer) {
-                const sg::LayerRecord& r = sg::layerTable[layer];
-                if (!r.active) continue;
-                for (int k = 0; k < r.instanceCount; ++k) {
-                    sg::cycle_reentry_check(layer, k);
-                    sg::motion_step(layer, k);
-                }
-                if (r.waitAfterCycle) {
-                    if (!sg::any_cycle_wait_running(layer)) sg::cycle_waits_draw(layer);
-                    sg::cycle_waits_count_down(layer);
-                }
-                if (r.waitAfterExit) {
-                    sg::exit_waits_draw(layer);
-                    sg::exit_waits_count_down(layer);
-                }
-            }
-        }
-        Snapshot shot = snapshot();
-        sg::animset_release_all();
-        return shot;
-    }
-
-    std::vector<std::uint8_t> bytes;
-};
-
-TEST_F(SetupDeterminism, SamePackageSameScreenSameTables) {
-    pack::Package p = sg::test::ready_package(0, 0);
-    p.layers[1] = sg::test::enabled_layer(sg::test::animset(5, 24, 20, 1, 1), 15);
-    p.layers[1].settings.delayMode = 0;
-    p.layers[1].settings.maxWait = 7;
-    p.layers[2] = sg::test::enabled_layer(sg::test::animset(3, 32, 32, 0, 2), 50);
-    p.layers[2].settings.delayMode = 2;
-    p.layers[2].settings.maxWait = 9;
-    p.layers[2].settings.entryEdge = 8;
-    p.layers[2].settings.directionCode = 8;
-    p.layers[2].settings.speedClass = 4;
-    p.layers[2].settings.reentryCycles = 2;
-    p.layers[6] = sg::test::enabled_layer(sg::test::animset(2, 8, 8), 4);
-    p.layers[6].settings.placement = 0;
-    p.layers[6].settings.startCorner = 3;
-    p.layers[6].settings.startX = -40;
-    p.layers[6].settings.startY = -30;
-    p.layers[6].settings.keepInside = 1;
-    install(p);
-
-    const int gdiBefore = pf::gdi_objects_alive();
-    const Snapshot first = run(320, 240, 0);
-    const Snapshot again = run(320, 240, 0);
-    EXPECT_EQ(first.layers, again.layers);
-    EXPECT_EQ(first.slots, again.slots);
-    EXPECT_EQ(first.pixels, again.pixels);
-    EXPECT_FALSE(first.pixels.empty());
-
-    const Snapshot later = run(320, 240, 90);
-    EXPECT_EQ(later.layers, run(320, 240, 90).layers);
-    EXPECT_NE(later.layers, first.layers);
-    // Another screen size places the sprites elsewhere.
-    EXPECT_NE(run(640, 480, 0).layers, first.layers);
-    EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
+    sg::animset_release_all(slots->table);  // TearDown checks that nothing is left
 }
 
 }  // namespace

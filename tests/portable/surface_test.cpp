@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/surface.h"
+#include "scene/surface.h"
 #include "tests/portable/portable_helpers.h"
 #include "tests/support/boxes.h"
 

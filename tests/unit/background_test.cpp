@@ -3,10 +3,10 @@
 // stretching, the desktop snapshot, refused pictures and unknown modes.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <functional>
 
-#include "gfx/background.h"
-#include "package/package.h"
+#include "frame/background.h"
 #include "platform/headless/scripting.h"
 #include "shell_test_support.h"
 
@@ -20,9 +20,11 @@ const std::string UNSUPPORTED_FILE =
     "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x8c\x60\x8e\xae\x82\xc5"
     "\x82\xb7\x81\x42";
 
-// Runs the saver for one tick and lets `check` look at both surfaces.
-void with_background(const pack::Package& p, int width, int height,
-                     const std::function<void()>& check, bool preview = false) {
+using Check = std::function<void(const sg::SaverState&)>;
+
+// Runs the saver for one tick and lets `check` look at its surfaces.
+void with_background(const pack::Package& p, int width, int height, const Check& check,
+                     bool preview = false) {
     Program prog;
     prog.package = pack::package_bytes(p);
     prog.width = width;
@@ -36,11 +38,11 @@ void with_background(const pack::Package& p, int width, int height,
     prog.onTick = [&](int t) {
         if (t != 1) return;
         ran = true;
-        check();
+        check(*prog.saver);
         if (preview)
             pf::DestroyWindow(pane);
         else
-            hl::inject_key(sg::saverWindow);
+            hl::inject_key(prog.window());
     };
     EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
     EXPECT_TRUE(ran);
@@ -53,9 +55,9 @@ pack::Package scene(int mode) {
 }
 
 // Both surfaces hold the same picture, drawn twice.
-void expect_both(int x, int y, Bgr c) {
-    EXPECT_EQ(pixel(sg::backgroundSurface, x, y), c) << x << "," << y;
-    EXPECT_EQ(pixel(sg::workSurface, x, y), c) << x << "," << y;
+void expect_both(const sg::SaverState& saver, int x, int y, Bgr c) {
+    EXPECT_EQ(pixel(saver.frame.backgroundSurface, x, y), c) << x << "," << y;
+    EXPECT_EQ(pixel(saver.frame.workSurface, x, y), c) << x << "," << y;
 }
 
 Bgr coordinate(int x, int y) {
@@ -63,16 +65,16 @@ Bgr coordinate(int x, int y) {
 }
 
 TEST(Background, BlackAndWhiteFillTheScreen) {
-    with_background(scene(1), 200, 100, [] {
-        EXPECT_EQ(sg::surface_width(&sg::backgroundSurface), 200);
-        EXPECT_EQ(sg::surface_height(&sg::workSurface), 100);
-        expect_both(0, 0, WHITE);
-        expect_both(199, 99, WHITE);
-        EXPECT_EQ(pixel(saver_pixels(), 150, 50), WHITE);
+    with_background(scene(1), 200, 100, [](const sg::SaverState& saver) {
+        EXPECT_EQ(sg::surface_width(&saver.frame.backgroundSurface), 200);
+        EXPECT_EQ(sg::surface_height(&saver.frame.workSurface), 100);
+        expect_both(saver, 0, 0, WHITE);
+        expect_both(saver, 199, 99, WHITE);
+        EXPECT_EQ(pixel(saver_pixels(saver), 150, 50), WHITE);
     });
-    with_background(scene(0), 200, 100, [] {
-        expect_both(0, 0, BLACK);
-        expect_both(199, 99, BLACK);
+    with_background(scene(0), 200, 100, [](const sg::SaverState& saver) {
+        expect_both(saver, 0, 0, BLACK);
+        expect_both(saver, 199, 99, BLACK);
     });
 }
 
@@ -98,20 +100,20 @@ TEST(Background, TileGrid) {
 TEST(Background, TilesRepeatFromTheTopLeft) {
     pack::Package p = scene(3);
     p.scene.tile = pack::bmp24(coordinates(64, 64));
-    with_background(p, 600, 800, [] {
+    with_background(p, 600, 800, [](const sg::SaverState& saver) {
         for (const auto& [x, y] : {std::pair{0, 0}, std::pair{63, 63}, std::pair{64, 0},
                                    std::pair{130, 200}, std::pair{599, 799}, std::pair{576, 768}})
-            expect_both(x, y, coordinate(x % 64, y % 64));
-        EXPECT_EQ(pixel(saver_pixels(), 599, 799), coordinate(599 % 64, 799 % 64));
+            expect_both(saver, x, y, coordinate(x % 64, y % 64));
+        EXPECT_EQ(pixel(saver_pixels(saver), 599, 799), coordinate(599 % 64, 799 % 64));
     });
 }
 
 TEST(Background, TileLargerThanTheScreenIsCropped) {
     pack::Package p = scene(3);
     p.scene.tile = pack::bmp24(coordinates(250, 120));
-    with_background(p, 200, 100, [] {
-        expect_both(0, 0, coordinate(0, 0));
-        expect_both(199, 99, coordinate(199, 99));
+    with_background(p, 200, 100, [](const sg::SaverState& saver) {
+        expect_both(saver, 0, 0, coordinate(0, 0));
+        expect_both(saver, 199, 99, coordinate(199, 99));
     });
 }
 
@@ -124,22 +126,22 @@ TEST(Background, CentredPictureTruncatesTowardZero) {
         pack::Package p = scene(4);
         p.scene.pictureFit = 0;
         p.scene.picture = pack::bmp24(coordinates(c.pictureWidth, 480));
-        with_background(p, 640, 480, [&] {
-            expect_both(0, 0, coordinate(c.firstColumn, 0));
-            expect_both(639, 479, coordinate(c.firstColumn + 639, 479));
+        with_background(p, 640, 480, [&](const sg::SaverState& saver) {
+            expect_both(saver, 0, 0, coordinate(c.firstColumn, 0));
+            expect_both(saver, 639, 479, coordinate(c.firstColumn + 639, 479));
         });
     }
     // A small picture sits in the middle of black.
     pack::Package p = scene(4);
     p.scene.pictureFit = 0;
     p.scene.picture = pack::bmp24(coordinates(100, 51));
-    with_background(p, 640, 480, [] {
-        expect_both(270, 214, coordinate(0, 0));  // (640-100)/2, (480-51)/2 = 214
-        expect_both(369, 264, coordinate(99, 50));
-        expect_both(269, 214, BLACK);
-        expect_both(270, 213, BLACK);
-        expect_both(370, 264, BLACK);
-        expect_both(0, 0, BLACK);
+    with_background(p, 640, 480, [](const sg::SaverState& saver) {
+        expect_both(saver, 270, 214, coordinate(0, 0));  // (640-100)/2, (480-51)/2 = 214
+        expect_both(saver, 369, 264, coordinate(99, 50));
+        expect_both(saver, 269, 214, BLACK);
+        expect_both(saver, 270, 213, BLACK);
+        expect_both(saver, 370, 264, BLACK);
+        expect_both(saver, 0, 0, BLACK);
     });
 }
 
@@ -151,11 +153,11 @@ TEST(Background, StretchedPictureCoversTheScreen) {
     pack::Package p = scene(4);
     p.scene.pictureFit = 1;
     p.scene.picture = pack::bmp24(quad);
-    with_background(p, 300, 200, [] {
-        expect_both(0, 0, (Bgr{1, 2, 3}));
-        expect_both(299, 0, (Bgr{10, 20, 30}));
-        expect_both(0, 199, (Bgr{40, 50, 60}));
-        expect_both(299, 199, (Bgr{70, 80, 90}));
+    with_background(p, 300, 200, [](const sg::SaverState& saver) {
+        expect_both(saver, 0, 0, (Bgr{1, 2, 3}));
+        expect_both(saver, 299, 0, (Bgr{10, 20, 30}));
+        expect_both(saver, 0, 199, (Bgr{40, 50, 60}));
+        expect_both(saver, 299, 199, (Bgr{70, 80, 90}));
     });
 }
 
@@ -163,9 +165,9 @@ TEST(Background, PictureFitOutsideTheTableStaysBlack) {
     pack::Package p = scene(4);
     p.scene.pictureFit = 2;
     p.scene.picture = pack::bmp24(solid(10, 10, WHITE));
-    with_background(p, 100, 100, [] {
-        expect_both(0, 0, BLACK);
-        expect_both(50, 50, BLACK);
+    with_background(p, 100, 100, [](const sg::SaverState& saver) {
+        expect_both(saver, 0, 0, BLACK);
+        expect_both(saver, 50, 50, BLACK);
     });
     EXPECT_TRUE(hl::message_boxes().empty());
 }
@@ -175,14 +177,14 @@ TEST(Background, RefusedPictureLeavesBlackWithTheLoadersMessage) {
     bad[1] = 'A';  // "BA"
     pack::Package p = scene(4);
     p.scene.picture = bad;
-    with_background(p, 100, 100, [] { expect_both(5, 5, BLACK); });
+    with_background(p, 100, 100, [](const sg::SaverState& saver) { expect_both(saver, 5, 5, BLACK); });
     ASSERT_EQ(hl::message_boxes().size(), 1u);
     EXPECT_EQ(hl::message_boxes()[0].text, UNSUPPORTED_FILE);
     EXPECT_EQ(hl::message_boxes()[0].caption, "Error");
 
     pack::Package t = scene(3);
     t.scene.tile = bad;
-    with_background(t, 100, 100, [] { expect_both(5, 5, BLACK); });
+    with_background(t, 100, 100, [](const sg::SaverState& saver) { expect_both(saver, 5, 5, BLACK); });
     EXPECT_EQ(hl::message_boxes().size(), 1u);
 }
 
@@ -191,7 +193,7 @@ TEST(Background, PictureOutsideThePackageIsRefusedNotRead) {
         pack::Package p = scene(4);
         p.scene.leftoverPictureOffset = offset;
         p.scene.leftoverPictureSize = 0x100000;  // far more than the package holds
-        with_background(p, 100, 100, [] { expect_both(5, 5, BLACK); });
+        with_background(p, 100, 100, [](const sg::SaverState& saver) { expect_both(saver, 5, 5, BLACK); });
         ASSERT_EQ(hl::message_boxes().size(), 1u) << offset;
         EXPECT_EQ(hl::message_boxes()[0].caption, "Error");
     }
@@ -201,13 +203,23 @@ TEST(Background, PictureOutsideThePackageIsRefusedNotRead) {
     p.scene.picture = pack::bmp24(coordinates(40, 40));
     pack::Bytes bytes = pack::package_bytes(p);
     const std::int32_t sceneAt = pack::get32(bytes, 0);
-    pack::put32(bytes, std::size_t(sceneAt) + 320, 0x7FFFFFFF);
+    pack::put32(bytes, std::size_t(sceneAt) + offsetof(sg::SceneHeader, pictureSize), 0x7FFFFFFF);
     Program prog;
     prog.package = bytes;
-    prog.onTick = [](int t) {
-        if (t == 1) hl::inject_key(sg::saverWindow);
+    bool drawn = false;
+    prog.onTick = [&](int t) {
+        if (t != 1) return;
+        // The picture's own header says how much of it there is: it is drawn.
+        const sg::SaverState& saver = *prog.saver;
+        expect_both(saver, 300, 220, coordinate(0, 0));  // (640 - 40) / 2, (480 - 40) / 2
+        expect_both(saver, 339, 259, coordinate(39, 39));
+        expect_both(saver, 299, 220, BLACK);
+        drawn = true;
+        hl::inject_key(prog.window());
     };
     EXPECT_EQ(prog.run("/s"), 0);
+    EXPECT_TRUE(drawn);
+    EXPECT_TRUE(hl::message_boxes().empty());
 }
 
 TEST(Background, DesktopIsCopiedUnscaled) {
@@ -236,16 +248,17 @@ TEST(Background, DesktopIsCopiedUnscaled) {
         prog.run("/a");
         prog.onTick = [&](int t) {
             if (t != 1) return;
+            const sg::SaverState& saver = *prog.saver;
             const int w = preview ? 320 : 640;
             const int h = preview ? 240 : 480;
-            EXPECT_EQ(sg::surface_width(&sg::backgroundSurface), w);
-            expect_both(0, 0, coordinate(0, 0));
-            expect_both(w - 1, h - 1, coordinate(w - 1, h - 1));
-            expect_both(200, 100, coordinate(200, 100));
+            EXPECT_EQ(sg::surface_width(&saver.frame.backgroundSurface), w);
+            expect_both(saver, 0, 0, coordinate(0, 0));
+            expect_both(saver, w - 1, h - 1, coordinate(w - 1, h - 1));
+            expect_both(saver, 200, 100, coordinate(200, 100));
             if (preview)
                 pf::DestroyWindow(pane);
             else
-                hl::inject_key(sg::saverWindow);
+                hl::inject_key(prog.window());
         };
         EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
     }
@@ -257,11 +270,11 @@ TEST(Background, PreviewCentresOrStretchesAtTheLogicalSize) {
     centred.scene.picture = pack::bmp24(coordinates(640, 480));
     with_background(
         centred, 1024, 768,
-        [] {
-            EXPECT_EQ(sg::surface_width(&sg::workSurface), 320);
-            EXPECT_EQ(sg::surface_height(&sg::workSurface), 240);
-            expect_both(0, 0, coordinate(160, 120));  // the middle 320 x 240
-            expect_both(319, 239, coordinate(479, 359));
+        [](const sg::SaverState& saver) {
+            EXPECT_EQ(sg::surface_width(&saver.frame.workSurface), 320);
+            EXPECT_EQ(sg::surface_height(&saver.frame.workSurface), 240);
+            expect_both(saver, 0, 0, coordinate(160, 120));  // the middle 320 x 240
+            expect_both(saver, 319, 239, coordinate(479, 359));
         },
         true);
 
@@ -274,9 +287,9 @@ TEST(Background, PreviewCentresOrStretchesAtTheLogicalSize) {
     stretched.scene.picture = pack::bmp24(quad);
     with_background(
         stretched, 1024, 768,
-        [] {
-            expect_both(0, 0, (Bgr{1, 2, 3}));
-            expect_both(319, 239, (Bgr{70, 80, 90}));
+        [](const sg::SaverState& saver) {
+            expect_both(saver, 0, 0, (Bgr{1, 2, 3}));
+            expect_both(saver, 319, 239, (Bgr{70, 80, 90}));
         },
         true);
 }
@@ -284,9 +297,9 @@ TEST(Background, PreviewCentresOrStretchesAtTheLogicalSize) {
 TEST(Background, UnknownModeLeavesTheSurfacesAsCreated) {
     for (const int mode : {5, -1, 1000}) {
         pack::Package p = scene(mode);
-        with_background(p, 64, 48, [] {
-            expect_both(0, 0, BLACK);
-            expect_both(63, 47, BLACK);
+        with_background(p, 64, 48, [](const sg::SaverState& saver) {
+            expect_both(saver, 0, 0, BLACK);
+            expect_both(saver, 63, 47, BLACK);
         });
         EXPECT_TRUE(hl::message_boxes().empty());
     }

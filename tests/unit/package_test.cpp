@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "package/package.h"
 #include "platform/headless/scripting.h"
+#include "scene/package.h"
 #include "shell_test_support.h"
 
 namespace {
@@ -32,26 +32,33 @@ std::int32_t entry_offset(const pack::Bytes& b, std::size_t entry) {
     return pack::get32(b, 8 * entry);
 }
 
-// Runs the copy-out on exactly these bytes, copied into a heap block of
-// exactly their size (kept until the next call), and returns its result.
-int copy_out(const pack::Bytes& bytes) {
-    static std::unique_ptr<std::uint8_t[]> exact;
+// A package copied out of exactly these bytes, held in a heap block of
+// exactly their size that lives as long as the package does.
+struct CopiedOut {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    sg::Package package;
+    int result = 0;
+};
+
+std::unique_ptr<CopiedOut> copy_out(const pack::Bytes& bytes) {
+    auto out = std::make_unique<CopiedOut>();
     hl::reset();
-    sg::engine_reset();
-    exact = std::make_unique<std::uint8_t[]>(bytes.size() ? bytes.size() : 1);
-    if (!bytes.empty()) std::memcpy(exact.get(), bytes.data(), bytes.size());
-    hl::set_package(exact.get(), bytes.size());
-    const int result = sg::package_copy_out(nullptr);
-    if (sg::packageBase != nullptr) {
-        EXPECT_EQ(sg::packageBase, exact.get());
-        EXPECT_EQ(sg::packageSize, bytes.size());
+    out->bytes = std::make_unique<std::uint8_t[]>(bytes.size() ? bytes.size() : 1);
+    if (!bytes.empty()) std::memcpy(out->bytes.get(), bytes.data(), bytes.size());
+    hl::set_package(out->bytes.get(), bytes.size());
+    out->result = sg::package_copy_out(out->package, nullptr);
+    if (out->package.packageBase != nullptr) {
+        EXPECT_EQ(out->package.packageBase, out->bytes.get());
+        EXPECT_EQ(out->package.packageSize, bytes.size());
     }
-    return result;
+    return out;
 }
 
 void expect_refused(const pack::Bytes& bytes, const char* what) {
-    EXPECT_EQ(copy_out(bytes), 0) << what;
-    EXPECT_EQ(sg::packageBase, nullptr) << what;
+    const auto out = copy_out(bytes);
+    EXPECT_EQ(out->result, 0) << what;
+    EXPECT_EQ(out->package.packageBase, nullptr) << what;
+    EXPECT_EQ(out->package.packageSize, 0u) << what;
     ASSERT_EQ(hl::message_boxes().size(), 1u) << what;
     EXPECT_EQ(hl::message_boxes()[0].owner, nullptr);
     EXPECT_EQ(hl::message_boxes()[0].text, "err");
@@ -60,29 +67,32 @@ void expect_refused(const pack::Bytes& bytes, const char* what) {
 
 TEST(Package, CopiesTheFixedBlocks) {
     const pack::Bytes bytes = pack::package_bytes(full_package());
-    ASSERT_EQ(copy_out(bytes), 1);
+    const auto out = copy_out(bytes);
+    ASSERT_EQ(out->result, 1);
+    const sg::Package& p = out->package;
     EXPECT_TRUE(hl::message_boxes().empty());
-    EXPECT_EQ(std::memcmp(&sg::packageDirectory, bytes.data(), 112), 0);
-    EXPECT_EQ(std::memcmp(&sg::sceneHeader, bytes.data() + entry_offset(bytes, SCENE_ENTRY), 340),
-              0);
-    EXPECT_STREQ(sg::sceneHeader.title, "package test");
+    EXPECT_EQ(std::memcmp(&p.packageDirectory, bytes.data(), 112), 0);
+    EXPECT_EQ(std::memcmp(&p.sceneHeader, bytes.data() + entry_offset(bytes, SCENE_ENTRY), 340), 0);
+    EXPECT_STREQ(p.sceneHeader.title, "package test");
     for (int k = 0; k < 10; ++k)
-        EXPECT_EQ(std::memcmp(&sg::layerBlocks[k], bytes.data() + entry_offset(bytes, 1 + k), 76),
-                  0);
-    EXPECT_EQ(sg::layerBlocks[0].enabled, 1);
-    EXPECT_EQ(sg::layerBlocks[9].setOffset, 9999);
-    EXPECT_EQ(std::memcmp(&sg::infoBlock, bytes.data() + entry_offset(bytes, INFO_ENTRY), 1520), 0);
-    EXPECT_EQ(sg::infoBlock.lineShown[4], 7);
-    EXPECT_STREQ(sg::infoBlock.lines[2], "line three");
+        EXPECT_EQ(std::memcmp(&p.layerBlocks[k], bytes.data() + entry_offset(bytes, 1 + k), 76), 0);
+    EXPECT_EQ(p.layerBlocks[0].enabled, 1);
+    EXPECT_EQ(p.layerBlocks[9].setOffset, 9999);
+    EXPECT_EQ(std::memcmp(&p.infoBlock, bytes.data() + entry_offset(bytes, INFO_ENTRY), 1520), 0);
+    EXPECT_EQ(p.infoBlock.lineShown[4], 7);
+    EXPECT_STREQ(p.infoBlock.lines[2], "line three");
 }
 
 TEST(Package, DirectorySizesPlayNoPart) {
     pack::Bytes bytes = pack::package_bytes(full_package());
-    ASSERT_EQ(copy_out(bytes), 1);
-    const sg::SceneHeader header = sg::sceneHeader;
+    const auto first = copy_out(bytes);
+    ASSERT_EQ(first->result, 1);
     for (std::size_t e = 0; e < 14; ++e) pack::put32(bytes, 8 * e + 4, e % 2 ? 0 : -5);
-    ASSERT_EQ(copy_out(bytes), 1);
-    EXPECT_EQ(std::memcmp(&header, &sg::sceneHeader, sizeof header), 0);
+    const auto second = copy_out(bytes);
+    ASSERT_EQ(second->result, 1);
+    EXPECT_EQ(std::memcmp(&first->package.sceneHeader, &second->package.sceneHeader,
+                          sizeof(sg::SceneHeader)),
+              0);
 }
 
 TEST(Package, OptionalBlocksOnlyWhenFlagged) {
@@ -90,9 +100,10 @@ TEST(Package, OptionalBlocksOnlyWhenFlagged) {
     // Flags off: entries 12 and 13 point at real bytes, which are not taken.
     p.entry12 = {0, 200};
     p.entry13 = {112, 60000};
-    ASSERT_EQ(copy_out(pack::package_bytes(p)), 1);
-    for (std::uint8_t b : sg::optionalBlock1) ASSERT_EQ(b, 0);
-    for (std::uint8_t b : sg::optionalBlock2) ASSERT_EQ(b, 0);
+    auto out = copy_out(pack::package_bytes(p));
+    ASSERT_EQ(out->result, 1);
+    for (std::uint8_t b : out->package.optionalBlock1) ASSERT_EQ(b, 0);
+    for (std::uint8_t b : out->package.optionalBlock2) ASSERT_EQ(b, 0);
 
     // Flags on: both are copied.
     p.scene.sound = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'};
@@ -100,12 +111,13 @@ TEST(Package, OptionalBlocksOnlyWhenFlagged) {
     p.scene.optionalBlock2Present = 1;
     p.optionalBlock2.assign(52428, 0xB2);
     p.optionalBlock2.back() = 0xB3;
-    ASSERT_EQ(copy_out(pack::package_bytes(p)), 1);
-    EXPECT_EQ(sg::sceneHeader.soundEnabled, 1);
-    EXPECT_EQ(sg::optionalBlock1[0], 0xA1);
-    EXPECT_EQ(sg::optionalBlock1[119], 0xA1);
-    EXPECT_EQ(sg::optionalBlock2[0], 0xB2);
-    EXPECT_EQ(sg::optionalBlock2[52427], 0xB3);
+    out = copy_out(pack::package_bytes(p));
+    ASSERT_EQ(out->result, 1);
+    EXPECT_EQ(out->package.sceneHeader.soundEnabled, 1);
+    EXPECT_EQ(out->package.optionalBlock1[0], 0xA1);
+    EXPECT_EQ(out->package.optionalBlock1[119], 0xA1);
+    EXPECT_EQ(out->package.optionalBlock2[0], 0xB2);
+    EXPECT_EQ(out->package.optionalBlock2[52427], 0xB3);
 }
 
 TEST(Package, EveryBlockOutsideThePackageIsRefused) {
@@ -127,7 +139,7 @@ TEST(Package, EveryBlockOutsideThePackageIsRefused) {
     expect_refused(with_entry(5, std::int32_t(0x80000000)), "layer offset -2^31");
     expect_refused(with_entry(INFO_ENTRY, size - 1519), "info block one byte short");
     // The last byte is exactly at the end: fine.
-    EXPECT_EQ(copy_out(with_entry(INFO_ENTRY, size - 1520)), 1);
+    EXPECT_EQ(copy_out(with_entry(INFO_ENTRY, size - 1520))->result, 1);
 
     pack::Package flagged = full_package();
     flagged.scene.sound = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'};
@@ -141,8 +153,8 @@ TEST(Package, EveryBlockOutsideThePackageIsRefused) {
     pack::put32(b, 8 * 13, flaggedSize - 52427);
     expect_refused(b, "optional block 2 one byte short");
     // The same offsets do no harm while the flags are off.
-    EXPECT_EQ(copy_out(with_entry(12, 0x7FFFFFF0)), 1);
-    EXPECT_EQ(copy_out(with_entry(13, -8)), 1);
+    EXPECT_EQ(copy_out(with_entry(12, 0x7FFFFFF0))->result, 1);
+    EXPECT_EQ(copy_out(with_entry(13, -8))->result, 1);
 }
 
 TEST(Package, TitleMustEndInsideItsField) {
@@ -152,24 +164,64 @@ TEST(Package, TitleMustEndInsideItsField) {
     expect_refused(bytes, "title without NUL");
 
     bytes[std::size_t(scene) + 299] = 0;  // 299 bytes and the NUL: fills it exactly
-    ASSERT_EQ(copy_out(bytes), 1);
-    EXPECT_EQ(std::strlen(sg::sceneHeader.title), 299u);
+    const auto out = copy_out(bytes);
+    ASSERT_EQ(out->result, 1);
+    EXPECT_EQ(std::strlen(out->package.sceneHeader.title), 299u);
+}
+
+// Ranges are checked in 64 bits: an offset and a length that each fit but
+// overflow 32 bits together, or that are negative, are outside.
+TEST(Package, RangesAndSceneBytesStayInsideThePackage) {
+    const pack::Bytes bytes = pack::package_bytes(full_package());
+    const auto out = copy_out(bytes);
+    ASSERT_EQ(out->result, 1);
+    const sg::Package& p = out->package;
+    const std::int64_t size = p.packageSize;
+    EXPECT_TRUE(sg::package_range_ok(p, 0, size));
+    EXPECT_TRUE(sg::package_range_ok(p, size, 0));
+    EXPECT_FALSE(sg::package_range_ok(p, size, 1));
+    EXPECT_FALSE(sg::package_range_ok(p, 1, size));
+    EXPECT_FALSE(sg::package_range_ok(p, -1, 1));
+    EXPECT_FALSE(sg::package_range_ok(p, 0, -1));
+    EXPECT_FALSE(sg::package_range_ok(p, 0x7FFFFFFF, 0x7FFFFFFF));
+    EXPECT_FALSE(sg::package_range_ok(sg::Package{}, 0, 0)) << "no package, no range";
+
+    // From the scene chunk: all of a range inside, part of one that runs
+    // past the end, none of one that starts outside.
+    const std::int64_t scene = entry_offset(bytes, SCENE_ENTRY);
+    int available = -1;
+    EXPECT_EQ(sg::package_scene_bytes(p, 0, 340, &available), p.packageBase + scene);
+    EXPECT_EQ(available, 340);
+    const std::uint8_t* tail = sg::package_scene_bytes(p, size - scene - 10, 0x7FFFFFFF, &available);
+    EXPECT_EQ(tail, p.packageBase + size - 10);
+    EXPECT_EQ(available, 10);
+    for (const std::int64_t offset : {size - scene + 1, std::int64_t{-scene - 1},
+                                      std::int64_t{0x7FFFFFFF}}) {
+        available = -1;
+        EXPECT_EQ(sg::package_scene_bytes(p, offset, 16, &available), p.packageBase) << offset;
+        EXPECT_EQ(available, 0) << offset;
+    }
+    available = -1;
+    sg::package_scene_bytes(p, 0, 0, &available);
+    EXPECT_EQ(available, 0);
+    EXPECT_EQ(sg::package_scene_bytes(sg::Package{}, 0, 16, &available), nullptr);
+    EXPECT_EQ(available, 0);
 }
 
 TEST(Package, LongestTitleNamesTheGuardAndTheWindow) {
     const std::string title(299, 'Q');
     Program prog;
     prog.package = pack::package_bytes(base_package(title));
-    prog.onTick = [](int t) {
+    prog.onTick = [&](int t) {
         if (t == 1) {
             EXPECT_EQ(hl::live_guards(), std::vector<std::string>{std::string(299, 'Q')});
-            hl::inject_key(sg::saverWindow);
+            hl::inject_key(prog.window());
         }
     };
     EXPECT_EQ(prog.run("/s"), 0);
     ASSERT_EQ(saver_windows(title).size(), 1u);
     EXPECT_EQ(saver_windows(title)[0].title, title);
-    EXPECT_EQ(sg::windowClassName[299], 0);
+    EXPECT_EQ(prog.saver->windowClassName[299], 0);
 }
 
 TEST(Package, RefusedPackageEndsTheProgramWithoutAWindow) {

@@ -16,7 +16,6 @@ namespace hl = pf::headless;
 
 TEST(RegressionDispatchRecord, StaysBoundedThroughALongRunAndKeepsItsStart) {
     hl::reset();
-    sg::engine_reset();
     sg::pack::Package scene;
     scene.scene.title = "long run";
     const sg::pack::Bytes package = sg::pack::package_bytes(scene);
@@ -25,6 +24,7 @@ TEST(RegressionDispatchRecord, StaysBoundedThroughALongRunAndKeepsItsStart) {
     constexpr int TICKS = 100000;
     hl::set_timer_limit(TICKS);
 
+    // The program's own entry, which makes a saver of its own.
     ASSERT_EQ(sg::WinMain(nullptr, "/s"), 0);
     ASSERT_GE(hl::timer_messages_delivered(), TICKS);
     const std::vector<pf::UINT>& record = hl::dispatched_messages();

@@ -6,10 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "gfx/compose.h"
-#include "motion/layers.h"
-#include "package/animset.h"
-#include "package/package.h"
 #include "platform/headless/scripting.h"
 #include "shell_test_support.h"
 
@@ -36,9 +32,9 @@ Program program(pack::Package p = base_package(TITLE)) {
 }
 
 // Closes a full-screen saver with a key once `ticks` ticks have run.
-std::function<void(int)> key_after(int ticks) {
-    return [ticks](int t) {
-        if (t == ticks) hl::inject_key(sg::saverWindow);
+std::function<void(int)> key_after(const Program& prog, int ticks) {
+    return [&prog, ticks](int t) {
+        if (t == ticks) hl::inject_key(prog.window());
     };
 }
 
@@ -57,13 +53,15 @@ void expect_bad_command_line() {
     EXPECT_TRUE(saver_windows(TITLE).empty());
 }
 
-// The box is centred on r with halves that truncate toward zero.
-void expect_centred_on(const pf::RECT& box, const pf::RECT& r) {
-    const int w = box.right - box.left;
-    const int h = box.bottom - box.top;
-    EXPECT_GT(w, 0);
-    EXPECT_EQ(box.left, r.left + (r.right - r.left) / 2 - w / 2);
-    EXPECT_EQ(box.top, r.top + (r.bottom - r.top) / 2 - h / 2);
+// The in-memory host lays the about box out at 317 x 217 pixels; the
+// places below are worked out by hand from that size, each half truncated
+// toward zero (158 and 108), which can lie a pixel away from where halving
+// the difference would put the box.
+void expect_box_at(const pf::RECT& box, int left, int top) {
+    EXPECT_EQ(box.right - box.left, 317);
+    EXPECT_EQ(box.bottom - box.top, 217);
+    EXPECT_EQ(box.left, left);
+    EXPECT_EQ(box.top, top);
 }
 
 // ---- parsing alone ----
@@ -142,7 +140,7 @@ TEST(StartUp, EmptyTextShowsTheAboutBoxOnTheDesktop) {
     EXPECT_EQ(box.templateId, sg::ABOUT_DIALOG_ID);
     EXPECT_EQ(box.fields[0], "line one");
     EXPECT_EQ(box.fields[4], "line five");
-    expect_centred_on(box.rect, pf::RECT{0, 0, 640, 480});
+    expect_box_at(box.rect, 162, 132);  // 320 - 158, 240 - 108
     EXPECT_TRUE(hl::message_boxes().empty());
     EXPECT_TRUE(saver_windows(TITLE).empty());
     EXPECT_TRUE(hl::live_guards().empty()) << "the guard is closed after the box";
@@ -197,7 +195,14 @@ TEST(StartUp, OwnedBoxThatCannotBeCreatedShowsNothing) {
 }
 
 TEST(StartUp, ConfigureWithALiveHandleCentresTheBoxOnIt) {
-    for (const pf::RECT r : {pf::RECT{100, 50, 500, 350}, pf::RECT{-120, -40, 81, 61}}) {
+    struct Case {
+        pf::RECT host;
+        pf::POINT box;
+    };
+    // 100 + 200 - 158, 50 + 150 - 108; and -120 + 100 - 158, -40 + 50 - 108.
+    for (const Case c : {Case{{100, 50, 500, 350}, {142, 92}},
+                         Case{{-120, -40, 81, 61}, {-178, -98}}}) {
+        const pf::RECT r = c.host;
         Program prog = program();
         pf::HWND host = nullptr;
         prog.beforeStart = [&] {
@@ -210,7 +215,7 @@ TEST(StartUp, ConfigureWithALiveHandleCentresTheBoxOnIt) {
         const auto& box = hl::dialogs()[0];
         EXPECT_EQ(box.owner, host);
         EXPECT_EQ(box.templateId, sg::ABOUT_DIALOG_ID);
-        expect_centred_on(box.rect, r);  // near an edge it reaches past the screen
+        expect_box_at(box.rect, c.box.x, c.box.y);  // near an edge it reaches past the screen
         EXPECT_EQ(box.fields[0], "line one");
         EXPECT_EQ(box.fields[1], "line two");
         EXPECT_EQ(box.fields[4], "line five");
@@ -231,8 +236,8 @@ TEST(StartUp, ConfigureWithoutAWindowSearchesTheDisplaySettings) {
             EXPECT_EQ(prog.run(args), 0) << args;
             ASSERT_EQ(hl::dialogs().size(), 1u) << args;
             EXPECT_EQ(hl::dialogs()[0].owner, settings);
-            expect_centred_on(hl::dialogs()[0].rect, pf::RECT{200, 100, 600, 400});
-            EXPECT_EQ(sg::hostWindow, settings);
+            expect_box_at(hl::dialogs()[0].rect, 242, 142);  // 200 + 200 - 158, 100 + 150 - 108
+            EXPECT_EQ(prog.saver->hostWindow, settings);
             EXPECT_TRUE(hl::message_boxes().empty());
         }
     }
@@ -259,10 +264,10 @@ TEST(StartUp, SaverSwitchesRunFullScreen) {
         int cursorDuringRun = 99;
         prog.onTick = [&](int t) {
             if (t == 1) cursorDuringRun = hl::cursor_show_count();
-            if (t == 2) hl::inject_key(sg::saverWindow);
+            if (t == 2) hl::inject_key(prog.window());
         };
         EXPECT_EQ(prog.run(args), 0) << args;
-        EXPECT_EQ(sg::runMode, sg::Saver);
+        EXPECT_EQ(prog.saver->runMode, sg::Saver);
         const auto windows = saver_windows(TITLE);
         ASSERT_EQ(windows.size(), 1u) << args;
         const auto& w = windows[0];
@@ -305,8 +310,8 @@ TEST(StartUp, PreviewRunsAsAChildOfThePane) {
     int logicalHeight = 0;
     prog.onTick = [&](int t) {
         if (t == 1) {
-            logicalWidth = sg::surface_width(&sg::workSurface);
-            logicalHeight = sg::surface_height(&sg::backgroundSurface);
+            logicalWidth = sg::surface_width(&prog.saver->frame.workSurface);
+            logicalHeight = sg::surface_height(&prog.saver->frame.backgroundSurface);
         }
         if (t == 4) pf::DestroyWindow(pane);
     };
@@ -318,8 +323,8 @@ TEST(StartUp, PreviewRunsAsAChildOfThePane) {
     EXPECT_EQ(windows[0].exStyle, 0x88u);
     EXPECT_EQ(windows[0].rect.right - windows[0].rect.left, 152);
     EXPECT_EQ(windows[0].rect.bottom - windows[0].rect.top, 112);
-    EXPECT_EQ(sg::previewWidth, 152);
-    EXPECT_EQ(sg::previewHeight, 112);
+    EXPECT_EQ(prog.saver->previewWidth, 152);
+    EXPECT_EQ(prog.saver->previewHeight, 112);
     EXPECT_EQ(logicalWidth, 320);
     EXPECT_EQ(logicalHeight, 240);
     EXPECT_EQ(hl::timer_messages_delivered(), 4);
@@ -372,28 +377,6 @@ TEST(StartUp, MissingPackageShowsErrAndNoWindow) {
     EXPECT_TRUE(hl::live_guards().empty());
 }
 
-TEST(StartUp, RunsAgainInTheSameProcessWithTheSamePicture) {
-    pack::Package p = base_package(TITLE);
-    p.layers[0] = moving_sprite(solid(6, 5, {0x10, 0x80, 0xF0}), 100, 100, 2);
-    std::vector<std::uint8_t> first;
-    for (int round = 0; round < 2; ++round) {
-        Program prog = program(p);
-        std::vector<std::uint8_t> seen;
-        prog.onTick = [&](int t) {
-            if (t == 5) {
-                seen = saver_pixels().pixels;
-                hl::inject_key(sg::saverWindow);
-            }
-        };
-        EXPECT_EQ(prog.run("/s"), 0);
-        ASSERT_FALSE(seen.empty());
-        if (round == 0)
-            first = seen;
-        else
-            EXPECT_EQ(seen, first);
-    }
-}
-
 // ---- input ----
 
 TEST(SaverInput, MouseStepsOfFourStayAndFiveClose) {
@@ -406,27 +389,27 @@ TEST(SaverInput, MouseStepsOfFourStayAndFiveClose) {
         Program prog = program();
         prog.beforeStart = [] { hl::set_cursor_pos(0, 0); };
         prog.onTick = [&](int t) {
-            pf::HWND w = sg::saverWindow;
+            pf::HWND w = prog.window();
             if (t == 1) hl::inject_mouse_move(w, 300, 300);  // first: far, only recorded
             if (t == 2) hl::inject_mouse_move(w, 304, 296);  // 4 on both axes
             if (t == 3) hl::inject_mouse_move(w, c.closing.x, c.closing.y);
         };
         EXPECT_EQ(prog.run("/s"), 0) << c.what;
         EXPECT_EQ(hl::timer_messages_delivered(), 3) << c.what;
-        EXPECT_EQ(sg::firstMouseMove, 0);
+        EXPECT_EQ(prog.saver->firstMouseMove, 0);
     }
 }
 
 TEST(SaverInput, DriftOfFourPerMoveNeverCloses) {
     Program prog = program();
     prog.onTick = [&](int t) {
-        if (t >= 1 && t <= 10) hl::inject_mouse_move(sg::saverWindow, 4 * t, 4 * t);
-        if (t == 12) hl::inject_key(sg::saverWindow);
+        if (t >= 1 && t <= 10) hl::inject_mouse_move(prog.window(), 4 * t, 4 * t);
+        if (t == 12) hl::inject_key(prog.window());
     };
     EXPECT_EQ(prog.run("/s"), 0);
     EXPECT_EQ(hl::timer_messages_delivered(), 12);
-    EXPECT_EQ(sg::lastCursorPos.x, 40);
-    EXPECT_EQ(sg::lastCursorPos.y, 40);
+    EXPECT_EQ(prog.saver->lastCursorPos.x, 40);
+    EXPECT_EQ(prog.saver->lastCursorPos.y, 40);
 }
 
 TEST(SaverInput, AnyKeyOrButtonCloses) {
@@ -441,8 +424,8 @@ TEST(SaverInput, AnyKeyOrButtonCloses) {
         Program prog = program();
         prog.onTick = [&](int t) {
             if (t == 2) {
-                input(sg::saverWindow);
-                input(sg::saverWindow);  // a second request finds the window gone
+                input(prog.window());
+                input(prog.window());  // a second request finds the window gone
             }
         };
         EXPECT_EQ(prog.run("/s"), 0);
@@ -451,8 +434,8 @@ TEST(SaverInput, AnyKeyOrButtonCloses) {
     // Key releases and characters do not close.
     Program prog = program();
     prog.onTick = [&](int t) {
-        if (t == 1) hl::inject_key(sg::saverWindow, pf::WM_KEYUP, 0x20);
-        if (t == 3) hl::inject_key(sg::saverWindow);
+        if (t == 1) hl::inject_key(prog.window(), pf::WM_KEYUP, 0x20);
+        if (t == 3) hl::inject_key(prog.window());
     };
     EXPECT_EQ(prog.run("/s"), 0);
     EXPECT_EQ(hl::timer_messages_delivered(), 3);
@@ -464,7 +447,7 @@ TEST(SaverInput, PreviewIgnoresKeysButtonsAndMoves) {
     prog.beforeStart = [&] { pane = hl::create_foreign_window("pane", 0, 0, 200, 150); };
     prog.run("/a");
     prog.onTick = [&](int t) {
-        pf::HWND w = sg::saverWindow;
+        pf::HWND w = prog.window();
         if (t == 1) hl::inject_mouse_move(w, 0, 0);
         if (t == 2) hl::inject_mouse_move(w, 500, 400);
         if (t == 3) hl::inject_key(w);
@@ -476,7 +459,7 @@ TEST(SaverInput, PreviewIgnoresKeysButtonsAndMoves) {
     };
     EXPECT_EQ(prog.run("/p " + decimal(pane)), 0);
     EXPECT_EQ(hl::timer_messages_delivered(), 6);
-    EXPECT_EQ(sg::firstMouseMove, 1) << "preview moves are not even recorded";
+    EXPECT_EQ(prog.saver->firstMouseMove, 1) << "preview moves are not even recorded";
 }
 
 TEST(SaverInput, TimerWithAnotherIdChangesNothing) {
@@ -487,24 +470,22 @@ TEST(SaverInput, TimerWithAnotherIdChangesNothing) {
     bool checked = false;
     prog.onTick = [&](int t) {
         if (t != 2) return;
-        auto layers = std::make_unique<sg::LayerRecord[]>(sg::MAX_LAYERS);
-        std::memcpy(layers.get(), sg::layerTable, sizeof sg::layerTable);
-        auto slots = std::make_unique<std::uint8_t[]>(sizeof sg::slotTable);
-        std::memcpy(slots.get(), sg::slotTable, sizeof sg::slotTable);
-        const auto restore = sg::restoreList[0];
-        const auto pixels = saver_pixels().pixels;
+        // Through the window procedure, which finds the saver from the window.
+        const sg::SaverState& saver = *prog.saver;
+        auto before = std::make_unique<std::uint8_t[]>(sizeof saver);
+        std::memcpy(before.get(), &saver, sizeof saver);
+        const int x = saver.world.layerTable[0].x[0];
+        const auto pixels = saver_pixels(saver).pixels;
 
-        sg::saver_window_proc(sg::saverWindow, pf::WM_TIMER, sg::TICK_TIMER_ID + 1, 0);
-        EXPECT_EQ(std::memcmp(layers.get(), sg::layerTable, sizeof sg::layerTable), 0);
-        EXPECT_EQ(std::memcmp(slots.get(), sg::slotTable, sizeof sg::slotTable), 0);
-        EXPECT_EQ(std::memcmp(&restore, &sg::restoreList[0], sizeof restore), 0);
-        EXPECT_EQ(saver_pixels().pixels, pixels);
+        sg::saver_window_proc(prog.window(), pf::WM_TIMER, sg::TICK_TIMER_ID + 1, 0);
+        EXPECT_EQ(std::memcmp(before.get(), &saver, sizeof saver), 0) << "the saver changed";
+        EXPECT_EQ(saver_pixels(saver).pixels, pixels);
 
         // The real id moves the sprite on.
-        sg::saver_window_proc(sg::saverWindow, pf::WM_TIMER, sg::TICK_TIMER_ID, 0);
-        EXPECT_EQ(sg::layerTable[0].x[0], layers[0].x[0] + 2);
+        sg::saver_window_proc(prog.window(), pf::WM_TIMER, sg::TICK_TIMER_ID, 0);
+        EXPECT_EQ(saver.world.layerTable[0].x[0], x + 2);
         checked = true;
-        hl::inject_key(sg::saverWindow);
+        hl::inject_key(prog.window());
     };
     EXPECT_EQ(prog.run("/s"), 0);
     EXPECT_TRUE(checked);
@@ -520,7 +501,7 @@ TEST(SaverSound, LoopsFromPackageMemoryAndStopsOnClose) {
     pack::Package p = base_package(TITLE);
     p.scene.sound = tiny_wav();
     Program prog = program(p);
-    prog.onTick = key_after(2);
+    prog.onTick = key_after(prog, 2);
     EXPECT_EQ(prog.run("/s"), 0);
     const auto& calls = hl::sound_calls();
     ASSERT_EQ(calls.size(), 2u);
@@ -535,7 +516,7 @@ TEST(SaverSound, LoopsFromPackageMemoryAndStopsOnClose) {
 
 TEST(SaverSound, NoSoundCallsWithoutASound) {
     Program prog = program();
-    prog.onTick = key_after(1);
+    prog.onTick = key_after(prog, 1);
     EXPECT_EQ(prog.run("/s"), 0);
     EXPECT_TRUE(hl::sound_calls().empty());
 }
@@ -550,7 +531,7 @@ TEST(SaverSound, ASoundRunningPastThePackageStaysSilent) {
     pack::put32(bytes, std::size_t(scene + sound) + 4, std::int32_t(bytes.size()));
     Program prog;
     prog.package = bytes;
-    prog.onTick = key_after(1);
+    prog.onTick = key_after(prog, 1);
     EXPECT_EQ(prog.run("/s"), 0);
     for (const auto& call : hl::sound_calls()) EXPECT_FALSE(call.play);
 
@@ -592,7 +573,7 @@ TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
                 if (preview)
                     pf::DestroyWindow(pane);
                 else
-                    hl::inject_key(sg::saverWindow);
+                    hl::inject_key(prog.window());
             };
             EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
             EXPECT_GT(whileRunning, atStart);

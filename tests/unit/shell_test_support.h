@@ -6,14 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "gfx/background.h"
-#include "gfx/surface.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/soft/soft.h"
+#include "scene/surface.h"
 #include "shell/shell.h"
 #include "tests/support/fixtures.h"
 #include "tools/packlib/packlib.h"
@@ -74,20 +74,24 @@ inline pack::Layer moving_sprite(const pack::Image& frame, int x, int y, int spe
     return layer;
 }
 
-// One run of the whole program on the in-memory host. The idle hook is
-// called once per timer count (0 before the first tick), with the engine
-// state as that tick left it. The bytes must outlive the run.
+// One run of the whole program on the in-memory host, with a saver of its
+// own: every run starts from a fresh SaverState, which stays behind for the
+// test to look at until the next run. The idle hook is called once per timer
+// count (0 before the first tick) with the saver as that tick left it. The
+// bytes must outlive the run.
 struct Program {
     pack::Bytes package;
     int width = 640;
     int height = 480;
     int timerLimit = 200;
-    std::function<void()> beforeStart;  // after the reset, before WinMain
+    std::function<void()> beforeStart;  // after the reset, before run_program
     std::function<void(int tick)> onTick;
+    std::unique_ptr<sg::SaverState> saver = std::make_unique<sg::SaverState>();
 
     int run(const std::string& arguments) {
+        // The backend first: its windows may still point at the old saver.
         pf::headless::reset();
-        sg::engine_reset();
+        saver = std::make_unique<sg::SaverState>();
         if (!package.empty())
             pf::headless::set_package(package.data(), package.size());
         else
@@ -101,10 +105,12 @@ struct Program {
             last = ticks;
             if (onTick) onTick(ticks);
         });
-        const int status = sg::WinMain(nullptr, arguments.c_str());
+        const int status = sg::run_program(*saver, nullptr, arguments.c_str());
         pf::headless::set_idle_hook(nullptr);
         return status;
     }
+
+    pf::HWND window() const { return saver->saverWindow; }
 };
 
 inline std::string decimal(pf::HWND window) {
@@ -123,9 +129,10 @@ inline Bgr pixel(const sg::Surface& s, int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-inline const pf::soft::Framebuffer& saver_pixels() {
+// The pixels of the saver's window (an empty picture when it has none).
+inline const pf::soft::Framebuffer& saver_pixels(const sg::SaverState& saver) {
     static const pf::soft::Framebuffer none;
-    const pf::soft::Framebuffer* fb = pf::headless::window_pixels(sg::saverWindow);
+    const pf::soft::Framebuffer* fb = pf::headless::window_pixels(saver.saverWindow);
     return fb ? *fb : none;
 }
 
@@ -138,10 +145,10 @@ inline std::vector<pf::headless::WindowInfo> saver_windows(const std::string& ti
 }
 
 // The window shows exactly what was composed (full screen).
-inline bool window_equals_work_surface() {
-    const pf::soft::Framebuffer& fb = saver_pixels();
+inline bool window_equals_work_surface(const sg::SaverState& saver) {
+    const pf::soft::Framebuffer& fb = saver_pixels(saver);
     pf::soft::DibView view{};
-    if (!pf::soft::dib_view(sg::workSurface.memoryDC, &view)) return false;
+    if (!pf::soft::dib_view(saver.frame.workSurface.memoryDC, &view)) return false;
     if (fb.width != view.width || fb.height != view.height || fb.stride != view.stride)
         return false;
     for (int row = 0; row < fb.height; ++row)

@@ -4,7 +4,7 @@
 //   gdi_soak [CYCLES [TICKS]]     (default 50 cycles, 10,000 ticks)
 //
 // The win32 backend counts the device contexts and DIB sections it created
-// and has not deleted (pf::gdi_objects_alive). Each cycle resets the engine,
+// and has not deleted (pf::gdi_objects_alive). Each cycle makes a fresh saver,
 // copies the package out of this program's own resource, creates the saver
 // window, ticks it through its window procedure, destroys it and empties the
 // message queue. The count must be back at its starting value after every
@@ -13,9 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
-#include "package/package.h"
 #include "platform/platform.h"
+#include "scene/package.h"
 #include "shell/shell.h"
 
 // The one system call needed beyond the platform interface: <windows.h>
@@ -35,15 +36,18 @@ void expect(bool holds, const char* what, int cycle, int tick, int found, int wa
 }
 
 // The program's start-up up to the window, without the guard and the loop.
-pf::HWND create_window() {
-    sg::engine_reset();
-    sg::programInstance = static_cast<pf::HINSTANCE>(GetModuleHandleA(nullptr));
-    if (!sg::package_copy_out(sg::programInstance)) return nullptr;  // this program's own resource
-    sg::screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
-    sg::screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
-    std::memcpy(sg::windowClassName, sg::sceneHeader.title, std::strlen(sg::sceneHeader.title));
-    sg::runMode = sg::Saver;
-    return sg::create_saver_window(0, 0, sg::screenWidth, sg::screenHeight);
+// The saver must outlive its window.
+pf::HWND create_window(sg::SaverState& saver) {
+    saver.programInstance = static_cast<pf::HINSTANCE>(GetModuleHandleA(nullptr));
+    if (!sg::package_copy_out(saver.package, saver.programInstance))
+        return nullptr;  // this program's own resource
+    saver.world.screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
+    saver.world.screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
+    const char* title = saver.package.sceneHeader.title;
+    std::memcpy(saver.windowClassName, title, std::strlen(title));
+    saver.runMode = sg::Saver;
+    return sg::create_saver_window(saver, 0, 0, saver.world.screenWidth,
+                                   saver.world.screenHeight);
 }
 
 void tick(pf::HWND window) { sg::saver_window_proc(window, pf::WM_TIMER, sg::TICK_TIMER_ID, 0); }
@@ -69,7 +73,8 @@ int main(int argc, char** argv) {
     const int start = pf::gdi_objects_alive();
     int afterFirstTick = -1;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        pf::HWND window = create_window();
+        const auto saver = std::make_unique<sg::SaverState>();
+        pf::HWND window = create_window(*saver);
         if (window == nullptr) {
             std::printf("FAILED: cycle %d: no saver window (package missing or refused)\n", cycle);
             return 1;
@@ -88,7 +93,8 @@ int main(int argc, char** argv) {
                         afterFirstTick, alive);
     }
 
-    pf::HWND window = create_window();
+    const auto saver = std::make_unique<sg::SaverState>();
+    pf::HWND window = create_window(*saver);
     if (window == nullptr) {
         std::printf("FAILED: the long run got no saver window\n");
         return 1;
