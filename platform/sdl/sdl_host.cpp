@@ -411,18 +411,24 @@ void check_foreign_parents() {
     for (HWND h : orphans) pf::DestroyWindow(h);
 }
 
+// Blocks in SDL (a poll() on the display connection) until an event comes
+// or the next timer is due: no wake-ups in between. Only while something
+// outside must be looked at (a preview pane that may vanish, a daemon's
+// window that may resize or go) is the wait cut into slices.
 void wait_events(int timeoutMs) {
-    // Waits in slices, so that a vanished preview pane is noticed even when
-    // nothing else happens.
     constexpr int SLICE_MS = 100;
+    const bool watching = hackMode == HackMode::Target ||
+                          std::any_of(hostWindows.begin(), hostWindows.end(),
+                                      [](const HostWindow& w) { return w.foreignParent != 0; });
     Uint64 end = SDL_GetTicks64() + Uint64(std::max(timeoutMs, 0));
     for (;;) {
         check_foreign_parents();
         check_hack_target();
         SDL_Event e;
         Uint64 now = SDL_GetTicks64();
-        int wait = timeoutMs < 0 ? SLICE_MS : int(std::min<Uint64>(end > now ? end - now : 0, SLICE_MS));
-        int got = wait > 0 ? SDL_WaitEventTimeout(&e, wait) : SDL_PollEvent(&e);
+        int wait = timeoutMs < 0 ? (watching ? SLICE_MS : -1) : int(end > now ? end - now : 0);
+        if (watching && wait > SLICE_MS) wait = SLICE_MS;
+        int got = wait == 0 ? SDL_PollEvent(&e) : wait < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, wait);
         if (got) {
             do handle_event(e);
             while (SDL_PollEvent(&e));

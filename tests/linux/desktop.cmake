@@ -22,3 +22,12 @@ if(TARGET snowglobe-pack AND TARGET foreign_window)
             ${CMAKE_CURRENT_BINARY_DIR}/desktop-hack)
   set_tests_properties(desktop_hack PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# Presenting through MIT-SHM and without it, pixel for pixel as rendered.
+if(TARGET snowglobe-pack AND TARGET sg_default_scene_package)
+  add_test(NAME desktop_present
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-present.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> ${CMAKE_BINARY_DIR}/scenes/default.kavren
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-present)
+  set_tests_properties(desktop_present PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
