@@ -31,3 +31,12 @@ if(TARGET snowglobe-pack AND TARGET sg_default_scene_package)
             ${CMAKE_CURRENT_BINARY_DIR}/desktop-present)
   set_tests_properties(desktop_present PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# "/s" with two displays: the second covered, input there ends the saver.
+if(TARGET snowglobe-pack AND TARGET foreign_window)
+  add_test(NAME desktop_monitors
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-monitors.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> $<TARGET_FILE:foreign_window>
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-monitors)
+  set_tests_properties(desktop_monitors PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
