@@ -1,8 +1,9 @@
-// Modal dialogs from the one template the program carries (104, the about
-// box), laid out in pixels from its dialog units.
+// Modal dialogs from the one template the program carries (the about box,
+// shell/resources/about_layout.h), laid out in pixels from its dialog units.
 #include <string>
 
 #include "platform/headless/state.h"
+#include "shell/resources/about_layout.h"
 
 namespace pf::headless {
 
@@ -10,12 +11,12 @@ using namespace detail;
 
 namespace {
 
-constexpr int ABOUT_TEMPLATE_ID = 104;
+constexpr int ABOUT_TEMPLATE_ID = SG_ABOUT_TEMPLATE;
 
 // Dialog base units of the template's 9-point font at 96 dpi: an average
 // character 6 pixels wide and 12 pixels high. A dialog unit is a quarter of
-// the width and an eighth of the height, so 207 x 128 units give a client
-// area of 311 x 192 pixels.
+// the width and an eighth of the height, so the 207 x 128 units of the
+// about box give a client area of 311 x 192 pixels.
 constexpr int BASE_UNIT_X = 6;
 constexpr int BASE_UNIT_Y = 12;
 
@@ -23,7 +24,7 @@ constexpr int BASE_UNIT_Y = 12;
 int dlu_x(int units) { return (units * BASE_UNIT_X + 2) / 4; }
 int dlu_y(int units) { return (units * BASE_UNIT_Y + 4) / 8; }
 
-constexpr DWORD DIALOG_STYLE = 0x80C800C0;  // popup, caption, system menu, modal frame, set font
+constexpr DWORD DIALOG_STYLE = SG_ABOUT_STYLE;
 constexpr DWORD WS_TABSTOP = 0x00010000;
 constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
 constexpr DWORD ES_CENTER = 0x0001;
@@ -42,16 +43,15 @@ struct Control {
 constexpr DWORD EDIT_STYLE = ES_READONLY | ES_CENTER | ES_AUTOHSCROLL | WS_VISIBLE | WS_TABSTOP;
 
 const Control ABOUT_CONTROLS[] = {
-    {1, "Button", "OK", 77, 107, 50, 14, BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP},
-    {1000, "Edit", "", 28, 19, 152, 14, EDIT_STYLE},
-    {1001, "Edit", "", 28, 36, 152, 14, EDIT_STYLE},
-    {1002, "Edit", "", 28, 53, 152, 14, EDIT_STYLE},
-    {1003, "Edit", "", 28, 70, 152, 14, EDIT_STYLE},
-    {1004, "Edit", "", 28, 87, 152, 14, EDIT_STYLE},
+    {1, "Button", "OK", SG_ABOUT_OK_X, SG_ABOUT_OK_Y, SG_ABOUT_OK_WIDTH, SG_ABOUT_OK_HEIGHT,
+     BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP},
+    {SG_ABOUT_FIRST_FIELD, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_0_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
+    {SG_ABOUT_FIRST_FIELD + 1, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_1_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
+    {SG_ABOUT_FIRST_FIELD + 2, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_2_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
+    {SG_ABOUT_FIRST_FIELD + 3, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_3_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
+    {SG_ABOUT_FIRST_FIELD + 4, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_4_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
 };
-
-// "バージョン情報"
-const char* const ABOUT_CAPTION = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
+static_assert(SG_ABOUT_FIELDS == 5, "the template above lists five fields");
 
 bool is_dialog(const Window& w) { return w.className == "#32770"; }
 
@@ -111,9 +111,11 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
     // The template's position (0, 0) counts from the owner's client area.
     LONG x = 0, y = 0;
     if (o) client_origin(o, &x, &y);
-    int width = dlu_x(207) + 2 * DIALOG_FRAME;
-    int height = dlu_y(128) + 2 * DIALOG_FRAME + CAPTION_HEIGHT;
-    Window* d = create_window("#32770", ABOUT_CAPTION, DIALOG_STYLE, WS_EX_DLGMODALFRAME, x, y, width,
+    x += dlu_x(SG_ABOUT_X);
+    y += dlu_y(SG_ABOUT_Y);
+    int width = dlu_x(SG_ABOUT_WIDTH) + 2 * DIALOG_FRAME;
+    int height = dlu_y(SG_ABOUT_HEIGHT) + 2 * DIALOG_FRAME + CAPTION_HEIGHT;
+    Window* d = create_window("#32770", SG_ABOUT_CAPTION, DIALOG_STYLE, WS_EX_DLGMODALFRAME, x, y, width,
                               height, 0, o);
     d->dialogProc = proc;
     std::uintptr_t dialog = raw(d->handle);
@@ -147,7 +149,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
     // A dialog that nobody ended is closed with 0 rather than waited for.
     Window* ended = any_window(dialog);
     shown.result = ended->dialogEnded ? ended->dialogResult : 0;
-    for (int i = 0; i < 5; ++i) shown.fields[i] = window_text(GetDlgItem(as_hwnd(dialog), 1000 + i));
+    for (int i = 0; i < SG_ABOUT_FIELDS; ++i)
+        shown.fields[i] = window_text(GetDlgItem(as_hwnd(dialog), SG_ABOUT_FIRST_FIELD + i));
     if (live_window(dialog)) DestroyWindow(as_hwnd(dialog));
     if (const Observer* o = observer(); o && o->dialog_ended) o->dialog_ended(shown);
     return shown.result;

@@ -4,6 +4,7 @@
 //   snowglobe /s        full screen until a key, a click or a mouse step
 //   snowglobe /p N      draw into the X11 window whose id is N (a preview pane)
 //   snowglobe /c [N]    the about box (also without a display: printed)
+//   snowglobe --version the program's version
 //
 // and as a screen-saver daemon runs it, until SIGTERM (input does not end it):
 //
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/headless/headless.h"
@@ -90,17 +92,31 @@ bool parse_hack(int argc, char** argv, Hack* hack) {
     return true;
 }
 
+// "host:N.S" without ".S" (the root window names the screen), and the
+// local forms ":N" and "unix:N" alike.
+std::string display_name() {
+    std::string name = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    const std::size_t colon = name.rfind(':');
+    if (colon == std::string::npos) return name;
+    const std::size_t dot = name.find('.', colon);
+    if (dot != std::string::npos) name.erase(dot);
+    if (name.compare(0, colon, "unix") == 0) name.erase(0, colon);
+    return name;
+}
+
 // The guard keeps a second copy of a scene out of the place the first one
-// draws in: the screen for "/s", and here the target window, so that a
-// daemon can run one copy per monitor. X window ids are per display.
-std::string guard_scope(const Hack& hack) {
+// draws in: a window of the display. "/s" and -root without a daemon's
+// window draw into the same place, the screen, whose root window stands for
+// it; -window-id and a daemon's window are their own places, so that a
+// daemon can run one copy per monitor. X window ids are per display. Empty
+// (the process's session) where there is no X11.
+std::string guard_scope(pf::sdl::HackMode mode, std::uintptr_t window) {
+    if (mode == pf::sdl::HackMode::OwnWindow)  // a window of our own: nobody else's
+        return "window of process " + std::to_string(static_cast<long>(getpid()));
+    if (!window) return {};
     char scope[128];
-    const char* display = std::getenv("DISPLAY");
-    if (hack.mode == pf::sdl::HackMode::OwnWindow)  // a window of our own: nobody else's
-        std::snprintf(scope, sizeof scope, "window of process %ld", static_cast<long>(getpid()));
-    else
-        std::snprintf(scope, sizeof scope, "%s window 0x%llx", display ? display : "",
-                      static_cast<unsigned long long>(hack.window));
+    std::snprintf(scope, sizeof scope, "%s window 0x%llx", display_name().c_str(),
+                  static_cast<unsigned long long>(window));
     return scope;
 }
 
@@ -117,7 +133,7 @@ int run_hack(Hack hack, pf::HINSTANCE instance) {
                      static_cast<unsigned long long>(hack.window));
         return 1;
     }
-    const std::string scope = guard_scope(hack);
+    const std::string scope = guard_scope(hack.mode, hack.window);
     for (;;) {
         pf::headless::set_host_driver(pf::sdl::display_driver());
         pf::headless::set_guard_scope(scope);
@@ -132,6 +148,10 @@ int run_hack(Hack hack, pf::HINSTANCE instance) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-version") == 0)) {
+        std::printf("snowglobe %s\n", SNOWGLOBE_VERSION);
+        return 0;
+    }
     Hack hack;
     if (!parse_hack(argc, argv, &hack)) return 1;
     std::string text;
@@ -156,6 +176,8 @@ int main(int argc, char** argv) {
         status = run_hack(hack, instance);
     } else {
         pf::headless::set_host_driver(shown ? pf::sdl::display_driver() : pf::sdl::console_driver());
+        // The screen, as -root without a daemon's window names it.
+        if (shown) pf::headless::set_guard_scope(guard_scope(hack.mode, pf::sdl::x11::root_window()));
         status = sg::WinMain(instance, text.c_str());
     }
     pf::headless::set_host_driver(nullptr);

@@ -1,5 +1,6 @@
 // The host driver of the Linux program: the in-memory windowing of
-// platform/headless runs the engine, and this file makes its windows real.
+// platform/headless runs the engine, and this file makes its windows real
+// (its companions are listed in host_state.h).
 //
 // What it does:
 //  - a top-level window of ours becomes a borderless, always-on-top SDL window;
@@ -8,10 +9,10 @@
 //    an X11 window id) draws straight into that X window (SDL_CreateWindowFrom),
 //    at the window's size; when the X window goes away, our child is destroyed
 //    as Windows destroys children with their parent;
-//  - run by a screen-saver daemon (set_hack_mode), the full-screen window is
-//    shown in the daemon's X window or in a resizable window of our own, at
-//    that window's size; input is dropped, and a new size closes the engine's
-//    window so that main() runs the engine again at that size;
+//  - run by a screen-saver daemon (daemon.cpp), the full-screen window is
+//    shown in the daemon's X window or in a resizable window of our own, and
+//    input is dropped;
+//  - with several displays, "/s" covers the others in black (covers.cpp);
 //  - presenting copies only the rectangles the engine drew, converting the
 //    bottom-up 24-bit rows to the window's format: on X11 straight from the
 //    framebuffer to the window (x11_present.cpp), elsewhere through SDL's
@@ -21,80 +22,34 @@
 //    (also raised by SIGTERM and SIGINT) and a window manager's close request
 //    become WM_CLOSE;
 //  - the cursor is hidden while ShowCursor's count is below 0;
-//  - message boxes and the about box are SDL message boxes, Shift-JIS shown
-//    as UTF-8.
+//  - message boxes and the about box are SDL message boxes (boxes.cpp).
 //
 // What it cannot do:
-//  - draw the about box as the dialog template lays it out: its five fields
-//    are shown as lines of one message box, centred by SDL on the owner
-//    rather than at the engine's computed position;
-//  - own a message box by a window that is not an X11 window;
 //  - deliver input from another program's window (a preview ignores input
 //    anyway), or know of other programs' windows without X11 (on a pure
 //    Wayland session only our own windows exist).
 #include <SDL.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <vector>
 
-#include "platform/sdl/sdl_host.h"
+#include "platform/sdl/host_state.h"
 
 namespace pf::sdl {
 
-namespace {
+namespace detail {
 
-constexpr int ABOUT_FIRST_FIELD = 1000;
-constexpr int ABOUT_FIELDS = 5;
-// "バージョン情報"
-constexpr const char* ABOUT_CAPTION = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
-constexpr DWORD WS_CAPTION_BITS = 0x00C00000;
-
-struct HostWindow {
-    HWND handle = nullptr;
-    SDL_Window* sdl = nullptr;
-    std::uintptr_t foreignParent = 0;  // the X window we draw into (preview)
-};
-
-std::vector<HostWindow> hostWindows;
-bool videoReady = false;
-bool x11Ready = false;
-bool closePending = false;  // a quit request that came before any window
-
-// ---- run by a screen-saver daemon (set_hack_mode) ----
-constexpr Uint64 RESIZE_SETTLE_MS = 200;  // a drag sends many sizes: rebuild once it stops
-constexpr int TRY_WIDTH = 800, TRY_HEIGHT = 600;  // -window's first size
-HackMode hackMode = HackMode::Off;
-std::uintptr_t hackTarget = 0;       // Target: the X window we draw into
-SDL_Window* ownWindow = nullptr;     // OwnWindow: kept from one rebuild to the next
-int shownWidth = 0, shownHeight = 0;  // the size the running engine was given
-int seenWidth = 0, seenHeight = 0;    // the target's size when last looked at
-Uint64 sizeChangedAt = 0;            // 0: the target has the size shown
-bool rebuildRequested = false;
-bool quitRequested = false;
+Host& host() {
+    static Host state;
+    return state;
+}
 
 HostWindow* by_handle(HWND handle) {
-    for (auto& w : hostWindows)
+    for (auto& w : host().windows)
         if (w.handle == handle) return &w;
     return nullptr;
-}
-
-HostWindow* by_sdl_id(Uint32 id) {
-    for (auto& w : hostWindows)
-        if (w.sdl && SDL_GetWindowID(w.sdl) == id) return &w;
-    return nullptr;
-}
-
-// Where input and close requests go: the window the event names, else our
-// top-level window, else any window of ours.
-HWND target_for(Uint32 sdlWindowId) {
-    if (HostWindow* w = by_sdl_id(sdlWindowId)) return w->handle;
-    for (auto& w : hostWindows)
-        if (!w.foreignParent) return w.handle;
-    return hostWindows.empty() ? nullptr : hostWindows.front().handle;
 }
 
 bool find_info(HWND handle, headless::WindowInfo* out) {
@@ -109,6 +64,30 @@ bool find_info(HWND handle, headless::WindowInfo* out) {
 void destroy_sdl_window(SDL_Window* window) {
     x11_forget_window(window);
     SDL_DestroyWindow(window);
+}
+
+}  // namespace detail
+
+namespace {
+
+using namespace detail;
+
+constexpr DWORD WS_CAPTION_BITS = 0x00C00000;
+
+HostWindow* by_sdl_id(Uint32 id) {
+    for (auto& w : host().windows)
+        if (w.sdl && SDL_GetWindowID(w.sdl) == id) return &w;
+    return nullptr;
+}
+
+// Where input and close requests go: the window the event names, else our
+// top-level window, else any window of ours.
+HWND target_for(Uint32 sdlWindowId) {
+    if (HostWindow* w = by_sdl_id(sdlWindowId)) return w->handle;
+    const auto& windows = host().windows;
+    for (auto& w : windows)
+        if (!w.foreignParent) return w.handle;
+    return windows.empty() ? nullptr : windows.front().handle;
 }
 
 // ---- presenting ----
@@ -148,7 +127,7 @@ void copy_rect(const soft::Framebuffer& fb, SDL_Surface* surface, const SDL_Rect
 void show_rects(HostWindow& w, const soft::Framebuffer& fb, const RECT* rects, int count) {
     // On X11 the framebuffer goes to the window directly: no window-sized
     // surface is made at all.
-    if (x11Ready && x11_put_rects(w.sdl, fb, rects, count)) return;
+    if (host().x11Ready && x11_put_rects(w.sdl, fb, rects, count)) return;
     SDL_Surface* surface = SDL_GetWindowSurface(w.sdl);
     if (!surface || fb.width <= 0 || fb.height <= 0 ||
         fb.pixels.size() < std::size_t(fb.stride) * fb.height)
@@ -185,7 +164,7 @@ void show_all(HostWindow& w) {
 // on X11 follows XInput2 raw events, which synthetic input (XTEST) and some
 // servers never send, so it can stand still while the cursor moves.
 bool cursor_pos(POINT* point) {
-    if (x11Ready && x11::cursor_pos(point)) return true;
+    if (host().x11Ready && x11::cursor_pos(point)) return true;
     int x = 0, y = 0;
     SDL_GetGlobalMouseState(&x, &y);
     *point = POINT{x, y};
@@ -193,66 +172,25 @@ bool cursor_pos(POINT* point) {
 }
 
 void screen_size(int* width, int* height) {
+    if (daemon_screen_size(width, height)) return;
     SDL_DisplayMode mode;
-    const bool desktop = SDL_GetDesktopDisplayMode(0, &mode) == 0;
-    RECT r{};
-    if (hackMode == HackMode::Target && x11Ready && x11::window_rect(hackTarget, &r)) {
-        *width = r.right - r.left;
-        *height = r.bottom - r.top;
-    } else if (hackMode == HackMode::OwnWindow && ownWindow) {
-        SDL_GetWindowSize(ownWindow, width, height);
-    } else if (hackMode == HackMode::OwnWindow) {
-        *width = desktop ? std::min(TRY_WIDTH, mode.w) : TRY_WIDTH;
-        *height = desktop ? std::min(TRY_HEIGHT, mode.h) : TRY_HEIGHT;
-    } else if (desktop) {
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
         *width = mode.w;
         *height = mode.h;
     }
-    if (hackMode != HackMode::Off) {
-        shownWidth = seenWidth = *width;
-        shownHeight = seenHeight = *height;
-        sizeChangedAt = 0;
-    }
 }
 
-// The target took a new size (or went back to the one shown).
-void note_size(int width, int height) {
-    if (width == seenWidth && height == seenHeight) return;
-    seenWidth = width;
-    seenHeight = height;
-    sizeChangedAt = (width == shownWidth && height == shownHeight) ? 0 : std::max<Uint64>(SDL_GetTicks64(), 1);
-}
+}  // namespace
 
-void post_close(Uint32 sdlWindowId) {
+void detail::post_close(Uint32 sdlWindowId) {
     HWND target = target_for(sdlWindowId);
     if (target)
         pf::PostMessageA(target, WM_CLOSE, 0, 0);
     else
-        closePending = true;
+        host().closePending = true;
 }
 
-// Run by a daemon: the daemon's window going away ends the run; a new size
-// closes the engine's window once it has settled, and the caller runs the
-// engine again (take_rebuild_request).
-void check_hack_target() {
-    if (hackMode == HackMode::Off || quitRequested) return;
-    if (hackMode == HackMode::Target) {
-        int width = seenWidth, height = seenHeight;
-        x11::Change change = x11::changes(hackTarget, &width, &height);
-        if (change == x11::Change::Gone) {
-            quitRequested = true;
-            post_close(0);
-            return;
-        }
-        if (change == x11::Change::Configured) note_size(width, height);
-    }
-    Uint64 now = SDL_GetTicks64();
-    if (sizeChangedAt && !rebuildRequested && !hostWindows.empty() && now - sizeChangedAt >= RESIZE_SETTLE_MS) {
-        sizeChangedAt = 0;
-        rebuildRequested = true;
-        post_close(0);
-    }
-}
+namespace {
 
 void window_created(HWND handle) {
     headless::WindowInfo info;
@@ -262,26 +200,14 @@ void window_created(HWND handle) {
     HostWindow w;
     w.handle = handle;
     headless::WindowInfo parentInfo;
-    if (hackMode != HackMode::Off && !info.parent) {
-        // The full-screen saver window, shown where the daemon wants it. A
-        // window made from the target is made again on each rebuild, so
-        // that its surface has the target's new size.
-        if (hackMode == HackMode::Target) {
-            w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(hackTarget));
-        } else {
-            if (!ownWindow) {
-                const RECT& r = info.rect;
-                std::string title = sjis_to_utf8(info.title.c_str());
-                ownWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                             std::max<int>(r.right - r.left, 1), std::max<int>(r.bottom - r.top, 1),
-                                             SDL_WINDOW_RESIZABLE);
-            }
-            w.sdl = ownWindow;
-        }
+    bool fullScreen = false;
+    if (host().daemon.mode != HackMode::Off && !info.parent) {
+        // The full-screen saver window, shown where the daemon wants it.
+        w.sdl = daemon_window(info);
     } else if (info.parent && !find_info(info.parent, &parentInfo)) {
         // A child of another program's window: draw into that window itself.
         w.foreignParent = reinterpret_cast<std::uintptr_t>(info.parent);
-        if (x11Ready) x11::watch(w.foreignParent);
+        if (host().x11Ready) x11::watch(w.foreignParent);
         w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(w.foreignParent));
     } else if (!info.parent) {
         int sw = 0, sh = 0;
@@ -289,33 +215,42 @@ void window_created(HWND handle) {
         const RECT& r = info.rect;
         int width = r.right - r.left, height = r.bottom - r.top;
         Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
-        if (r.left <= 0 && r.top <= 0 && r.right >= sw && r.bottom >= sh)
-            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        fullScreen = r.left <= 0 && r.top <= 0 && r.right >= sw && r.bottom >= sh;
+        if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         std::string title = sjis_to_utf8(info.title.c_str());
         w.sdl = SDL_CreateWindow(title.c_str(), r.left, r.top, std::max(width, 1),
                                  std::max(height, 1), flags);
         if (w.sdl) SDL_RaiseWindow(w.sdl);
     }
     if (!w.sdl) {
-        if (w.foreignParent && x11Ready) x11::unwatch(w.foreignParent);
+        if (w.foreignParent && host().x11Ready) x11::unwatch(w.foreignParent);
         std::fprintf(stderr, "snowglobe: cannot show a window: %s\n", SDL_GetError());
         return;
     }
-    hostWindows.push_back(w);
-    if (closePending) {
-        closePending = false;
+    host().windows.push_back(w);
+    // The saver on one display, the others covered (only one window covers).
+    if (fullScreen && !host().coveredFor) {
+        cover_other_displays(w.sdl);
+        host().coveredFor = handle;
+    }
+    if (host().closePending) {
+        host().closePending = false;
         post_close(0);
     }
 }
 
 void window_destroyed(HWND handle) {
-    auto it = std::find_if(hostWindows.begin(), hostWindows.end(),
-                           [&](const HostWindow& w) { return w.handle == handle; });
-    if (it == hostWindows.end()) return;
+    auto& windows = host().windows;
+    auto it = std::find_if(windows.begin(), windows.end(), [&](const HostWindow& w) { return w.handle == handle; });
+    if (it == windows.end()) return;
     HostWindow w = *it;
-    hostWindows.erase(it);
+    windows.erase(it);
+    if (handle == host().coveredFor) {
+        remove_covers();
+        host().coveredFor = nullptr;
+    }
     // A pane stays watched: errors about it may still be on their way.
-    if (w.sdl && w.sdl != ownWindow) destroy_sdl_window(w.sdl);
+    if (w.sdl && w.sdl != host().daemon.ownWindow) destroy_sdl_window(w.sdl);
 }
 
 void present(HWND handle, const soft::Framebuffer& pixels, const RECT* rects, int count) {
@@ -345,19 +280,24 @@ WPARAM virtual_key(SDL_Keycode key) {
 void handle_event(const SDL_Event& e) {
     switch (e.type) {
         case SDL_QUIT:
-            quitRequested = true;
+            host().daemon.quitRequested = true;
             post_close(0);
             break;
         case SDL_WINDOWEVENT: {
             HostWindow* w = by_sdl_id(e.window.windowID);
+            if (!w && is_cover(e.window.windowID)) {
+                // Closing a cover closes the saver; otherwise it looks after itself.
+                if (e.window.event == SDL_WINDOWEVENT_CLOSE) post_close(0);
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) cover_exposed(e.window.windowID);
+            }
             if (!w) break;
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                if (hackMode != HackMode::Off) quitRequested = true;
+                if (host().daemon.mode != HackMode::Off) host().daemon.quitRequested = true;
                 pf::PostMessageA(w->handle, WM_CLOSE, 0, 0);
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
                 // SDL's window surface, when there is one, still holds the
                 // last picture; otherwise the framebuffer is drawn again.
-                if (x11Ready && x11_can_put(w->sdl)) {
+                if (host().x11Ready && x11_can_put(w->sdl)) {
                     show_all(*w);
                 } else {
                     SDL_UpdateWindowSurface(w->sdl);
@@ -365,13 +305,14 @@ void handle_event(const SDL_Event& e) {
                 headless::invalidate(w->handle);
             } else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 show_all(*w);  // a new surface, blank until filled
-                if (hackMode == HackMode::OwnWindow && w->sdl == ownWindow) note_size(e.window.data1, e.window.data2);
+                if (host().daemon.mode == HackMode::OwnWindow && w->sdl == host().daemon.ownWindow)
+                    daemon_note_size(e.window.data1, e.window.data2);
             }
             break;
         }
         case SDL_KEYDOWN: {
             // Run by a daemon, the daemon ends the run; input never does.
-            if (hackMode != HackMode::Off) break;
+            if (host().daemon.mode != HackMode::Off) break;
             HWND target = target_for(e.key.windowID);
             if (!target) break;
             UINT message = (e.key.keysym.mod & KMOD_ALT) ? WM_SYSKEYDOWN : WM_KEYDOWN;
@@ -379,7 +320,7 @@ void handle_event(const SDL_Event& e) {
             break;
         }
         case SDL_MOUSEBUTTONDOWN: {
-            if (hackMode != HackMode::Off) break;
+            if (host().daemon.mode != HackMode::Off) break;
             HWND target = target_for(e.button.windowID);
             UINT message = e.button.button == SDL_BUTTON_LEFT    ? WM_LBUTTONDOWN
                            : e.button.button == SDL_BUTTON_RIGHT ? WM_RBUTTONDOWN
@@ -389,7 +330,7 @@ void handle_event(const SDL_Event& e) {
             break;
         }
         case SDL_MOUSEMOTION: {
-            if (hackMode != HackMode::Off) break;
+            if (host().daemon.mode != HackMode::Off) break;
             HWND target = target_for(e.motion.windowID);
             if (!target) break;
             POINT at{0, 0};
@@ -402,27 +343,51 @@ void handle_event(const SDL_Event& e) {
     }
 }
 
+// Input on the covers (X11) is the saver window's. True when there was some.
+bool covers_input() {
+    if (!host().x11Ready || !host().coveredFor) return false;
+    const x11::CoverInput in = x11::cover_input();
+    HWND target = target_for(0);
+    if (!target || (!in.keys && !in.buttons && !in.moved)) return false;
+    for (int i = 0; i < in.keys; ++i) headless::inject_key(target, WM_KEYDOWN, 0);
+    for (int i = 0; i < in.buttons; ++i) headless::inject_button(target, WM_LBUTTONDOWN);
+    if (in.moved) {
+        POINT at{0, 0};
+        cursor_pos(&at);
+        headless::inject_mouse_move(target, at.x, at.y);
+    }
+    return true;
+}
+
 // A preview pane that went away takes our child window with it.
 void check_foreign_parents() {
-    if (!x11Ready) return;
+    if (!host().x11Ready) return;
     std::vector<HWND> orphans;
-    for (const auto& w : hostWindows)
+    for (const auto& w : host().windows)
         if (w.foreignParent && !x11::window_alive(w.foreignParent)) orphans.push_back(w.handle);
     for (HWND h : orphans) pf::DestroyWindow(h);
 }
 
+// Blocks in SDL (a poll() on the display connection) until an event comes
+// or the next timer is due: no wake-ups in between. Only while something
+// outside must be looked at (a preview pane that may vanish, a daemon's
+// window that may resize or go) is the wait cut into slices.
 void wait_events(int timeoutMs) {
-    // Waits in slices, so that a vanished preview pane is noticed even when
-    // nothing else happens.
     constexpr int SLICE_MS = 100;
+    const auto& windows = host().windows;
+    const bool watching = host().daemon.mode == HackMode::Target || covered() ||
+                          std::any_of(windows.begin(), windows.end(),
+                                      [](const HostWindow& w) { return w.foreignParent != 0; });
     Uint64 end = SDL_GetTicks64() + Uint64(std::max(timeoutMs, 0));
     for (;;) {
         check_foreign_parents();
-        check_hack_target();
+        daemon_check_target();
+        if (covers_input()) return;
         SDL_Event e;
         Uint64 now = SDL_GetTicks64();
-        int wait = timeoutMs < 0 ? SLICE_MS : int(std::min<Uint64>(end > now ? end - now : 0, SLICE_MS));
-        int got = wait > 0 ? SDL_WaitEventTimeout(&e, wait) : SDL_PollEvent(&e);
+        int wait = timeoutMs < 0 ? (watching ? SLICE_MS : -1) : int(end > now ? end - now : 0);
+        if (watching && wait > SLICE_MS) wait = SLICE_MS;
+        int got = wait == 0 ? SDL_PollEvent(&e) : wait < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, wait);
         if (got) {
             do handle_event(e);
             while (SDL_PollEvent(&e));
@@ -436,88 +401,17 @@ std::uint64_t now_ms() { return SDL_GetTicks64(); }
 
 void show_cursor(bool visible) {
     // A window to try a scene out in keeps its cursor, as other windows do.
-    if (hackMode == HackMode::OwnWindow) return;
+    if (host().daemon.mode == HackMode::OwnWindow) return;
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
 
-// Shows a box owned by owner: our own SDL window, or another program's X
-// window borrowed for the occasion.
-bool show_box(HWND owner, const std::string& text, const std::string& caption) {
-    SDL_Window* parent = nullptr;
-    SDL_Window* borrowed = nullptr;
-    if (HostWindow* w = by_handle(owner)) {
-        parent = w->sdl;
-    } else if (owner && x11Ready && x11::window_alive(reinterpret_cast<std::uintptr_t>(owner))) {
-        headless::WindowInfo info;
-        if (!find_info(owner, &info)) {
-            x11::watch(reinterpret_cast<std::uintptr_t>(owner));
-            borrowed = SDL_CreateWindowFrom(owner);
-            parent = borrowed;
-        }
-    }
-    bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(),
-                                          parent) == 0;
-    if (borrowed) {
-        destroy_sdl_window(borrowed);
-        x11::unwatch(reinterpret_cast<std::uintptr_t>(owner));
-    }
-    return shown;
-}
-
-void print_message(const char* text, const char* caption) {
-    std::fprintf(stderr, "%s: %s\n", sjis_to_utf8(caption).c_str(), sjis_to_utf8(text).c_str());
-}
-
-// Printed, as without a display, when SDL cannot show a box (an X server
-// without the fonts its message boxes need, for one).
-void message_box(HWND owner, const char* text, const char* caption) {
-    if (!show_box(owner, sjis_to_utf8(text), sjis_to_utf8(caption))) print_message(text, caption);
-}
-
-// The five fields as the dialog procedure filled them, without the empty
-// ones at the end.
-std::vector<std::string> about_fields(HWND dialog) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < ABOUT_FIELDS; ++i)
-        lines.push_back(headless::window_text(pf::GetDlgItem(dialog, ABOUT_FIRST_FIELD + i)));
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines;
-}
-
-void print_about(HWND dialog) {
-    for (const std::string& line : about_fields(dialog))
-        std::printf("%s\n", sjis_to_utf8(line.c_str()).c_str());
-    std::fflush(stdout);
-}
-
-void end_about(HWND dialog) {
-    // As a click on OK would: the procedure ends the dialog. Should it not,
-    // the modal loop must still end.
-    headless::dialog_command(dialog, IDOK);
-    pf::EndDialog(dialog, IDOK);
-}
-
-void run_dialog(HWND dialog) {
-    std::string text;
-    for (const std::string& line : about_fields(dialog)) {
-        if (!text.empty()) text += '\n';
-        text += sjis_to_utf8(line.c_str());
-    }
-    std::string caption = headless::window_text(dialog);
-    if (caption.empty()) caption = ABOUT_CAPTION;
-    headless::WindowInfo info;
-    HWND owner = find_info(dialog, &info) ? info.parent : nullptr;
-    if (!show_box(owner, text, sjis_to_utf8(caption.c_str()))) print_about(dialog);
-    end_about(dialog);
-}
-
 bool foreign_window(std::uintptr_t handle, RECT* rect) {
-    return x11Ready && x11::window_rect(handle, rect);
+    return host().x11Ready && x11::window_rect(handle, rect);
 }
 
 std::uintptr_t find_foreign_window(const char* title) {
-    return x11Ready && title ? x11::find_by_title(sjis_to_utf8(title)) : 0;
+    return host().x11Ready && title ? x11::find_by_title(sjis_to_utf8(title)) : 0;
 }
 
 const headless::HostDriver DISPLAY_DRIVER{
@@ -526,44 +420,11 @@ const headless::HostDriver DISPLAY_DRIVER{
     message_box,  run_dialog,   foreign_window, find_foreign_window,
 };
 
-// ---- without a display ----
-
-const auto consoleStart = std::chrono::steady_clock::now();
-
-void console_screen_size(int* width, int* height) {
-    *width = 640;
-    *height = 480;
-}
-void console_window(HWND) {}
-void console_present(HWND, const soft::Framebuffer&, const RECT*, int) {}
-void console_wait(int timeoutMs) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(timeoutMs, 0, 100)));
-}
-std::uint64_t console_now() {
-    return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - consoleStart)
-                             .count());
-}
-void console_cursor(bool) {}
-bool console_cursor_pos(POINT*) { return false; }
-void console_sound(const void*, UINT) {}
-void console_message_box(HWND, const char* text, const char* caption) { print_message(text, caption); }
-void console_dialog(HWND dialog) {
-    print_about(dialog);
-    end_about(dialog);
-}
-
-const headless::HostDriver CONSOLE_DRIVER{
-    "console",     console_screen_size, console_window,      console_window,
-    console_present, console_wait,      console_now,         console_cursor,
-    console_cursor_pos, console_sound,  console_message_box, console_dialog,
-    nullptr,       nullptr,
-};
-
 }  // namespace
 
 bool open_display(std::string* why) {
-    if (videoReady) return true;
+    Host& h = host();
+    if (h.videoReady) return true;
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The engine draws in software and presents a few small rectangles per
     // tick: the native window framebuffer (MIT-SHM on X11) copies just those,
@@ -596,45 +457,30 @@ bool open_display(std::string* why) {
         SDL_Quit();
         return false;
     }
-    videoReady = true;
+    h.videoReady = true;
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && std::strcmp(driver, "x11") == 0 && x11::open()) {
         x11::install_error_filter();
-        x11Ready = true;
+        h.x11Ready = true;
     }
     return true;
 }
 
 void close_display() {
+    Host& h = host();
     sound_shutdown();
-    for (auto& w : hostWindows)
-        if (w.sdl && w.sdl != ownWindow) destroy_sdl_window(w.sdl);
-    hostWindows.clear();
-    if (ownWindow) destroy_sdl_window(ownWindow);
-    ownWindow = nullptr;
-    if (x11Ready) x11::close();
-    x11Ready = false;
-    if (videoReady) SDL_Quit();
-    videoReady = false;
-}
-
-bool set_hack_mode(HackMode mode, std::uintptr_t target) {
-    hackMode = mode;
-    hackTarget = mode == HackMode::Target ? target : 0;
-    if (!hackTarget) return true;
-    if (!x11Ready) return false;
-    // Errors about the daemon's window (it may go at any moment) are ours to see.
-    x11::watch(hackTarget);
-    return x11::follow(hackTarget);
-}
-
-bool take_rebuild_request() {
-    bool again = rebuildRequested && !quitRequested;
-    rebuildRequested = false;
-    return again;
+    remove_covers();
+    for (auto& w : h.windows)
+        if (w.sdl && w.sdl != h.daemon.ownWindow) destroy_sdl_window(w.sdl);
+    h.windows.clear();
+    if (h.daemon.ownWindow) destroy_sdl_window(h.daemon.ownWindow);
+    h.daemon.ownWindow = nullptr;
+    if (h.x11Ready) x11::close();
+    h.x11Ready = false;
+    if (h.videoReady) SDL_Quit();
+    h.videoReady = false;
 }
 
 const headless::HostDriver* display_driver() { return &DISPLAY_DRIVER; }
-const headless::HostDriver* console_driver() { return &CONSOLE_DRIVER; }
 
 }  // namespace pf::sdl

@@ -78,6 +78,19 @@ bool cursor_pos(POINT* point);
 // A top-level window (or the client window a window manager framed) whose
 // _NET_WM_NAME or WM_NAME is exactly this UTF-8 text; 0 when none.
 std::uintptr_t find_by_title(const std::string& utf8);
+// Black, topmost, cursor-less windows over every monitor of every screen
+// that the saver's rectangle (on the default screen) does not touch; how
+// many were made. uncover() takes them away; cover_input() tells what input
+// reached them since it was last asked.
+int cover_monitors(const RECT& saver);
+void uncover();
+bool covering();
+struct CoverInput {
+    int keys = 0;
+    int buttons = 0;
+    bool moved = false;
+};
+CoverInput cover_input();
 }  // namespace x11
 
 }  // namespace pf::sdl

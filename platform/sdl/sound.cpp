@@ -2,7 +2,12 @@
 // memory, looping until stopped, as sndPlaySoundA plays one. The engine hands
 // over only a pointer, so the image's length is taken from its RIFF header and
 // cut to the bytes the package really has after that pointer.
+//
+// Audio is opened only when the scene has a sound to play. Without a sound
+// card, ALSA's library (which SDL loads) prints its failures to standard
+// error before SDL moves on: its error handler is set to a silent one first.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
@@ -24,6 +29,20 @@ struct Playback {
 };
 
 Playback playback;
+
+extern "C" void silent_alsa_error(const char*, int, const char*, int, const char*, ...) {}
+
+// The library stays loaded: SDL opens the same one, with the handler set.
+void quiet_alsa() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return;  // no ALSA, no noise
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    auto set = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (set) set(silent_alsa_error);
+}
 
 void SDLCALL fill(void* user, Uint8* stream, int len) {
     auto* p = static_cast<Playback*>(user);
@@ -89,6 +108,7 @@ void sound(const void* wav, UINT flags) {
     std::size_t total = std::min<std::uint64_t>(std::uint64_t(le32(image + 4)) + 8, available);
     total = std::min<std::size_t>(total, 0x7FFFFFFF);
 
+    quiet_alsa();
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     SDL_AudioSpec format{};
     Uint8* buffer = nullptr;

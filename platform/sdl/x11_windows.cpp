@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <vector>
@@ -15,19 +16,26 @@ namespace pf::sdl::x11 {
 
 namespace {
 
-Display* display = nullptr;
-XErrorHandler previousHandler = nullptr;
-bool filterInstalled = false;
-bool trapped = false;
-std::vector<unsigned long> watched;
+// Our own connection, and what its error filter knows.
+struct Connection {
+    Display* display = nullptr;
+    XErrorHandler previousHandler = nullptr;
+    bool filterInstalled = false;
+    bool trapped = false;
+    std::vector<unsigned long> watched;
+    std::vector<Window> covers;  // black windows over the other monitors
+    Cursor blank = None;
+};
+
+Connection conn;
 
 int on_error(Display* d, XErrorEvent* e) {
-    if (d == display) {
-        trapped = true;
+    if (d == conn.display) {
+        conn.trapped = true;
         return 0;
     }
-    if (std::find(watched.begin(), watched.end(), e->resourceid) != watched.end()) return 0;
-    return previousHandler ? previousHandler(d, e) : 0;
+    if (std::find(conn.watched.begin(), conn.watched.end(), e->resourceid) != conn.watched.end()) return 0;
+    return conn.previousHandler ? conn.previousHandler(d, e) : 0;
 }
 
 // X window ids are 29-bit; anything else cannot name a window.
@@ -48,13 +56,13 @@ std::string latin1_to_utf8(const unsigned char* s, std::size_t n) {
 
 // _NET_WM_NAME (UTF-8) when set, else WM_NAME in whatever encoding it has.
 bool window_name(Window w, std::string* name) {
-    static Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-    static Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
+    static Atom netWmName = XInternAtom(conn.display, "_NET_WM_NAME", False);
+    static Atom utf8String = XInternAtom(conn.display, "UTF8_STRING", False);
     Atom type = None;
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, w, netWmName, 0, 4096, False, utf8String, &type, &format,
+    if (XGetWindowProperty(conn.display, w, netWmName, 0, 4096, False, utf8String, &type, &format,
                            &items, &after, &data) == Success &&
         data && type == utf8String && format == 8) {
         name->assign(reinterpret_cast<const char*>(data), items);
@@ -63,7 +71,7 @@ bool window_name(Window w, std::string* name) {
     }
     if (data) XFree(data);
     XTextProperty prop{};
-    if (!XGetWMName(display, w, &prop) || !prop.value) return false;
+    if (!XGetWMName(conn.display, w, &prop) || !prop.value) return false;
     bool ok = false;
     if (prop.encoding == XA_STRING) {
         *name = latin1_to_utf8(prop.value, prop.nitems);
@@ -74,7 +82,7 @@ bool window_name(Window w, std::string* name) {
     } else {
         char** list = nullptr;
         int count = 0;
-        if (Xutf8TextPropertyToTextList(display, &prop, &list, &count) >= Success && list) {
+        if (Xutf8TextPropertyToTextList(conn.display, &prop, &list, &count) >= Success && list) {
             if (count > 0 && list[0]) {
                 *name = list[0];
                 ok = true;
@@ -89,43 +97,44 @@ bool window_name(Window w, std::string* name) {
 }  // namespace
 
 bool open() {
-    if (!display) display = XOpenDisplay(nullptr);
-    return display != nullptr;
+    if (!conn.display) conn.display = XOpenDisplay(nullptr);
+    return conn.display != nullptr;
 }
 
 void close() {
-    if (filterInstalled) {
-        XSetErrorHandler(previousHandler);
-        filterInstalled = false;
+    uncover();
+    if (conn.filterInstalled) {
+        XSetErrorHandler(conn.previousHandler);
+        conn.filterInstalled = false;
     }
-    if (display) XCloseDisplay(display);
-    display = nullptr;
-    watched.clear();
+    if (conn.display) XCloseDisplay(conn.display);
+    conn.display = nullptr;
+    conn.watched.clear();
 }
 
 void install_error_filter() {
-    if (filterInstalled) return;
-    previousHandler = XSetErrorHandler(on_error);
-    filterInstalled = true;
+    if (conn.filterInstalled) return;
+    conn.previousHandler = XSetErrorHandler(on_error);
+    conn.filterInstalled = true;
 }
 
-void watch(std::uintptr_t window) { watched.push_back(static_cast<unsigned long>(window)); }
+void watch(std::uintptr_t window) { conn.watched.push_back(static_cast<unsigned long>(window)); }
 
 void unwatch(std::uintptr_t window) {
-    auto it = std::find(watched.begin(), watched.end(), static_cast<unsigned long>(window));
-    if (it != watched.end()) watched.erase(it);
+    auto it = std::find(conn.watched.begin(), conn.watched.end(), static_cast<unsigned long>(window));
+    if (it != conn.watched.end()) conn.watched.erase(it);
 }
 
 bool window_rect(std::uintptr_t id, RECT* rect) {
-    if (!display || !plausible(id) || !filterInstalled) return false;
+    if (!conn.display || !plausible(id) || !conn.filterInstalled) return false;
     Window w = static_cast<Window>(id);
-    XSync(display, False);
-    trapped = false;
+    XSync(conn.display, False);
+    conn.trapped = false;
     XWindowAttributes a{};
-    if (!XGetWindowAttributes(display, w, &a) || trapped) return false;
+    if (!XGetWindowAttributes(conn.display, w, &a) || conn.trapped) return false;
     int x = 0, y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(display, w, a.root, 0, 0, &x, &y, &child) || trapped) return false;
+    if (!XTranslateCoordinates(conn.display, w, a.root, 0, 0, &x, &y, &child) || conn.trapped) return false;
     if (rect) *rect = RECT{x, y, x + a.width, y + a.height};
     return true;
 }
@@ -133,21 +142,21 @@ bool window_rect(std::uintptr_t id, RECT* rect) {
 bool window_alive(std::uintptr_t id) { return window_rect(id, nullptr); }
 
 bool follow(std::uintptr_t id) {
-    if (!display || !plausible(id) || !filterInstalled) return false;
-    XSync(display, False);
-    trapped = false;
+    if (!conn.display || !plausible(id) || !conn.filterInstalled) return false;
+    XSync(conn.display, False);
+    conn.trapped = false;
     // StructureNotify is not exclusive: the daemon and others may select it too.
-    XSelectInput(display, static_cast<Window>(id), StructureNotifyMask);
-    XSync(display, False);
-    return !trapped;
+    XSelectInput(conn.display, static_cast<Window>(id), StructureNotifyMask);
+    XSync(conn.display, False);
+    return !conn.trapped;
 }
 
 Change changes(std::uintptr_t id, int* width, int* height) {
-    if (!display) return Change::Nothing;
+    if (!conn.display) return Change::Nothing;
     Change change = Change::Nothing;
     XEvent e;
     // Reads what has arrived; never waits for the server.
-    while (XCheckWindowEvent(display, static_cast<Window>(id), StructureNotifyMask, &e)) {
+    while (XCheckWindowEvent(conn.display, static_cast<Window>(id), StructureNotifyMask, &e)) {
         if (e.type == DestroyNotify) {
             change = Change::Gone;
         } else if (e.type == ConfigureNotify && change != Change::Gone) {
@@ -160,38 +169,40 @@ Change changes(std::uintptr_t id, int* width, int* height) {
 }
 
 std::uintptr_t root_window() {
-    return display ? static_cast<std::uintptr_t>(DefaultRootWindow(display)) : 0;
+    return conn.display ? static_cast<std::uintptr_t>(DefaultRootWindow(conn.display)) : 0;
 }
 
 bool cursor_pos(POINT* point) {
-    if (!display) return false;
+    if (!conn.display) return false;
     Window root = 0, child = 0;
     int x = 0, y = 0, wx = 0, wy = 0;
     unsigned int mask = 0;
-    if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &wx, &wy, &mask))
-        return false;  // the pointer is on another screen
+    // On another X screen (a second monitor that is a screen of its own)
+    // the answer is False, with the position on that screen's root.
+    XQueryPointer(conn.display, DefaultRootWindow(conn.display), &root, &child, &x, &y, &wx, &wy, &mask);
+    if (root == None) return false;
     *point = POINT{x, y};
     return true;
 }
 
 std::uintptr_t find_by_title(const std::string& utf8) {
-    if (!display || !filterInstalled) return 0;
-    XSync(display, False);
+    if (!conn.display || !conn.filterInstalled) return 0;
+    XSync(conn.display, False);
     // Breadth first from the root: top-level windows before the client
     // windows that a window manager put inside its frames.
-    std::vector<Window> level{DefaultRootWindow(display)};
+    std::vector<Window> level{DefaultRootWindow(conn.display)};
     for (int depth = 0; depth < 3 && !level.empty(); ++depth) {
         std::vector<Window> next;
         for (Window parent : level) {
-            trapped = false;
+            conn.trapped = false;
             Window root = 0, up = 0, *children = nullptr;
             unsigned int count = 0;
-            if (!XQueryTree(display, parent, &root, &up, &children, &count) || trapped) continue;
+            if (!XQueryTree(conn.display, parent, &root, &up, &children, &count) || conn.trapped) continue;
             // Topmost first, as a search by title finds the window in front.
             for (unsigned int i = count; i-- > 0;) {
                 std::string name;
-                trapped = false;
-                if (window_name(children[i], &name) && !trapped && name == utf8) {
+                conn.trapped = false;
+                if (window_name(children[i], &name) && !conn.trapped && name == utf8) {
                     Window found = children[i];
                     XFree(children);
                     return static_cast<std::uintptr_t>(found);
@@ -204,5 +215,94 @@ std::uintptr_t find_by_title(const std::string& utf8) {
     }
     return 0;
 }
+
+namespace {
+
+struct Monitor {
+    int screen, x, y, width, height;
+};
+
+// Every monitor of every X screen: RandR's monitors where the server has
+// them (several per screen on one big desktop), else each screen whole (the
+// screens of one display, each with its own root window).
+std::vector<Monitor> monitors() {
+    std::vector<Monitor> out;
+    Display* d = conn.display;
+    int event = 0, error = 0, major = 0, minor = 0;
+    const bool randr = XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor) &&
+                       (major > 1 || (major == 1 && minor >= 5));
+    for (int s = 0; s < ScreenCount(d); ++s) {
+        int count = 0;
+        XRRMonitorInfo* list = randr ? XRRGetMonitors(d, RootWindow(d, s), True, &count) : nullptr;
+        for (int i = 0; list && i < count; ++i)
+            out.push_back(Monitor{s, list[i].x, list[i].y, list[i].width, list[i].height});
+        if (list) XRRFreeMonitors(list);
+        if (count <= 0) out.push_back(Monitor{s, 0, 0, DisplayWidth(d, s), DisplayHeight(d, s)});
+    }
+    return out;
+}
+
+Cursor blank_cursor(Window w) {
+    if (conn.blank != None) return conn.blank;
+    static const char none[1] = {0};
+    Pixmap empty = XCreateBitmapFromData(conn.display, w, none, 1, 1);
+    XColor black{};
+    conn.blank = XCreatePixmapCursor(conn.display, empty, empty, &black, &black, 0, 0);
+    XFreePixmap(conn.display, empty);
+    return conn.blank;
+}
+
+}  // namespace
+
+int cover_monitors(const RECT& saver) {
+    if (!conn.display || !conn.filterInstalled || !conn.covers.empty()) return 0;
+    Display* d = conn.display;
+    const int home = DefaultScreen(d);
+    for (const Monitor& m : monitors()) {
+        // Never over the saver, even in part: overlapping heads stay uncovered.
+        if (m.screen == home && m.x < saver.right && saver.left < m.x + m.width && m.y < saver.bottom &&
+            saver.top < m.y + m.height)
+            continue;
+        XSetWindowAttributes a{};
+        a.background_pixel = BlackPixel(d, m.screen);
+        a.override_redirect = True;  // above managed windows, as a screen saver's are
+        a.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask;
+        Window w = XCreateWindow(d, RootWindow(d, m.screen), m.x, m.y, unsigned(std::max(m.width, 1)),
+                                 unsigned(std::max(m.height, 1)), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                 CWBackPixel | CWOverrideRedirect | CWEventMask, &a);
+        XDefineCursor(d, w, blank_cursor(w));
+        XMapRaised(d, w);
+        conn.covers.push_back(w);
+    }
+    XSync(d, False);
+    return int(conn.covers.size());
+}
+
+void uncover() {
+    if (!conn.display) return;
+    for (Window w : conn.covers) XDestroyWindow(conn.display, w);
+    conn.covers.clear();
+    if (conn.blank != None) XFreeCursor(conn.display, conn.blank);
+    conn.blank = None;
+    XFlush(conn.display);
+}
+
+CoverInput cover_input() {
+    CoverInput in;
+    if (!conn.display || conn.covers.empty()) return in;
+    XEvent e;
+    const long mask = KeyPressMask | ButtonPressMask | PointerMotionMask;
+    for (Window w : conn.covers) {
+        // Reads what has arrived; never waits for the server.
+        while (XCheckWindowEvent(conn.display, w, mask, &e)) {
+            if (e.type == KeyPress) ++in.keys;
+            else if (e.type == ButtonPress) ++in.buttons;
+            else if (e.type == MotionNotify) in.moved = true;
+        }
+    }
+    return in;
+}
+
+bool covering() { return !conn.covers.empty(); }
 
 }  // namespace pf::sdl::x11

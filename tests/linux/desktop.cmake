@@ -22,3 +22,30 @@ if(TARGET snowglobe-pack AND TARGET foreign_window)
             ${CMAKE_CURRENT_BINARY_DIR}/desktop-hack)
   set_tests_properties(desktop_hack PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# Presenting through MIT-SHM and without it, pixel for pixel as rendered.
+if(TARGET snowglobe-pack AND TARGET sg_default_scene_package)
+  add_test(NAME desktop_present
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-present.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> ${CMAKE_BINARY_DIR}/scenes/default.kavren
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-present)
+  set_tests_properties(desktop_present PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
+
+# "/s" with two displays: the second covered, input there ends the saver.
+if(TARGET snowglobe-pack AND TARGET foreign_window)
+  add_test(NAME desktop_monitors
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-monitors.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> $<TARGET_FILE:foreign_window>
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-monitors)
+  set_tests_properties(desktop_monitors PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
+
+# --version, one copy per screen, quiet audio, a refused package's status.
+if(TARGET example-scenes AND TARGET sg-embed)
+  add_test(NAME desktop_cli
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-cli.sh $<TARGET_FILE:snowglobe> ${PROJECT_VERSION}
+            $<TARGET_FILE:sg-embed> ${CMAKE_BINARY_DIR}/scenes/examples/aquarium.kavren
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-cli)
+  set_tests_properties(desktop_cli PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()

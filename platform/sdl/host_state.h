@@ -1,0 +1,81 @@
+// The SDL host's state, one value, and what its files share (not part of the
+// backend's interface: sdl_host.h is).
+//
+//   sdl_host.cpp  the display driver: windows, presenting, events, waiting
+//   daemon.cpp    run by a screen-saver daemon (-root, -window-id, -window)
+//   covers.cpp    black windows over the other displays while "/s" runs
+//   boxes.cpp     message boxes and the about box, shown or printed
+//   console.cpp   the driver without a display
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/sdl/sdl_host.h"
+
+namespace pf::sdl::detail {
+
+struct HostWindow {
+    HWND handle = nullptr;
+    SDL_Window* sdl = nullptr;
+    std::uintptr_t foreignParent = 0;  // the X window we draw into (preview)
+};
+
+// How a daemon runs the program (set_hack_mode).
+struct Daemon {
+    HackMode mode = HackMode::Off;
+    std::uintptr_t target = 0;          // Target: the X window we draw into
+    SDL_Window* ownWindow = nullptr;    // OwnWindow: kept from one rebuild to the next
+    int shownWidth = 0, shownHeight = 0;  // the size the running engine was given
+    int seenWidth = 0, seenHeight = 0;    // the target's size when last looked at
+    Uint64 sizeChangedAt = 0;           // 0: the target has the size shown
+    bool rebuildRequested = false;
+    bool quitRequested = false;
+};
+
+struct Host {
+    std::vector<HostWindow> windows;
+    std::vector<SDL_Window*> covers;  // over the displays the saver window is not on (not X11)
+    HWND coveredFor = nullptr;        // the saver window the covers go with
+    bool videoReady = false;
+    bool x11Ready = false;
+    bool closePending = false;  // a quit request that came before any window
+    Daemon daemon;
+};
+
+Host& host();
+
+// sdl_host.cpp
+HostWindow* by_handle(HWND handle);
+bool find_info(HWND handle, headless::WindowInfo* out);
+void destroy_sdl_window(SDL_Window* window);
+// WM_CLOSE to the window the event names, else to our top-level window; kept
+// for the first window when there is none yet.
+void post_close(Uint32 sdlWindowId);
+
+// daemon.cpp. The screen size when a daemon decides it (false otherwise);
+// the window to show the full-screen saver window in; a new size of our own
+// window; the target's changes, looked at while waiting.
+bool daemon_screen_size(int* width, int* height);
+SDL_Window* daemon_window(const headless::WindowInfo& info);
+void daemon_note_size(int width, int height);
+void daemon_check_target();
+
+// covers.cpp
+void cover_other_displays(SDL_Window* saver);
+void remove_covers();
+bool covered();
+bool is_cover(Uint32 sdlWindowId);
+void cover_exposed(Uint32 sdlWindowId);
+
+// boxes.cpp
+void message_box(HWND owner, const char* text, const char* caption);
+void run_dialog(HWND dialog);
+void print_message(const char* text, const char* caption);
+void print_about(HWND dialog);
+// As a click on OK would; the modal loop ends even when the procedure does not end it.
+void end_about(HWND dialog);
+
+}  // namespace pf::sdl::detail
