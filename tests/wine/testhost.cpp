@@ -297,6 +297,11 @@ int cmd_dialog(const std::string& scr, const std::string& arguments, const std::
     return 0;
 }
 
+BOOL CALLBACK report_monitor(HMONITOR, HDC, LPRECT rect, LPARAM) {
+    report_rect("monitor", *rect);
+    return TRUE;
+}
+
 int cmd_window(const std::string& title) {
     HWND window = FindWindowW(nullptr, from_utf8(title).c_str());
     report("found", window ? 1 : 0);
@@ -316,13 +321,7 @@ int cmd_window(const std::string& title) {
     report("parent", GetAncestor(window, GA_PARENT) == GetDesktopWindow() ? "desktop" : "other");
     // The monitors the system sees, and the saver's black covers on them.
     report("monitors", GetSystemMetrics(SM_CMONITORS));
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR, HDC, LPRECT rect, LPARAM) -> BOOL {
-            report_rect("monitor", *rect);
-            return TRUE;
-        },
-        0);
+    EnumDisplayMonitors(nullptr, nullptr, report_monitor, 0);
     int covers = 0;
     for (HWND cover = nullptr;
          (cover = FindWindowExW(nullptr, cover, L"snowglobe monitor cover", nullptr)) != nullptr;) {
