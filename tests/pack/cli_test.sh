@@ -75,6 +75,13 @@ check "render gif" "$PACK" render "$scene" --size 160x120 --preview --ticks 12 -
 check "render frames" "$PACK" render "$scene" --size 100x80 --ticks 9 --every 3 -o "$work/frames/"
 [ "$(ls "$work/frames" | tr '\n' ' ')" = "tick-000003.png tick-000006.png tick-000009.png " ] && ok || bad "frames: $(ls "$work/frames")"
 refuse "render without size" "--size" "$PACK" render "$scene" --ticks 3 -o "$work/x.png"
+# --scale 2: the scene at half the size, each pixel shown as 2 x 2.
+check "render --scale 2" "$PACK" render "$scene" --size 320x200 --scale 2 --ticks 12 -o "$work/s2.png"
+check "render the half size" "$PACK" render "$scene" --size 160x100 --ticks 12 -o "$work/s1.png"
+convert "$work/s1.png" -scale 200% "$work/s1x2.png"
+[ "$(compare -metric AE "$work/s2.png" "$work/s1x2.png" null: 2>&1)" = 0 ] && ok || bad "render --scale 2 is not the half-size scene enlarged"
+refuse "render --scale with --preview" "never scaled" "$PACK" render "$scene" --size 320x200 --scale 2 --preview -o "$work/x.png"
+refuse "render --scale 0" "--scale" "$PACK" render "$scene" --size 320x200 --scale 0 -o "$work/x.png"
 
 # ---- bind: Windows test programs ----
 for arch in i686 x86_64; do

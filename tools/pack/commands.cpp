@@ -278,7 +278,7 @@ bool is_stream(const std::string& path) {
 }
 
 int render(const Args& args) {
-    Parsed p = parse(args, {"--size", "--ticks", "--every", "-o", "--output"}, {"--preview"});
+    Parsed p = parse(args, {"--size", "--ticks", "--every", "--scale", "-o", "--output"}, {"--preview"});
     if (p.positional.size() != 1) throw Usage("give one file to render");
     std::string out = output_option(p);
     if (out.empty()) throw Usage("give the output with -o OUT.png, OUT.gif, DIR/ or -");
@@ -287,6 +287,11 @@ int render(const Args& args) {
     parse_size(p.values["--size"], &options.width, &options.height);
     options.ticks = p.values.count("--ticks") ? positive(p.values["--ticks"], "--ticks") : 1;
     options.preview = p.switches.count("--preview") > 0;
+    if (p.values.count("--scale")) {
+        options.scale = positive(p.values["--scale"], "--scale");
+        if (options.scale > 64) throw Usage("--scale is at most 64");
+        if (options.preview) throw Usage("--scale is for full screen; the preview is never scaled");
+    }
     int every = p.values.count("--every") ? positive(p.values["--every"], "--every") : 1;
     if (every > options.ticks) throw Usage("--every is larger than --ticks: no picture would be taken");
 

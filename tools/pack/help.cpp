@@ -15,7 +15,7 @@ extern const char* const MAIN_HELP =
     "                                or manifest\n"
     "  validate FILE [--strict]      run the engine's checks and the author's warnings\n"
     "  extract FILE DIR              write a manifest, pictures and sound for a package\n"
-    "  render FILE --size WxH [--ticks N] [--every K] [--preview] -o OUT.png|OUT.gif|DIR/\n"
+    "  render FILE --size WxH [--ticks N] [--every K] [--scale S] [--preview] -o OUT.png|OUT.gif|DIR/\n"
     "                                run the saver headlessly and save what it shows\n"
     "  preview SCENE.toml [--size WxH]\n"
     "                                show the scene in a window, rebuilt on every change\n"
@@ -61,7 +61,7 @@ const std::map<std::string, std::string>& HELP() {
          "sound it names, so that `snowglobe-pack build DIR/scene.toml` gives back the same\n"
          "package. DIR must not exist or be empty. FILE may be a package, .scr or program.\n"},
         {"render",
-         "usage: snowglobe-pack render FILE --size WxH [--ticks N] [--every K] [--preview]\n"
+         "usage: snowglobe-pack render FILE --size WxH [--ticks N] [--every K] [--scale S] [--preview]\n"
          "                             -o OUT.png | OUT.gif | DIR/ | - | DEVICE\n"
          "\n"
          "Runs the saver's own code headlessly, with the same random sequence, on a screen\n"
@@ -70,7 +70,9 @@ const std::map<std::string, std::string>& HELP() {
          "  OUT.png  the picture after tick N (N defaults to 1); - writes it to standard output\n"
          "  OUT.gif  an animated GIF of ticks K, 2K, ... N at the saver's pace (33 ms a tick)\n"
          "  DIR/     numbered PNG frames every K ticks (tick-000030.png, ...)\n"
-         "K defaults to 1. A progress bar shows on a terminal. FILE may also be a\n"
+         "K defaults to 1. --scale S shows a high-DPI screen scaled S times (96 x S dpi):\n"
+         "the scene runs at W/S x H/S and each frame is shown S times as large, as the\n"
+         "saver does there. A progress bar shows on a terminal. FILE may also be a\n"
          "manifest (.toml), built first.\n"},
         {"bind",
          "usage: snowglobe-pack bind ENGINE PACKAGE [--icon PICTURE.png] -o OUT\n"
