@@ -100,11 +100,16 @@ STILL=$!
 PIDS+=($STILL)
 sleep 2
 writes() { awk '/^syscw:/ { print $2 }' "/proc/$1/io"; }
-w0=$(writes $STILL)
+cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+w0=$(writes $STILL) c0=$(cpu $STILL)
 sleep 2
-w1=$(writes $STILL)
+w1=$(writes $STILL) c1=$(cpu $STILL)
 [ "$w1" = "$w0" ] && pass "a still scene writes nothing to the X server once shown (60 ticks)" \
   || fail "a still scene made $((w1 - w0)) writes in 2 s"
+# Between ticks it sleeps: a loop that polls for events would take a core.
+hz=$(getconf CLK_TCK)
+[ $((c1 - c0)) -lt $((hz * 2 / 10)) ] && pass "a still scene takes $((c1 - c0)) of $((hz * 2)) clock ticks of CPU in 2 s" \
+  || fail "a still scene took $((c1 - c0)) of $((hz * 2)) clock ticks of CPU in 2 s (a busy wait?)"
 import -window root "$WORK/still-shot.png"
 d=$(compare -metric AE "$WORK/still.png" "$WORK/still-shot.png" null: 2>&1)
 [ "$d" = 0 ] && pass "the still scene is on the screen exactly as rendered" || fail "still scene: $d pixels differ"
