@@ -6,6 +6,10 @@
 //   covers.cpp    black windows over the other displays while "/s" runs
 //   boxes.cpp     message boxes and the about box, shown or printed
 //   console.cpp   the driver without a display
+//
+// The pieces below the driver keep their own state, each in one value of
+// its own file: presenting (x11_present.cpp), our X connection and the covers
+// made on it (x11_windows.cpp), the sound (sound.cpp).
 #pragma once
 
 #include <SDL.h>

@@ -53,6 +53,23 @@ constexpr std::size_t SHM_BYTES = std::size_t(512) << 10;
 constexpr std::int64_t PUT_REQUEST_PIXELS = 1024;
 constexpr std::int64_t SHM_REQUEST_PIXELS = 64;
 
+// The boxes the last present sent or found unchanged, with a copy of their
+// framebuffer bytes (those that fit in LAST_SENT_BYTES). A box at exactly
+// the same place whose bytes are the same again is on the screen already: a
+// sprite that stands still is drawn again by every tick, and sent by none.
+// Only the previous present's boxes count, and any present of the whole
+// window starts over, so the screen always holds what a kept copy says.
+constexpr std::size_t LAST_SENT_BYTES = 64 * 1024;
+constexpr std::size_t LAST_SENT_BOXES = 128;  // more, and looking them up costs more than it saves
+
+struct LastSent {
+    const std::uint8_t* pixels = nullptr;  // the framebuffer they were taken from, and its shape
+    int width = 0, height = 0, stride = 0;
+    std::vector<Box> boxes;
+    std::vector<std::size_t> offsets;  // of each box's bytes in store
+    std::vector<std::uint8_t> store;
+};
+
 struct Target {
     SDL_Window* sdl = nullptr;
     bool usable = false;
@@ -63,6 +80,7 @@ struct Target {
     GC gc = nullptr;
     int redShift = 0, greenShift = 0, blueShift = 0;
     std::uint32_t fixedBits = 0;  // alpha of a 32-bit visual: opaque
+    LastSent last;
 };
 
 // The shared segment, attached to SDL's display while any window is drawn.
@@ -301,13 +319,70 @@ void put_shared(const Target& t, const soft::Framebuffer& fb, const Box& b) {
     }
 }
 
+std::size_t box_bytes(const Box& b) { return std::size_t(b.right - b.left) * 3 * std::size_t(b.bottom - b.top); }
+
+const std::uint8_t* fb_row(const soft::Framebuffer& fb, const Box& b, int y) {
+    // Framebuffer rows run bottom-up.
+    return fb.pixels.data() + std::size_t(fb.height - 1 - y) * fb.stride + std::size_t(b.left) * 3;
+}
+
+bool same_as_kept(const soft::Framebuffer& fb, const Box& b, const std::uint8_t* kept) {
+    const std::size_t row = std::size_t(b.right - b.left) * 3;
+    for (int y = b.top; y < b.bottom; ++y, kept += row)
+        if (std::memcmp(fb_row(fb, b, y), kept, row) != 0) return false;
+    return true;
+}
+
+// Drops from boxes those the screen already shows, and keeps this present's
+// boxes for the next one.
+void drop_unchanged(LastSent& last, const soft::Framebuffer& fb, std::vector<Box>& boxes, bool whole) {
+    const bool sameFramebuffer = last.pixels == fb.pixels.data() && last.width == fb.width &&
+                                 last.height == fb.height && last.stride == fb.stride;
+    LastSent next;
+    next.pixels = fb.pixels.data();
+    next.width = fb.width;
+    next.height = fb.height;
+    next.stride = fb.stride;
+    if (boxes.size() > LAST_SENT_BOXES) {
+        last = std::move(next);
+        return;
+    }
+    next.store.reserve(LAST_SENT_BYTES);
+    std::vector<Box> send;
+    for (const Box& b : boxes) {
+        const std::size_t bytes = box_bytes(b);
+        const std::uint8_t* kept = nullptr;
+        if (!whole && sameFramebuffer)
+            for (std::size_t i = 0; i < last.boxes.size(); ++i)
+                if (std::memcmp(&last.boxes[i], &b, sizeof b) == 0) {
+                    kept = last.store.data() + last.offsets[i];
+                    break;
+                }
+        const bool unchanged = kept && same_as_kept(fb, b, kept);
+        if (!unchanged) send.push_back(b);
+        if (next.store.size() + bytes > LAST_SENT_BYTES) continue;
+        next.boxes.push_back(b);
+        next.offsets.push_back(next.store.size());
+        if (unchanged) {
+            next.store.insert(next.store.end(), kept, kept + bytes);
+        } else {
+            for (int y = b.top; y < b.bottom; ++y) {
+                const std::uint8_t* r = fb_row(fb, b, y);
+                next.store.insert(next.store.end(), r, r + std::size_t(b.right - b.left) * 3);
+            }
+        }
+    }
+    boxes.swap(send);
+    last = std::move(next);
+}
+
 }  // namespace
 
 bool x11_can_put(SDL_Window* sdl) { return sdl && target_for(sdl).usable; }
 
 bool x11_put_rects(SDL_Window* sdl, const soft::Framebuffer& fb, const RECT* rects, int count) {
     if (!sdl) return false;
-    const Target& t = target_for(sdl);
+    Target& t = target_for(sdl);
     if (!t.usable) return false;
     if (fb.width <= 0 || fb.height <= 0 || fb.pixels.size() < std::size_t(fb.stride) * fb.height) return true;
     int windowWidth = 0, windowHeight = 0;
@@ -323,6 +398,7 @@ bool x11_put_rects(SDL_Window* sdl, const soft::Framebuffer& fb, const RECT* rec
     const bool shared = use_shm(t);
     boxes = merge_boxes(boxes, std::min(fb.width, windowWidth), std::min(fb.height, windowHeight),
                         shared ? SHM_REQUEST_PIXELS : PUT_REQUEST_PIXELS);
+    drop_unchanged(t.last, fb, boxes, rects == nullptr);
     if (boxes.empty()) return true;  // nothing to send: not even a flush
     for (const Box& b : boxes) shared ? put_shared(t, fb, b) : put_socket(t, fb, b);
     XFlush(t.display);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How the program presents on X11: through MIT-SHM when the server offers it,
 # through the socket when it does not (or SNOWGLOBE_NO_SHM=1), and either way
-# exactly the pixels the saver's own code renders. A moving scene at a tick
+# exactly the pixels the saver's own code renders; a scene where nothing
+# moves sends nothing once it is on the screen. A moving scene at a tick
 # nobody can choose is caught by stopping the program (SIGSTOP) and finding
 # its screen among the rendered ticks: a rectangle sent from the wrong place,
 # or one left out by merging, matches none of them.
@@ -13,7 +14,7 @@ set -uo pipefail
 SNOWGLOBE=${1:?snowglobe} PACK=${2:?snowglobe-pack} SCENE=${3:?scene package} WORK=${4:?work directory}
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 . "$(dirname "$0")/desktop-common.sh"
-need Xvfb import convert
+need Xvfb import convert compare
 export SDL_AUDIODRIVER=dummy
 W=640 H=480 TICKS=240
 
@@ -76,6 +77,44 @@ run() {
 start_x $W $H
 run shm yes
 run no-shm-env no SNOWGLOBE_NO_SHM=1
+
+# ---- nothing moves: nothing is sent ----
+convert -size 50x40 gradient:'#204080-#80c0a0' "$WORK/tile.png"
+convert -size 30x30 xc:none -fill '#f0d020' -draw 'circle 15,15 15,3' "$WORK/ball.png"
+cat >"$WORK/still.toml" <<'TOML'
+title = "present still"
+background = "tiled"
+tile = "tile.png"
+
+[[layer]]
+frames = ["ball.png"]
+instances = 9
+direction = "none"
+sway = "none"
+keep_inside = true
+TOML
+"$PACK" build "$WORK/still.toml" -o "$WORK/still.kavren" --quiet && "$PACK" bind "$SNOWGLOBE" "$WORK/still.kavren" -o "$WORK/still" >/dev/null &&
+  "$PACK" render "$WORK/still.kavren" --size ${W}x$H --ticks 5 -o "$WORK/still.png" >/dev/null || fail "the still scene"
+"$WORK/still" -root >"$WORK/still.out" 2>"$WORK/still.err" &
+STILL=$!
+PIDS+=($STILL)
+sleep 2
+writes() { awk '/^syscw:/ { print $2 }' "/proc/$1/io"; }
+cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+w0=$(writes $STILL) c0=$(cpu $STILL)
+sleep 2
+w1=$(writes $STILL) c1=$(cpu $STILL)
+[ "$w1" = "$w0" ] && pass "a still scene writes nothing to the X server once shown (60 ticks)" \
+  || fail "a still scene made $((w1 - w0)) writes in 2 s"
+# Between ticks it sleeps: a loop that polls for events would take a core.
+hz=$(getconf CLK_TCK)
+[ $((c1 - c0)) -lt $((hz * 2 / 10)) ] && pass "a still scene takes $((c1 - c0)) of $((hz * 2)) clock ticks of CPU in 2 s" \
+  || fail "a still scene took $((c1 - c0)) of $((hz * 2)) clock ticks of CPU in 2 s (a busy wait?)"
+import -window root "$WORK/still-shot.png"
+d=$(compare -metric AE "$WORK/still.png" "$WORK/still-shot.png" null: 2>&1)
+[ "$d" = 0 ] && pass "the still scene is on the screen exactly as rendered" || fail "still scene: $d pixels differ"
+kill -TERM $STILL
+wait_exit $STILL 50 || kill -KILL $STILL
 kill "$XVFB_PID"
 wait "$XVFB_PID" 2>/dev/null
 
