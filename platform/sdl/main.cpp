@@ -6,6 +6,10 @@
 //   snowglobe /c [N]    the about box (also without a display: printed)
 //   snowglobe --version the program's version
 //
+// On a high-DPI screen the scene runs at the screen's logical size and is
+// shown enlarged by a whole factor: --scale N (anywhere on the command line),
+// else SNOWGLOBE_SCALE, else GDK_SCALE, else the Xft.dpi resource over 96.
+//
 // and as a screen-saver daemon runs it, until SIGTERM (input does not end it):
 //
 //   snowglobe -root          full screen in $XSCREENSAVER_WINDOW, or the root window
@@ -45,6 +49,31 @@ bool parse_window_id(const char* text, std::uintptr_t* id) {
     if (errno || *end || v == 0 || v > 0x1FFFFFFFull) return false;
     *id = static_cast<std::uintptr_t>(v);
     return true;
+}
+
+// The screen's dots per inch as the engine is to see them: 96 times a
+// factor given by the user or the desktop, or the display's Xft.dpi.
+// -1 when --scale is malformed.
+int screen_dpi(int* argc, char** argv) {
+    auto factor = [](const char* text) -> int {
+        if (text == nullptr || *text == '\0') return 0;
+        char* end = nullptr;
+        const long v = std::strtol(text, &end, 10);
+        return *end == '\0' && v >= 1 && v <= 64 ? static_cast<int>(v) : 0;
+    };
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strcmp(argv[i], "--scale") != 0 && std::strcmp(argv[i], "-scale") != 0) continue;
+        const int s = i + 1 < *argc ? factor(argv[i + 1]) : 0;
+        if (s == 0) return -1;
+        for (int j = i; j + 2 <= *argc; ++j) argv[j] = argv[j + 2];  // take both out
+        *argc -= 2;
+        return 96 * s;
+    }
+    for (const char* name : {"SNOWGLOBE_SCALE", "GDK_SCALE"}) {
+        if (const int s = factor(std::getenv(name))) return 96 * s;
+    }
+    const int xft = pf::sdl::x11::xft_dpi();
+    return xft > 0 ? xft : 96;
 }
 
 bool is_option(const std::string& arg, const char* name) { return arg == std::string("-") + name || arg == std::string("--") + name; }
@@ -120,7 +149,7 @@ std::string guard_scope(pf::sdl::HackMode mode, std::uintptr_t window) {
     return scope;
 }
 
-int run_hack(Hack hack, pf::HINSTANCE instance) {
+int run_hack(Hack hack, pf::HINSTANCE instance, int dpi) {
     if (hack.mode == pf::sdl::HackMode::Target) {
         if (hack.root) hack.window = pf::sdl::x11::root_window();
         if (!hack.window) {
@@ -137,6 +166,7 @@ int run_hack(Hack hack, pf::HINSTANCE instance) {
     for (;;) {
         pf::headless::set_host_driver(pf::sdl::display_driver());
         pf::headless::set_guard_scope(scope);
+        pf::headless::set_screen_dpi(dpi);
         int status = sg::WinMain(instance, "/s");
         if (!pf::sdl::take_rebuild_request()) return status;
         // A new size: everything from the start, as a fresh process would
@@ -151,6 +181,19 @@ int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-version") == 0)) {
         std::printf("snowglobe %s\n", SNOWGLOBE_VERSION);
         return 0;
+    }
+    // --scale comes out of the arguments first; the Xft.dpi fallback is read
+    // once the display is open.
+    int dpi = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--scale") == 0 || std::strcmp(argv[i], "-scale") == 0) {
+            dpi = screen_dpi(&argc, argv);
+            if (dpi < 0) {
+                std::fprintf(stderr, "snowglobe: --scale needs a whole number from 1 to 64\n");
+                return 1;
+            }
+            break;
+        }
     }
     Hack hack;
     if (!parse_hack(argc, argv, &hack)) return 1;
@@ -171,11 +214,13 @@ int main(int argc, char** argv) {
     }
     // Any non-null token: the package is found through the executable itself.
     auto* instance = reinterpret_cast<pf::HINSTANCE>(std::uintptr_t{0x400000});
+    if (dpi == 0) dpi = screen_dpi(&argc, argv);
     int status = 0;
     if (hack.mode != pf::sdl::HackMode::Off) {
-        status = run_hack(hack, instance);
+        status = run_hack(hack, instance, dpi);
     } else {
         pf::headless::set_host_driver(shown ? pf::sdl::display_driver() : pf::sdl::console_driver());
+        pf::headless::set_screen_dpi(dpi);
         // The screen, as -root without a daemon's window names it.
         if (shown) pf::headless::set_guard_scope(guard_scope(hack.mode, pf::sdl::x11::root_window()));
         status = sg::WinMain(instance, text.c_str());

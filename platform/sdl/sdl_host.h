@@ -67,6 +67,8 @@ void unwatch(std::uintptr_t window);
 bool window_rect(std::uintptr_t window, RECT* rect);
 bool window_alive(std::uintptr_t window);
 std::uintptr_t root_window();
+// The Xft.dpi resource of the display, rounded; 0 when it is not set.
+int xft_dpi();
 // Follows a window's ConfigureNotify and DestroyNotify; false when there is
 // no such window. changes() gives what came since it was last asked, with
 // the latest size.

@@ -172,6 +172,14 @@ std::uintptr_t root_window() {
     return conn.display ? static_cast<std::uintptr_t>(DefaultRootWindow(conn.display)) : 0;
 }
 
+int xft_dpi() {
+    if (!open()) return 0;
+    const char* value = XGetDefault(conn.display, "Xft", "dpi");
+    if (value == nullptr) return 0;
+    const double dpi = std::strtod(value, nullptr);
+    return dpi > 0 && dpi < 100000 ? static_cast<int>(dpi + 0.5) : 0;
+}
+
 bool cursor_pos(POINT* point) {
     if (!conn.display) return false;
     Window root = 0, child = 0;

@@ -26,10 +26,10 @@ need() {
   for tool in "$@"; do command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"; done
 }
 
-# start_x WIDTH HEIGHT: an Xvfb of our own; DISPLAY is exported.
+# start_x WIDTH HEIGHT [XVFB ARGS...]: an Xvfb of our own; DISPLAY is exported.
 start_x() {
   : >"$WORK/display"
-  Xvfb -displayfd 3 -screen 0 "${1}x${2}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1}x${2}x24" "${@:3}" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
   [ -s "$WORK/display" ] || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }

@@ -49,3 +49,12 @@ if(TARGET example-scenes AND TARGET sg-embed)
             ${CMAKE_CURRENT_BINARY_DIR}/desktop-cli)
   set_tests_properties(desktop_cli PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# High-DPI screens: --scale, SNOWGLOBE_SCALE, GDK_SCALE and Xft.dpi.
+if(TARGET snowglobe-pack AND TARGET sg_default_scene_package)
+  add_test(NAME desktop_scale
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-scale.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> ${CMAKE_BINARY_DIR}/scenes/default.kavren
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-scale)
+  set_tests_properties(desktop_scale PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
