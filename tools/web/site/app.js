@@ -208,6 +208,7 @@ async function exported(kind) {
     engine.write(path, new Uint8Array(await response.arrayBuffer()));
   }
   engine.remove("/s/out");
+  engine.mkdirs("/s/out");
   const bound = engine.pack(["bind", path, "/s/built.kavren", "-o", "/s/out/" + button.dataset.name]);
   say(bound.text, bound.status !== 0);
   if (bound.status !== 0) throw new Error(bound.text);
@@ -245,8 +246,9 @@ async function followHash() {
   const size = parseSize(params.get("size") || "640x480");
   if (!size) { say("#size must look like 640x480", true); return true; }
   const tick = Math.max(0, Number(params.get("tick") || 0) | 0);
+  document.body.dataset.tick = "";
   setSize(size);
-  if (tick > 0) setPlaying(false);
+  setPlaying(tick === 0);
   await openUrl(params.get("scene"), tick);
   return true;
 }
@@ -294,6 +296,13 @@ async function main() {
   $("play").onclick = () => setPlaying(!studio.stage.playing);
   $("step").onclick = () => { setPlaying(false); studio.stage.step(); studio.pane.step(); };
   $("restart").onclick = () => restartSoon();
+  $("goto").onchange = (e) => {
+    const tick = Number(e.target.value) | 0;
+    if (tick < 1) return;
+    document.body.dataset.tick = "";
+    setPlaying(false);
+    restartSoon(tick);
+  };
   $("size").onchange = (e) => {
     $("size-typed").hidden = e.target.value !== "custom";
     const size = parseSize(e.target.value);
@@ -305,7 +314,7 @@ async function main() {
     studio.size = size;
     restartSoon();
   };
-  window.addEventListener("hashchange", followHash);
+  window.addEventListener("hashchange", () => followHash().catch((e) => say(String(e.stack || e), true)));
 
   if (!(await followHash())) await openUrl("scenes/default.kavren");
   document.body.dataset.ready = "1";

@@ -65,27 +65,44 @@ class Engine {
 
   output() { return this.mod.UTF8ToString(this.mod._sg_output()); }
 
+  // Calls a C function taking strings. Not ccall: while a run sleeps, ccall
+  // hands back a promise instead of the result.
+  call(name, ...strings) {
+    const mod = this.mod;
+    const pointers = strings.map((s) => {
+      const size = mod.lengthBytesUTF8(s) + 1;
+      const at = mod._malloc(size);
+      mod.stringToUTF8(s, at, size);
+      return at;
+    });
+    try {
+      return mod["_" + name](...pointers);
+    } finally {
+      pointers.forEach((p) => mod._free(p));
+    }
+  }
+
   // A snowglobe-pack command line, run in folder `cwd`: {status, text}.
   pack(args, cwd = "/s") {
     this.FS.chdir(cwd);
-    const status = this.mod.ccall("sg_pack", "number", ["string"], [args.join("\n")]);
+    const status = this.call("sg_pack", args.join("\n"));
     this.FS.chdir("/s");  // a folder that is the working one cannot be removed
     return { status, text: this.output() };
   }
 
   manifestJson(path) {
-    const status = this.mod.ccall("sg_manifest_json", "number", ["string"], [path]);
+    const status = this.call("sg_manifest_json", path);
     const text = this.output();
     return status === 0 ? { status, json: JSON.parse(text) } : { status, text };
   }
 
   zip(dir, out) {
-    const status = this.mod.ccall("sg_zip", "number", ["string", "string"], [dir, out]);
+    const status = this.call("sg_zip", dir, out);
     return { status, text: this.output() };
   }
 
   unzip(input, dir) {
-    const status = this.mod.ccall("sg_unzip", "number", ["string", "string"], [input, dir]);
+    const status = this.call("sg_unzip", input, dir);
     return { status, text: this.output() };
   }
 }
