@@ -29,7 +29,8 @@ FIXTURES = os.path.join(WORK, "fixtures")
 
 def png_rgb(path):
     """The pixels of an 8-bit RGB or RGBA PNG as RGB bytes."""
-    data = open(path, "rb").read()
+    with open(path, "rb") as f:
+        data = f.read()
     assert data[:8] == b"\x89PNG\r\n\x1a\n", path
     at, idat = 8, b""
     while at < len(data):
@@ -64,6 +65,21 @@ def png_rgb(path):
     if bpp == 4:
         pixels = b"".join(pixels[i:i + 3] for i in range(0, len(pixels), 4))
     return width, height, pixels
+
+
+def write_png(path, width, height, rgb):
+    """A plain 8-bit RGB PNG of one colour."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    rows = b"".join(b"\0" + bytes(rgb) * width for _ in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def pack(*args, cwd=None):
@@ -199,7 +215,8 @@ class Studio(unittest.TestCase):
 
         kavren = self.exported("kavren")
         path = os.path.join(WORK, "edited.kavren")
-        open(path, "wb").write(kavren)
+        with open(path, "wb") as f:
+            f.write(kavren)
         self.assert_same_pixels(after, rendered(path, "640x480", 60), "edited scene at tick 60")
         inspect = json.loads(pack("inspect", path, "--json").stdout)
         self.assertIn("speed", json.dumps(inspect))
@@ -213,7 +230,7 @@ class Studio(unittest.TestCase):
         rebuilt = os.path.join(WORK, "rebuilt.kavren")
         r = pack("build", "scene.toml", "-o", rebuilt, cwd=folder)
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(open(rebuilt, "rb").read(), kavren, "zip -> build gives the exported package")
+        self.assertEqual(read(rebuilt), kavren, "zip -> build gives the exported package")
 
         # Savers bound in the page are the command line's bind, byte for byte.
         engines = {"get-scr32": "win32/snowglobe.scr", "get-scr64": "win64/snowglobe.scr",
@@ -226,7 +243,7 @@ class Studio(unittest.TestCase):
                 out = os.path.join(WORK, button + ".bin")
                 r = pack("bind", os.path.join(BUILD, engine), path, "-o", out)
                 self.assertEqual(r.returncode, 0, r.stderr)
-                self.assertEqual(self.exported(button), open(out, "rb").read(), engine + " bound in the page")
+                self.assertEqual(self.exported(button), read(out), engine + " bound in the page")
 
     # ---- bad input: the command line's messages, and the page goes on ----
     def test_damaged_package_is_refused_with_validate_message(self):
@@ -247,7 +264,8 @@ class Studio(unittest.TestCase):
     def test_text_named_png_is_refused_with_build_message(self):
         self.open_at("scenes/aquarium.kavren", "640x480", 5)
         text = os.path.join(FIXTURES, "not-a-picture.png")
-        open(text, "w").write("this is a text file\n")
+        with open(text, "w") as f:
+            f.write("this is a text file\n")
         adder = self.driver.find_element("name", "layer[2].frames.add")
         adder.send_keys(text)
         self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting^='layer[2].frames'] .problem"),
@@ -282,10 +300,66 @@ class Studio(unittest.TestCase):
         self.open_at("fixtures/aquarium.zip", "640x480", 20)
         self.assert_same_pixels(self.canvas(), rendered(os.path.join(SITE, "scenes/aquarium.kavren"), "640x480", 20),
                                 "aquarium from a zip")
-        open(os.path.join(FIXTURES, "cut.zip"), "wb").write(open(zpath, "rb").read()[:5000])
+        with open(os.path.join(FIXTURES, "cut.zip"), "wb") as f:
+            f.write(read(zpath)[:5000])
         self.go("#scene=fixtures/cut.zip&size=640x480&tick=0")
         self.wait_for(lambda: "cut.zip:" in self.messages(), "the zip's refusal")
         self.assertEqual(self.js("return studio.playPath"), "/s/built.kavren")
+
+
+class StudioAuthoring(Studio):
+    """A new scene made in the forms builds and plays as the command line does."""
+    test_link_to_a_moment_shows_the_rendered_frame = None
+    test_speed_edit_plays_and_exports = None
+    test_damaged_package_is_refused_with_validate_message = None
+    test_text_named_png_is_refused_with_build_message = None
+    test_zip_opens_and_bad_zip_is_refused = None
+
+    def test_empty_scene_gets_a_layer_and_frames(self):
+        from selenium.webdriver.support.ui import Select
+        self.driver.find_element("id", "open-empty").click()
+        self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "my scene", "the empty scene")
+        self.driver.find_element("id", "add-layer").click()
+        # A layer without frames is build's error, shown at the layer's frames.
+        self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting^='layer[0]'] .problem"),
+                      "build's message for the empty layer")
+        red, blue = os.path.join(FIXTURES, "red.png"), os.path.join(FIXTURES, "blue.png")
+        write_png(red, 24, 16, (255, 0, 0))
+        write_png(blue, 24, 16, (0, 0, 255))
+        self.driver.find_element("name", "layer[0].frames.add").send_keys(red + "\n" + blue)
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren" and
+                      not self.driver.find_elements("css selector", ".problem"), "the layer to build")
+        self.assertEqual(self.js("return studio.model.layer[0].frames"), ["red.png", "blue.png"])
+        # Reorder the frames, give one a duration, add a second layer and move it first.
+        self.js("document.querySelector(\"[data-setting='layer[0].frames[1]'] button\").click()")
+        duration = self.driver.find_element("name", "layer[0].frames[0].duration")
+        duration.send_keys("5\n")
+        self.wait_for(lambda: self.js("return JSON.stringify(studio.model.layer[0].frames)") ==
+                      '[{"file":"blue.png","duration":5},"red.png"]', "the frames' new order and duration")
+        self.driver.find_element("id", "add-layer").click()
+        self.driver.find_element("name", "layer[1].frames.add").send_keys(red)
+        Select(self.driver.find_element("name", "layer[1].direction")).select_by_value("right")
+        self.js("document.querySelector(\"fieldset[data-layer='1'] .bar button\").click()")  # up
+        self.wait_for(lambda: self.js("return studio.model.layer[0].direction") == "right", "the layers' new order")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren" and
+                      not self.driver.find_elements("css selector", ".problem"), "the scene to build")
+        self.js("const g = document.getElementById('goto'); g.value = 12; g.dispatchEvent(new Event('change'))")
+        self.at_tick(12)
+        path = os.path.join(WORK, "authored.kavren")
+        with open(path, "wb") as f:
+            f.write(self.exported("kavren"))
+        self.assert_same_pixels(self.canvas(), rendered(path, "640x480", 12), "the authored scene at tick 12")
+
+    def test_file_too_large_is_refused(self):
+        self.go("#scene=scenes/aquarium.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/aquarium.kavren", "the aquarium")
+        huge = os.path.join(FIXTURES, "huge.kavren")
+        with open(huge, "wb") as f:
+            f.truncate((64 << 20) + 1)
+        self.driver.find_element("id", "open-file").send_keys(huge)
+        self.wait_for(lambda: "huge.kavren: larger than 64 MiB" in self.messages(), "the refusal")
+        tick = int(self.js("return document.body.dataset.tick"))
+        self.wait_for(lambda: int(self.js("return document.body.dataset.tick")) > tick + 3, "the aquarium to go on")
 
 
 def main():
