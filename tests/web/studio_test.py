@@ -288,6 +288,15 @@ class Studio(unittest.TestCase):
         self.wait_for(lambda: not self.driver.find_elements("css selector", ".problem"), "the message to go")
         self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren", "the fixed scene to play")
 
+    def test_savers_open_as_their_scene(self):
+        offered = self.js("return studio.products")
+        for engine in ("engines/snowglobe-win32.scr", "engines/snowglobe-win64.scr", "engines/snowglobe"):
+            with self.subTest(saver=engine):
+                if engine not in offered:
+                    self.skipTest(engine + " was not built, so the site has no such engine (CI builds all)")
+                self.open_at(engine, "640x480", 10)
+                self.assert_same_pixels(self.canvas(), rendered(os.path.join(SITE, engine), "640x480", 10), engine)
+
     def test_zip_opens_and_bad_zip_is_refused(self):
         folder = os.path.join(WORK, "aquarium-extracted")
         shutil.rmtree(folder, ignore_errors=True)
@@ -314,6 +323,7 @@ class StudioAuthoring(Studio):
     test_damaged_package_is_refused_with_validate_message = None
     test_text_named_png_is_refused_with_build_message = None
     test_zip_opens_and_bad_zip_is_refused = None
+    test_savers_open_as_their_scene = None
 
     def test_empty_scene_gets_a_layer_and_frames(self):
         from selenium.webdriver.support.ui import Select

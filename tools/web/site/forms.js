@@ -102,8 +102,15 @@ class SceneForm {
       if (isTable(obj[key])) obj[key].file = names[0]; else obj[key] = names[0];
       this.changed();
     }) });
+    // Pictures may be stored at 8 bits: { file, bits }.
+    const bits = accept.includes(".png") && name ? el("select", { name: setting + ".bits", title: "bits", onchange: (e) => {
+      const b = e.target.value;
+      obj[key] = b === "" ? name : Object.assign(isTable(current) ? current : { file: name }, { bits: Number(b) });
+      this.changed();
+    } }, el("option", { value: "" }, "(bits)"), ...[8, 24].map((b) =>
+      el("option", { value: b, selected: isTable(current) && current.bits === b }, b + " bits"))) : null;
     const box = el("div", { class: "drop" }, name ? name + " " : "(none) ",
-      el("label", { class: "button" }, "choose…", pick),
+      el("label", { class: "button" }, "choose…", pick), bits,
       name ? el("button", { type: "button", onclick: () => this.setKey(obj, key, "") }, "remove") : null);
     this.droppable(box, (names) => {
       if (isTable(obj[key])) obj[key].file = names[0]; else obj[key] = names[0];
