@@ -288,6 +288,30 @@ class Studio(unittest.TestCase):
         self.wait_for(lambda: not self.driver.find_elements("css selector", ".problem"), "the message to go")
         self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren", "the fixed scene to play")
 
+    def test_bad_zips_and_sizes_are_refused(self):
+        self.open_at("scenes/aquarium.kavren", "640x480", 3)
+        cases = {
+            "outside.zip": ([("../scene.toml", b"title = 'x'\n")], "../scene.toml: a name outside the folder"),
+            "absolute.zip": ([("/etc/scene.toml", b"title = 'x'\n")], "/etc/scene.toml: a name outside the folder"),
+            "nomanifest.zip": ([("a.png", b"not a picture")], "nomanifest.zip: the zip holds no manifest (.toml)"),
+            "badtoml.zip": ([("scene.toml", b"title = \n")], "scene.toml:1:"),
+        }
+        for name, (entries, message) in cases.items():
+            with self.subTest(zip=name):
+                with zipfile.ZipFile(os.path.join(FIXTURES, name), "w") as z:
+                    for entry, data in entries:
+                        z.writestr(zipfile.ZipInfo(entry), data)
+                self.go("#scene=fixtures/%s&size=640x480&tick=0" % name)
+                self.wait_for(lambda: message in self.messages(), message)
+                self.assertEqual(self.js("return studio.playPath"), "/s/opened/aquarium.kavren")
+        # Sizes the engine cannot have are refused before anything runs.
+        self.go("#scene=scenes/aquarium.kavren&size=0x480&tick=2")
+        self.wait_for(lambda: self.messages() == "#size must look like 640x480", "the refusal of 0x480")
+        self.js("const s = document.getElementById('size'); s.value = 'custom'; s.dispatchEvent(new Event('change'));"
+                "const t = document.getElementById('size-typed'); t.value = '20000x10'; t.dispatchEvent(new Event('change'))")
+        self.wait_for(lambda: "at most 16384 on a side" in self.messages(), "the refusal of 20000x10")
+        self.assertEqual(self.js("return [studio.size.width, studio.size.height]"), [640, 480])
+
     def test_savers_open_as_their_scene(self):
         offered = self.js("return studio.products")
         for engine in ("engines/snowglobe-win32.scr", "engines/snowglobe-win64.scr", "engines/snowglobe"):
@@ -324,6 +348,7 @@ class StudioAuthoring(Studio):
     test_text_named_png_is_refused_with_build_message = None
     test_zip_opens_and_bad_zip_is_refused = None
     test_savers_open_as_their_scene = None
+    test_bad_zips_and_sizes_are_refused = None
 
     def test_empty_scene_gets_a_layer_and_frames(self):
         from selenium.webdriver.support.ui import Select
