@@ -1,0 +1,416 @@
+#!/usr/bin/python3
+"""snowglobe studio in a real browser (headless chromium), against snowglobe-pack.
+
+usage: studio_test.py SITE_DIR SNOWGLOBE_PACK BUILD_ROOT WORK_DIR
+
+Serves SITE_DIR (build/web/studio) and WORK_DIR/fixtures on a free port and
+checks that the page shows the command line's pixels, exports what the command
+line builds and binds, and refuses bad input with the command line's messages.
+Exits 77 (skipped) when the site is not built.
+"""
+import base64
+import functools
+import http.server
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import threading
+import time
+import unittest
+import zipfile
+import zlib
+
+SITE, PACK, BUILD, WORK = (os.path.abspath(a) for a in sys.argv[1:5])
+FIXTURES = os.path.join(WORK, "fixtures")
+
+
+def png_rgb(path):
+    """The pixels of an 8-bit RGB or RGBA PNG as RGB bytes."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
+    at, idat = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            assert depth == 8 and colour in (2, 6) and interlace == 0, "unexpected PNG form"
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    bpp = 3 if colour == 2 else 4
+    raw, stride = zlib.decompress(idat), width * bpp
+    rows, prev, pos = [], bytearray(stride), 0
+    for _ in range(height):
+        f, line = raw[pos], bytearray(raw[pos + 1:pos + 1 + stride])
+        pos += 1 + stride
+        for i in range(stride if f else 0):
+            a = line[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            if f == 1: line[i] = (line[i] + a) & 255
+            elif f == 2: line[i] = (line[i] + b) & 255
+            elif f == 3: line[i] = (line[i] + (a + b) // 2) & 255
+            elif f == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        prev = line
+    pixels = b"".join(rows)
+    if bpp == 4:
+        pixels = b"".join(pixels[i:i + 3] for i in range(0, len(pixels), 4))
+    return width, height, pixels
+
+
+def write_png(path, width, height, rgb):
+    """A plain 8-bit RGB PNG of one colour."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    rows = b"".join(b"\0" + bytes(rgb) * width for _ in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def pack(*args, cwd=None):
+    return subprocess.run([PACK, *args], cwd=cwd, capture_output=True, text=True)
+
+
+def rendered(source, size, ticks):
+    out = os.path.join(WORK, "render-%s-%s-%d.png" % (os.path.basename(source), size, ticks))
+    r = pack("render", source, "--size", size, "--ticks", str(ticks), "-o", out)
+    assert r.returncode == 0, r.stderr
+    return png_rgb(out)
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def translate_path(self, path):
+        path = path.split("?", 1)[0].split("#", 1)[0]
+        if path.startswith("/fixtures/"):
+            return os.path.join(FIXTURES, os.path.basename(path))
+        return os.path.join(SITE, path.lstrip("/")) if path != "/" else os.path.join(SITE, "index.html")
+
+    def log_message(self, *args):
+        pass
+
+
+class Studio(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        cls.base = "http://127.0.0.1:%d/" % cls.server.server_address[1]
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for a in ["--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1000",
+                  "--disable-dev-shm-usage"]:
+            options.add_argument(a)
+        cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        cls.driver.set_script_timeout(120)
+        cls.driver.get(cls.base)
+        cls.wait_for(lambda: cls.driver.execute_script("return document.body.dataset.ready"), "the page to start")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.server.shutdown()
+
+    @classmethod
+    def wait_for(cls, condition, what, seconds=60):
+        end = time.time() + seconds
+        while time.time() < end:
+            value = condition()
+            if value:
+                return value
+            time.sleep(0.05)
+        raise AssertionError("timed out waiting for " + what + "; messages: " + cls.messages())
+
+    @classmethod
+    def messages(cls):
+        return cls.driver.execute_script("return document.getElementById('messages').textContent")
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def go(self, hash_):
+        self.js("location.hash = arguments[0]", hash_)
+
+    def at_tick(self, tick):
+        self.wait_for(lambda: self.js("return document.body.dataset.tick") == str(tick), "tick %d" % tick)
+
+    def canvas(self):
+        """The #stage canvas as (width, height, RGB bytes)."""
+        w, h, data = self.js("""
+            const c = document.getElementById('stage');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            const rgb = new Uint8Array(c.width * c.height * 3);
+            for (let i = 0, o = 0; i < d.length; i += 4) { rgb[o++] = d[i]; rgb[o++] = d[i + 1]; rgb[o++] = d[i + 2]; }
+            let s = ''; for (let i = 0; i < rgb.length; i += 32768) s += String.fromCharCode.apply(null, rgb.subarray(i, i + 32768));
+            return [c.width, c.height, btoa(s)];""")
+        return w, h, base64.b64decode(data)
+
+    def exported(self, kind):
+        result = self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            exported(arguments[0]).then((bytes) => {
+              let s = ''; for (let i = 0; i < bytes.length; i += 32768) s += String.fromCharCode.apply(null, bytes.subarray(i, i + 32768));
+              done(btoa(s));
+            }, (e) => done({ error: String(e.message || e) }));""", kind)
+        if isinstance(result, dict):
+            raise AssertionError(kind + ": " + result["error"])
+        return base64.b64decode(result)
+
+    def assert_same_pixels(self, got, want, what):
+        self.assertEqual(got[:2], want[:2], what + ": size")
+        if got[2] == want[2]:
+            return
+        g, w = got[2], want[2]
+        first = next(i for i in range(len(w)) if g[i] != w[i]) // 3
+        # Whole rows first: a frame that is off differs in most of them.
+        differ = sum(1 for y in range(want[1]) if g[y * want[0] * 3:(y + 1) * want[0] * 3] != w[y * want[0] * 3:(y + 1) * want[0] * 3])
+        self.fail("%s: %d of %d rows differ, first at pixel (%d, %d): page %s, render %s" % (
+            what, differ, want[1], first % want[0], first // want[0], g[first * 3:first * 3 + 3].hex(), w[first * 3:first * 3 + 3].hex()))
+
+    def open_at(self, url, size, tick):
+        self.go("#scene=%s&size=%s&tick=%d" % (url, size, tick))
+        self.at_tick(tick)
+
+    # ---- the canvas is the command line's picture ----
+    def test_link_to_a_moment_shows_the_rendered_frame(self):
+        scenes = {"scenes/default.kavren": os.path.join(SITE, "scenes/default.kavren"),
+                  "scenes/aquarium.kavren": os.path.join(SITE, "scenes/aquarium.kavren")}
+        for url, path in scenes.items():
+            for size in ("640x480", "1366x768"):
+                for tick in (1, 37, 150):
+                    with self.subTest(scene=url, size=size, tick=tick):
+                        self.open_at(url, size, tick)
+                        self.assert_same_pixels(self.canvas(), rendered(path, size, tick), "%s %s %d" % (url, size, tick))
+                        self.assertEqual(self.js("return studio.stage.playing"), False, "paused at the tick")
+
+    # ---- an edit shows at once and is what the exports hold ----
+    def test_speed_edit_plays_and_exports(self):
+        from selenium.webdriver.support.ui import Select
+        self.open_at("scenes/aquarium.kavren", "640x480", 60)
+        before = self.canvas()
+        field = self.driver.find_element("name", "layer[2].speed")
+        self.js("document.body.dataset.tick = ''")
+        Select(field).select_by_value("4")
+        self.wait_for(lambda: self.js("return document.body.dataset.tick") == "1", "the restart")
+        self.js("const g = document.getElementById('goto'); g.value = 60; g.dispatchEvent(new Event('change'))")
+        self.at_tick(60)
+        after = self.canvas()
+        self.assertNotEqual(before[2], after[2], "the faster fish show")
+
+        kavren = self.exported("kavren")
+        path = os.path.join(WORK, "edited.kavren")
+        with open(path, "wb") as f:
+            f.write(kavren)
+        self.assert_same_pixels(after, rendered(path, "640x480", 60), "edited scene at tick 60")
+        inspect = json.loads(pack("inspect", path, "--json").stdout)
+        self.assertIn("speed", json.dumps(inspect))
+
+        # The zip builds to the same bytes on the command line.
+        folder = os.path.join(WORK, "zip")
+        shutil.rmtree(folder, ignore_errors=True)
+        with zipfile.ZipFile(__import__("io").BytesIO(self.exported("zip"))) as z:
+            self.assertIsNone(z.testzip())
+            z.extractall(folder)
+        rebuilt = os.path.join(WORK, "rebuilt.kavren")
+        r = pack("build", "scene.toml", "-o", rebuilt, cwd=folder)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(read(rebuilt), kavren, "zip -> build gives the exported package")
+
+        # Savers bound in the page are the command line's bind, byte for byte.
+        engines = {"get-scr32": "win32/snowglobe.scr", "get-scr64": "win64/snowglobe.scr",
+                   "get-linux": "linux/platform/sdl/snowglobe"}
+        offered = self.js("return studio.products")
+        for button, engine in engines.items():
+            with self.subTest(saver=engine):
+                if "engines/" + os.path.basename(self.js("return document.getElementById(arguments[0]).dataset.engine", button)) not in offered:
+                    self.skipTest(engine + " was not built, so the site has no such engine (CI builds all)")
+                out = os.path.join(WORK, button + ".bin")
+                r = pack("bind", os.path.join(BUILD, engine), path, "-o", out)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(self.exported(button), read(out), engine + " bound in the page")
+
+    # ---- bad input: the command line's messages, and the page goes on ----
+    def test_damaged_package_is_refused_with_validate_message(self):
+        self.go("#scene=scenes/default.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: int(self.js("return document.body.dataset.tick") or 0) > 3, "the default scene")
+        with open(os.path.join(SITE, "scenes/default.kavren"), "rb") as f:
+            good = f.read()
+        with open(os.path.join(FIXTURES, "damaged.kavren"), "wb") as f:
+            f.write(good[:300])
+        want = pack("validate", "damaged.kavren", cwd=FIXTURES)
+        self.assertEqual(want.returncode, 1)
+        self.go("#scene=fixtures/damaged.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: self.messages().strip() == want.stdout.strip(), "validate's message")
+        tick = int(self.js("return document.body.dataset.tick"))
+        self.wait_for(lambda: int(self.js("return document.body.dataset.tick")) > tick + 3, "the previous scene to go on")
+        self.assertEqual(self.js("return studio.playPath"), "/s/opened/default.kavren")
+
+    def test_text_named_png_is_refused_with_build_message(self):
+        self.open_at("scenes/aquarium.kavren", "640x480", 5)
+        text = os.path.join(FIXTURES, "not-a-picture.png")
+        with open(text, "w") as f:
+            f.write("this is a text file\n")
+        adder = self.driver.find_element("name", "layer[2].frames.add")
+        adder.send_keys(text)
+        self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting^='layer[2].frames'] .problem"),
+                      "the message at the frames")
+        shown = self.messages()
+        # The command line, given the page's own manifest and files, says the same.
+        folder = os.path.join(WORK, "bad-zip")
+        shutil.rmtree(folder, ignore_errors=True)
+        with zipfile.ZipFile(__import__("io").BytesIO(self.exported("zip"))) as z:
+            z.extractall(folder)
+        want = pack("build", "scene.toml", "-o", os.path.join(WORK, "never.kavren"), cwd=folder)
+        self.assertEqual(want.returncode, 1)
+        self.assertIn("not-a-picture.png", want.stderr)
+        self.assertEqual(shown.splitlines()[0], want.stderr.strip().splitlines()[0])
+        self.assertFalse(os.path.exists(os.path.join(WORK, "never.kavren")))
+        # The previous scene stays on, and the next good edit goes through.
+        self.assertEqual(self.js("return studio.playPath"), "/s/opened/aquarium.kavren")
+        self.js("""const items = document.querySelectorAll("[data-setting^='layer[2].frames['] button");
+                   items[items.length - 1].click();""")
+        self.wait_for(lambda: not self.driver.find_elements("css selector", ".problem"), "the message to go")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren", "the fixed scene to play")
+
+    def test_bad_zips_and_sizes_are_refused(self):
+        self.open_at("scenes/aquarium.kavren", "640x480", 3)
+        cases = {
+            "outside.zip": ([("../scene.toml", b"title = 'x'\n")], "../scene.toml: a name outside the folder"),
+            "absolute.zip": ([("/etc/scene.toml", b"title = 'x'\n")], "/etc/scene.toml: a name outside the folder"),
+            "nomanifest.zip": ([("a.png", b"not a picture")], "nomanifest.zip: the zip holds no manifest (.toml)"),
+            "badtoml.zip": ([("scene.toml", b"title = \n")], "scene.toml:1:"),
+        }
+        for name, (entries, message) in cases.items():
+            with self.subTest(zip=name):
+                with zipfile.ZipFile(os.path.join(FIXTURES, name), "w") as z:
+                    for entry, data in entries:
+                        z.writestr(zipfile.ZipInfo(entry), data)
+                self.go("#scene=fixtures/%s&size=640x480&tick=0" % name)
+                self.wait_for(lambda: message in self.messages(), message)
+                self.assertEqual(self.js("return studio.playPath"), "/s/opened/aquarium.kavren")
+        # Sizes the engine cannot have are refused before anything runs.
+        self.go("#scene=scenes/aquarium.kavren&size=0x480&tick=2")
+        self.wait_for(lambda: self.messages() == "#size must look like 640x480", "the refusal of 0x480")
+        self.js("const s = document.getElementById('size'); s.value = 'custom'; s.dispatchEvent(new Event('change'));"
+                "const t = document.getElementById('size-typed'); t.value = '20000x10'; t.dispatchEvent(new Event('change'))")
+        self.wait_for(lambda: "at most 16384 on a side" in self.messages(), "the refusal of 20000x10")
+        self.assertEqual(self.js("return [studio.size.width, studio.size.height]"), [640, 480])
+
+    def test_savers_open_as_their_scene(self):
+        offered = self.js("return studio.products")
+        for engine in ("engines/snowglobe-win32.scr", "engines/snowglobe-win64.scr", "engines/snowglobe"):
+            with self.subTest(saver=engine):
+                if engine not in offered:
+                    self.skipTest(engine + " was not built, so the site has no such engine (CI builds all)")
+                self.open_at(engine, "640x480", 10)
+                self.assert_same_pixels(self.canvas(), rendered(os.path.join(SITE, engine), "640x480", 10), engine)
+
+    def test_zip_opens_and_bad_zip_is_refused(self):
+        folder = os.path.join(WORK, "aquarium-extracted")
+        shutil.rmtree(folder, ignore_errors=True)
+        r = pack("extract", os.path.join(SITE, "scenes/aquarium.kavren"), folder)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        zpath = os.path.join(FIXTURES, "aquarium.zip")
+        with zipfile.ZipFile(zpath, "w", zipfile.ZIP_DEFLATED) as z:
+            for name in sorted(os.listdir(folder)):
+                z.write(os.path.join(folder, name), "aquarium/" + name)
+        self.open_at("fixtures/aquarium.zip", "640x480", 20)
+        self.assert_same_pixels(self.canvas(), rendered(os.path.join(SITE, "scenes/aquarium.kavren"), "640x480", 20),
+                                "aquarium from a zip")
+        with open(os.path.join(FIXTURES, "cut.zip"), "wb") as f:
+            f.write(read(zpath)[:5000])
+        self.go("#scene=fixtures/cut.zip&size=640x480&tick=0")
+        self.wait_for(lambda: "cut.zip:" in self.messages(), "the zip's refusal")
+        self.assertEqual(self.js("return studio.playPath"), "/s/built.kavren")
+
+
+class StudioAuthoring(Studio):
+    """A new scene made in the forms builds and plays as the command line does."""
+    test_link_to_a_moment_shows_the_rendered_frame = None
+    test_speed_edit_plays_and_exports = None
+    test_damaged_package_is_refused_with_validate_message = None
+    test_text_named_png_is_refused_with_build_message = None
+    test_zip_opens_and_bad_zip_is_refused = None
+    test_savers_open_as_their_scene = None
+    test_bad_zips_and_sizes_are_refused = None
+
+    def test_empty_scene_gets_a_layer_and_frames(self):
+        from selenium.webdriver.support.ui import Select
+        self.driver.find_element("id", "open-empty").click()
+        self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "my scene", "the empty scene")
+        self.driver.find_element("id", "add-layer").click()
+        # A layer without frames is build's error, shown at the layer's frames.
+        self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting^='layer[0]'] .problem"),
+                      "build's message for the empty layer")
+        red, blue = os.path.join(FIXTURES, "red.png"), os.path.join(FIXTURES, "blue.png")
+        write_png(red, 24, 16, (255, 0, 0))
+        write_png(blue, 24, 16, (0, 0, 255))
+        self.driver.find_element("name", "layer[0].frames.add").send_keys(red + "\n" + blue)
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren" and
+                      not self.driver.find_elements("css selector", ".problem"), "the layer to build")
+        self.assertEqual(self.js("return studio.model.layer[0].frames"), ["red.png", "blue.png"])
+        # Reorder the frames, give one a duration, add a second layer and move it first.
+        self.js("document.querySelector(\"[data-setting='layer[0].frames[1]'] button\").click()")
+        duration = self.driver.find_element("name", "layer[0].frames[0].duration")
+        duration.send_keys("5\n")
+        self.wait_for(lambda: self.js("return JSON.stringify(studio.model.layer[0].frames)") ==
+                      '[{"file":"blue.png","duration":5},"red.png"]', "the frames' new order and duration")
+        self.driver.find_element("id", "add-layer").click()
+        self.driver.find_element("name", "layer[1].frames.add").send_keys(red)
+        Select(self.driver.find_element("name", "layer[1].direction")).select_by_value("right")
+        self.js("document.querySelector(\"fieldset[data-layer='1'] .bar button\").click()")  # up
+        self.wait_for(lambda: self.js("return studio.model.layer[0].direction") == "right", "the layers' new order")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren" and
+                      not self.driver.find_elements("css selector", ".problem"), "the scene to build")
+        self.js("const g = document.getElementById('goto'); g.value = 12; g.dispatchEvent(new Event('change'))")
+        self.at_tick(12)
+        path = os.path.join(WORK, "authored.kavren")
+        with open(path, "wb") as f:
+            f.write(self.exported("kavren"))
+        self.assert_same_pixels(self.canvas(), rendered(path, "640x480", 12), "the authored scene at tick 12")
+
+    def test_file_too_large_is_refused(self):
+        self.go("#scene=scenes/aquarium.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/aquarium.kavren", "the aquarium")
+        huge = os.path.join(FIXTURES, "huge.kavren")
+        with open(huge, "wb") as f:
+            f.truncate((64 << 20) + 1)
+        self.driver.find_element("id", "open-file").send_keys(huge)
+        self.wait_for(lambda: "huge.kavren: larger than 64 MiB" in self.messages(), "the refusal")
+        tick = int(self.js("return document.body.dataset.tick"))
+        self.wait_for(lambda: int(self.js("return document.body.dataset.tick")) > tick + 3, "the aquarium to go on")
+
+
+def main():
+    if not os.path.exists(os.path.join(SITE, "index.html")) or not os.path.exists(os.path.join(SITE, "snowglobe.wasm")):
+        print("skipped: the studio site is not built (%s); cmake --preset web && cmake --build build/web" % SITE)
+        return 77
+    try:
+        import selenium  # noqa: F401
+    except ImportError:
+        print("skipped: python3-selenium is not installed (scripts/install-deps)")
+        return 77
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(FIXTURES)
+    result = unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[5:], exit=False).result
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,323 @@
+// The studio page: opens scenes, keeps the manifest and its files in the
+// module's file system (/s/scene), rebuilds with snowglobe-pack build on every
+// edit and restarts the saver on the stage and in the preview pane.
+"use strict";
+
+const PANE = { width: 152, height: 112 };  // the display settings' preview pane
+const MAX_FILE = 64 << 20;                   // what the page keeps in memory per file
+const $ = (id) => document.getElementById(id);
+
+const studio = {
+  stage: null,       // Player on #stage (engine: the module with the scene's files)
+  pane: null,        // Player on #pane, a second module instance
+  manifest: "",      // the manifest's path in /s/scene
+  model: null,
+  playPath: "",      // what the stage runs: the opened file until the first edit
+  size: { width: 640, height: 480 },
+  products: [],
+  form: null,
+};
+
+function say(text, bad = false) {
+  const box = $("messages");
+  box.textContent = text.trim();
+  box.classList.toggle("bad", bad);
+}
+
+function baseName(name) {
+  const n = name.replace(/\\/g, "/").split("/").pop().replace(/[^\w.\-]/g, "_");
+  return n && n !== "." && n !== ".." ? n : "file";
+}
+
+// ---- running the scene ----
+async function restart(pauseAt = 0) {
+  const { width, height } = studio.size;
+  const engine = studio.stage.engine;
+  if (pauseAt > 0) studio.stage.playing = false;
+  const stage = studio.stage.start(studio.playPath, width, height, { pauseAt });
+  // The pane's module gets the same scene bytes.
+  studio.pane.engine.write("/s/play", engine.read(studio.playPath));
+  const pane = studio.pane.start("/s/play", PANE.width, PANE.height, { preview: true, pauseAt });
+  return Promise.all([stage, pane]);
+}
+
+function restartSoon(pauseAt = 0) {
+  restart(pauseAt).catch((e) => say("the saver stopped: " + e, true));
+}
+
+function setPlaying(on) {
+  for (const p of [studio.stage, studio.pane]) on ? p.play() : p.pause();
+  $("play").textContent = on ? "pause" : "play";
+}
+
+// ---- opening ----
+function findManifest(engine, dir) {
+  const names = [...engine.files(dir).keys()].filter((n) => n.endsWith(".toml"));
+  names.sort((a, b) => a.split("/").length - b.split("/").length || a.localeCompare(b));
+  return names.length ? dir + "/" + names[0] : "";
+}
+
+// Takes the folder /s/next (a manifest and its files) as the scene, with the
+// package built from it in /s/next.kavren, and plays the opened file
+// (original: {name, bytes}) or, without one, the package built.
+function adopt(manifest, original, notes, pauseAt) {
+  const engine = studio.stage.engine;
+  const json = engine.manifestJson(manifest);
+  if (json.status !== 0) { say(json.text, true); return false; }
+  engine.remove("/s/scene");
+  engine.FS.rename("/s/next", "/s/scene");
+  engine.remove("/s/built.kavren");
+  engine.FS.rename("/s/next.kavren", "/s/built.kavren");
+  studio.manifest = manifest.replace(/^\/s\/next/, "/s/scene");
+  studio.playPath = "/s/built.kavren";
+  if (original) {
+    engine.remove("/s/opened");
+    studio.playPath = "/s/opened/" + original.name;
+    engine.write(studio.playPath, original.bytes);
+  }
+  studio.model = json.json;
+  studio.form.show(studio.model);
+  say(notes);
+  restartSoon(pauseAt);
+  return true;
+}
+
+// A package, .scr, Linux program or zip of a scene folder.
+function openBytes(name, bytes, pauseAt = 0) {
+  const engine = studio.stage.engine;
+  name = baseName(name);
+  engine.remove("/s/next");
+  engine.remove("/s/in");
+  engine.write("/s/in/" + name, bytes);
+  let manifest, notes = "";
+  const zip = bytes.length >= 4 && bytes[0] === 0x50 && bytes[1] === 0x4b && bytes[2] === 3 && bytes[3] === 4;
+  if (zip) {
+    const unzipped = engine.unzip("/s/in/" + name, "/s/next");
+    if (unzipped.status !== 0) { say(unzipped.text, true); return false; }
+    manifest = findManifest(engine, "/s/next");
+    if (!manifest) { say(name + ": the zip holds no manifest (.toml)", true); return false; }
+  } else {
+    // The command line's own refusal, with the file's own name.
+    const checked = engine.pack(["validate", name], "/s/in");
+    if (checked.status !== 0) { say(checked.text, true); return false; }
+    const extracted = engine.pack(["extract", name, "/s/next"], "/s/in");
+    if (extracted.status !== 0) { say(extracted.text, true); return false; }
+    manifest = "/s/next/scene.toml";
+    notes = extracted.text;
+  }
+  const dir = manifest.slice(0, manifest.lastIndexOf("/"));
+  const built = engine.pack(["build", manifest.slice(dir.length + 1), "-o", "/s/next.kavren"], dir);
+  if (built.status !== 0) { say(built.text, true); return false; }
+  // A zip plays what it builds to; a package or saver plays as render runs it.
+  return adopt(manifest, zip ? null : { name, bytes }, notes + built.text, pauseAt);
+}
+
+async function openUrl(url, pauseAt = 0) {
+  const response = await fetch(url);
+  if (!response.ok) { say(url + ": " + response.status + " " + response.statusText, true); return false; }
+  return openBytes(url, new Uint8Array(await response.arrayBuffer()), pauseAt);
+}
+
+function openEmpty() {
+  const engine = studio.stage.engine;
+  engine.remove("/s/next");
+  engine.write("/s/next/scene.toml", new TextEncoder().encode(manifestToml({ title: "my scene", background: "black" })));
+  const built = engine.pack(["build", "scene.toml", "-o", "/s/next.kavren"], "/s/next");
+  if (built.status !== 0) { say(built.text, true); return false; }
+  return adopt("/s/next/scene.toml", null, built.text, 0);
+}
+
+async function openFiles(files) {
+  const file = files[0];
+  if (!file) return;
+  if (file.size > MAX_FILE) { say(file.name + ": larger than 64 MiB; not opened", true); return; }
+  openBytes(file.name, new Uint8Array(await file.arrayBuffer()));
+}
+
+// ---- editing ----
+function rebuild() {
+  const engine = studio.stage.engine;
+  const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
+  engine.write(studio.manifest, new TextEncoder().encode(manifestToml(studio.model)));
+  engine.remove("/s/try.kavren");
+  const built = engine.pack(["build", studio.manifest.slice(dir.length + 1), "-o", "/s/try.kavren"], dir);
+  const unplaced = studio.form.showProblems(settingMessages(built.text));
+  if (built.status !== 0) {
+    // The previous scene keeps playing.
+    say(built.text + (unplaced.length ? "" : "\n(see the fields marked)"), true);
+    return;
+  }
+  engine.remove("/s/built.kavren");
+  engine.FS.rename("/s/try.kavren", "/s/built.kavren");
+  studio.playPath = "/s/built.kavren";
+  say(built.text);
+  restartSoon();
+}
+
+async function addFiles(files, then) {
+  const engine = studio.stage.engine;
+  const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
+  const names = [];
+  for (const file of files) {
+    if (file.size > MAX_FILE) { say(file.name + ": larger than 64 MiB; not added", true); return; }
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    let name = baseName(file.name);
+    // Another file of the same name stays; this one gets a number.
+    for (let n = 2; engine.exists(dir + "/" + name) && !same(engine.read(dir + "/" + name), bytes); ++n)
+      name = baseName(file.name).replace(/(\.[^.]*)?$/, "-" + n + "$1");
+    engine.write(dir + "/" + name, bytes);
+    names.push(name);
+  }
+  then(names);
+}
+
+function same(a, b) {
+  if (a.length !== b.length) return false;
+  for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
+  return true;
+}
+
+// ---- downloads ----
+function download(bytes, name) {
+  const url = URL.createObjectURL(new Blob([bytes], { type: "application/octet-stream" }));
+  const a = document.createElement("a");
+  a.href = url;
+  a.download = name;
+  document.body.append(a);
+  a.click();
+  a.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 10000);
+}
+
+// What a download button gives, as bytes (the tests call this too).
+async function exported(kind) {
+  const engine = studio.stage.engine;
+  if (kind === "kavren") return engine.read("/s/built.kavren");
+  if (kind === "zip") {
+    engine.remove("/s/scene.zip");
+    const zipped = engine.zip("/s/scene", "/s/scene.zip");
+    if (zipped.status !== 0) throw new Error(zipped.text);
+    return engine.read("/s/scene.zip");
+  }
+  const button = $(kind);
+  const url = button.dataset.engine;
+  const path = "/s/engines/" + baseName(url);
+  if (!engine.exists(path)) {
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(url + ": " + response.status);
+    engine.write(path, new Uint8Array(await response.arrayBuffer()));
+  }
+  engine.remove("/s/out");
+  engine.mkdirs("/s/out");
+  const bound = engine.pack(["bind", path, "/s/built.kavren", "-o", "/s/out/" + button.dataset.name]);
+  say(bound.text, bound.status !== 0);
+  if (bound.status !== 0) throw new Error(bound.text);
+  return engine.read("/s/out/" + button.dataset.name);
+}
+
+async function downloadAs(kind, name) {
+  try {
+    download(await exported(kind), name);
+  } catch (e) {
+    say(String(e.message || e), true);
+  }
+}
+
+// ---- screen size and the #scene link ----
+function parseSize(text) {
+  const m = /^(\d{1,5})[xX](\d{1,5})$/.exec(text.trim());
+  if (!m) return null;
+  const width = Number(m[1]), height = Number(m[2]);
+  return width >= 1 && height >= 1 && width <= 16384 && height <= 16384 ? { width, height } : null;
+}
+
+function setSize(size) {
+  studio.size = size;
+  const text = size.width + "x" + size.height;
+  const known = [...$("size").options].some((o) => o.value === text);
+  $("size").value = known ? text : "custom";
+  $("size-typed").hidden = known;
+  if (!known) $("size-typed").value = text;
+}
+
+async function followHash() {
+  const params = new URLSearchParams(location.hash.slice(1));
+  if (!params.get("scene")) return false;
+  const size = parseSize(params.get("size") || "640x480");
+  if (!size) { say("#size must look like 640x480", true); return true; }
+  const tick = Math.max(0, Number(params.get("tick") || 0) | 0);
+  document.body.dataset.tick = "";
+  setSize(size);
+  setPlaying(tick === 0);
+  await openUrl(params.get("scene"), tick);
+  return true;
+}
+
+// ---- start-up ----
+async function main() {
+  const [a, b] = await Promise.all([Engine.load(), Engine.load()]);
+  studio.stage = new Player(a, $("stage"));
+  studio.pane = new Player(b, $("pane"));
+  studio.stage.onTick = (tick) => {
+    $("tick").textContent = tick;
+    document.body.dataset.tick = String(tick);
+  };
+  studio.stage.onEnd = (status, text, stopped) => {
+    if (!stopped && text.trim()) say(text, true);
+  };
+  studio.form = new SceneForm($("scene-form"), { changed: rebuild, addFiles });
+
+  try {
+    const response = await fetch("products.json");
+    studio.products = response.ok ? await response.json() : [];
+  } catch (e) { studio.products = []; }
+  for (const id of ["get-scr32", "get-scr64", "get-linux"]) {
+    const button = $(id);
+    const there = studio.products.includes(button.dataset.engine);
+    button.disabled = !there;
+    if (!there) button.title = "this site was built without " + button.dataset.engine;
+    button.onclick = () => downloadAs(id, button.dataset.name);
+  }
+  $("get-kavren").onclick = () => downloadAs("kavren", "scene.kavren");
+  $("get-zip").onclick = () => downloadAs("zip", "scene.zip");
+
+  $("open-default").onclick = () => openUrl("scenes/default.kavren");
+  $("open-aquarium").onclick = () => openUrl("scenes/aquarium.kavren");
+  $("open-empty").onclick = () => openEmpty();
+  $("open-file").onchange = (e) => openFiles(e.target.files);
+  document.body.addEventListener("dragover", (e) => { e.preventDefault(); document.body.classList.add("over"); });
+  document.body.addEventListener("dragleave", () => document.body.classList.remove("over"));
+  document.body.addEventListener("drop", (e) => {
+    e.preventDefault();
+    document.body.classList.remove("over");
+    openFiles(e.dataTransfer.files);
+  });
+
+  $("play").onclick = () => setPlaying(!studio.stage.playing);
+  $("step").onclick = () => { setPlaying(false); studio.stage.step(); studio.pane.step(); };
+  $("restart").onclick = () => restartSoon();
+  $("goto").onchange = (e) => {
+    const tick = Number(e.target.value) | 0;
+    if (tick < 1) return;
+    document.body.dataset.tick = "";
+    setPlaying(false);
+    restartSoon(tick);
+  };
+  $("size").onchange = (e) => {
+    $("size-typed").hidden = e.target.value !== "custom";
+    const size = parseSize(e.target.value);
+    if (size) { studio.size = size; restartSoon(); }
+  };
+  $("size-typed").onchange = (e) => {
+    const size = parseSize(e.target.value);
+    if (!size) { say("the screen size must look like 800x600 (at most 16384 on a side)", true); return; }
+    studio.size = size;
+    restartSoon();
+  };
+  window.addEventListener("hashchange", () => followHash().catch((e) => say(String(e.stack || e), true)));
+
+  if (!(await followHash())) await openUrl("scenes/default.kavren");
+  document.body.dataset.ready = "1";
+}
+
+main().catch((e) => say("the studio could not start: " + (e.stack || e), true));

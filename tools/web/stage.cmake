@@ -1,0 +1,23 @@
+# Copies the build products the site offers (FILES: SOURCE=NAME|...) into OUT,
+# and lists the ones that exist in OUT/products.json for the page. A product
+# whose build is missing is left out with a note; CI builds all of them.
+set(listed "")
+string(REPLACE "|" ";" FILES "${FILES}")
+foreach(pair ${FILES})
+  string(REPLACE "=" ";" parts "${pair}")
+  list(GET parts 0 source)
+  list(GET parts 1 name)
+  if(EXISTS ${source})
+    get_filename_component(dir ${OUT}/${name} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(COPY_FILE ${source} ${OUT}/${name} ONLY_IF_DIFFERENT)
+    list(APPEND listed "\"${name}\"")
+  else()
+    message(STATUS "studio: ${source} is not built; the site goes without ${name}")
+    file(REMOVE ${OUT}/${name})
+  endif()
+endforeach()
+list(JOIN listed ", " body)
+file(WRITE ${OUT}/products.json.new "[${body}]\n")
+file(COPY_FILE ${OUT}/products.json.new ${OUT}/products.json ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}/products.json.new)

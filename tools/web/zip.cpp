@@ -1,0 +1,189 @@
+#include "tools/web/zip.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <vector>
+
+#include "tools/pack/util.h"
+
+namespace sg::web {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr std::uint32_t LOCAL = 0x04034b50, CENTRAL = 0x02014b50, END = 0x06054b50;
+constexpr std::size_t MAX_ENTRY = 64u << 20;
+
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void put16(Bytes& b, unsigned v) {
+    b.push_back(v & 0xff);
+    b.push_back((v >> 8) & 0xff);
+}
+void put32(Bytes& b, std::uint32_t v) {
+    put16(b, v & 0xffff);
+    put16(b, v >> 16);
+}
+
+Bytes deflate_raw(const Bytes& in) {
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw Failure("deflate: cannot start");
+    Bytes out(deflateBound(&z, in.size()));
+    z.next_in = const_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int r = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (r != Z_STREAM_END) throw Failure("deflate: failed");
+    return out;
+}
+
+Bytes inflate_raw(const std::uint8_t* data, std::size_t size, std::size_t expected, const std::string& name) {
+    Bytes out(expected);
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK) throw Failure("inflate: cannot start");
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int r = inflate(&z, Z_FINISH);
+    std::size_t got = z.total_out;
+    inflateEnd(&z);
+    if (r != Z_STREAM_END || got != expected) throw Failure(name + ": the compressed data is damaged");
+    return out;
+}
+
+struct Reader {
+    const Bytes& b;
+    std::uint32_t u16(std::size_t at) const {
+        if (at + 2 > b.size()) throw Failure("the zip is cut short");
+        return b[at] | b[at + 1] << 8;
+    }
+    std::uint32_t u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
+};
+
+}  // namespace
+
+int zip_folder(const std::string& dir, const std::string& out) {
+    try {
+        std::vector<std::string> names;
+        for (const auto& e : fs::recursive_directory_iterator(dir))
+            if (e.is_regular_file()) names.push_back(fs::relative(e.path(), dir).generic_string());
+        std::sort(names.begin(), names.end());
+        Bytes zip, central;
+        for (const std::string& name : names) {
+            Bytes data = packtool::read_file(fs::path(dir) / name);
+            Bytes packed = deflate_raw(data);
+            const std::uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
+            const std::uint32_t offset = static_cast<std::uint32_t>(zip.size());
+            auto header = [&](Bytes& b, bool local) {
+                put32(b, local ? LOCAL : CENTRAL);
+                if (!local) put16(b, 20);  // made by
+                put16(b, 20);              // needed to extract
+                put16(b, 0x0800);          // names are UTF-8
+                put16(b, 8);               // deflated
+                put16(b, 0);               // time
+                put16(b, 0x21);            // date: 1980-01-01
+                put32(b, crc);
+                put32(b, static_cast<std::uint32_t>(packed.size()));
+                put32(b, static_cast<std::uint32_t>(data.size()));
+                put16(b, static_cast<unsigned>(name.size()));
+                put16(b, 0);  // extra
+                if (!local) {
+                    put16(b, 0);                    // comment
+                    put16(b, 0);                    // disk
+                    put16(b, 0);                    // internal attributes
+                    put32(b, 0100644u << 16);       // a plain file, rw-r--r--
+                    put32(b, offset);
+                }
+                b.insert(b.end(), name.begin(), name.end());
+            };
+            header(zip, true);
+            zip.insert(zip.end(), packed.begin(), packed.end());
+            header(central, false);
+        }
+        const std::uint32_t centralAt = static_cast<std::uint32_t>(zip.size());
+        zip.insert(zip.end(), central.begin(), central.end());
+        put32(zip, END);
+        put16(zip, 0);
+        put16(zip, 0);
+        put16(zip, static_cast<unsigned>(names.size()));
+        put16(zip, static_cast<unsigned>(names.size()));
+        put32(zip, static_cast<std::uint32_t>(central.size()));
+        put32(zip, centralAt);
+        put16(zip, 0);
+        packtool::write_file_atomic(out, zip);
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << dir << ": " << e.what() << "\n";
+        return 1;
+    }
+}
+
+int unzip_to(const std::string& in, const std::string& dir) {
+    try {
+        const Bytes b = packtool::read_file(in);
+        const Reader r{b};
+        // The end record is in the last 64 KiB + 22 bytes (its comment may be that long).
+        if (b.size() < 22) throw Failure("not a zip file (too short)");
+        std::size_t end = b.size() - 22;
+        const std::size_t lowest = b.size() > 65557 ? b.size() - 65557 : 0;
+        while (r.u32(end) != END) {
+            if (end == lowest) throw Failure("not a zip file (no end record)");
+            --end;
+        }
+        const std::uint32_t count = r.u16(end + 10);
+        std::size_t at = r.u32(end + 16);
+        std::error_code ec;
+        if (fs::exists(dir, ec) && !fs::is_empty(dir, ec)) throw Failure(dir + ": exists and is not empty");
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (r.u32(at) != CENTRAL) throw Failure("entry " + std::to_string(i + 1) + ": damaged central directory");
+            const std::uint32_t flags = r.u16(at + 8), method = r.u16(at + 10);
+            const std::uint32_t packedSize = r.u32(at + 20), size = r.u32(at + 24);
+            const std::uint32_t nameLength = r.u16(at + 28), extra = r.u16(at + 30), comment = r.u16(at + 32);
+            const std::uint32_t local = r.u32(at + 42);
+            if (at + 46 + nameLength > b.size()) throw Failure("the zip is cut short");
+            const std::string name(b.begin() + at + 46, b.begin() + at + 46 + nameLength);
+            at += 46 + nameLength + extra + comment;
+            if (name.empty() || name.back() == '/') continue;  // a folder
+            const fs::path rel = fs::path(name).lexically_normal();
+            if (rel.is_absolute() || name.find('\\') != std::string::npos || *rel.begin() == "..")
+                throw Failure(name + ": a name outside the folder");
+            if (flags & 1) throw Failure(name + ": encrypted entries are not supported");
+            if (size > MAX_ENTRY) throw Failure(name + ": larger than 64 MiB");
+            const std::size_t dataAt = static_cast<std::size_t>(local) + 30 + r.u16(local + 26) + r.u16(local + 28);
+            if (r.u32(local) != LOCAL || dataAt + packedSize > b.size()) throw Failure(name + ": damaged entry");
+            Bytes data;
+            if (method == 0) {
+                if (packedSize != size) throw Failure(name + ": damaged entry");
+                data.assign(b.begin() + dataAt, b.begin() + dataAt + size);
+            } else if (method == 8) {
+                data = inflate_raw(&b[dataAt], packedSize, size, name);
+            } else {
+                throw Failure(name + ": compression method " + std::to_string(method) + " is not supported");
+            }
+            if (crc32(0, data.data(), static_cast<uInt>(data.size())) != r.u32(at - (46 + nameLength + extra + comment) + 16))
+                throw Failure(name + ": the checksum does not match");
+            const fs::path target = fs::path(dir) / rel;
+            fs::create_directories(target.parent_path());
+            packtool::write_file_atomic(target, data);
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << in << ": " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace sg::web
