@@ -98,21 +98,29 @@ pack::Package full_scene() {
 
 pack::Bytes full_package() { return pack::package_bytes(full_scene()); }
 
-HeadlessSaver::HeadlessSaver(std::span<const std::uint8_t> package, int width, int height)
+HeadlessSaver::HeadlessSaver(std::span<const std::uint8_t> package, int width, int height,
+                             int scale)
     : saver_(std::make_unique<SaverState>()), width_(width), height_(height) {
     namespace hl = pf::headless;
     hl::set_host_driver(nullptr);
     hl::reset();
     hl::set_package(package.data(), package.size());
     hl::set_screen_size(width, height);
+    hl::set_screen_dpi(96 * scale);
     SaverState& s = *saver_;
     if (!package_copy_out(s.package, nullptr)) return;
-    s.world.screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
-    s.world.screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
+    // As the start-up does it for "/s".
+    const int screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
+    const int screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
+    s.displayScale = display_scale(screenWidth, screenHeight);
+    s.windowWidth = screenWidth;
+    s.windowHeight = screenHeight;
+    s.world.screenWidth = screenWidth / s.displayScale;
+    s.world.screenHeight = screenHeight / s.displayScale;
     const char* title = s.package.sceneHeader.title;
     std::memcpy(s.windowClassName, title, std::strlen(title));
     s.runMode = RunMode::Saver;
-    window_ = create_saver_window(s, 0, 0, s.world.screenWidth, s.world.screenHeight);
+    window_ = create_saver_window(s, 0, 0, screenWidth, screenHeight);
 }
 
 HeadlessSaver::~HeadlessSaver() {

@@ -30,7 +30,9 @@ pack::Bytes full_package();
 // for each.
 class HeadlessSaver {
 public:
-    HeadlessSaver(std::span<const std::uint8_t> package, int width, int height);
+    // scale > 1: a high-DPI screen of width x height at 96 x scale dpi, where
+    // the scene runs at the logical size and is shown enlarged.
+    HeadlessSaver(std::span<const std::uint8_t> package, int width, int height, int scale = 1);
     ~HeadlessSaver();
     HeadlessSaver(const HeadlessSaver&) = delete;
     HeadlessSaver& operator=(const HeadlessSaver&) = delete;

@@ -13,6 +13,7 @@
 
 #include "bench/harness.h"
 #include "fuzz/seed_scenes.h"
+#include "tests/support/hostile.h"
 #include "platform/headless/headless.h"
 #include "scenes/default/default_scene.h"
 #include "tools/pack/manifest.h"
@@ -105,8 +106,19 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     const fs::path art = argv[2];
     try {
-        for (const char* dir : {"package", "scene", "animset", "bmp", "cmdline", "manifest"})
+        for (const char* dir : {"package", "scene", "animset", "bmp", "cmdline", "manifest", "differential"})
             fs::create_directories(out / dir);
+
+        // Hostile packages: every frame of every layer naming one picture
+        // (24- and 8-bit), which an engine that decodes each use again pays
+        // for in memory.
+        for (int bits : {24, 8}) {
+            const pack::Bytes aliased = sg::test::aliased_picture_package(96, bits, 4);
+            const std::string name = "aliased" + std::to_string(bits) + ".kavren";
+            write(out / "scene" / name, aliased);
+            write(out / "package" / name, aliased);
+            write(out / "differential" / name, aliased);
+        }
 
         std::vector<std::pair<std::string, pack::Package>> scenes = sg::fuzz::edge_scenes();
         pack::Package compact = sg::scenes::default_scene();
@@ -122,6 +134,7 @@ int main(int argc, char** argv) {
             // 500 sprites of 64 x 64 take seconds a run under the sanitizers:
             // the scene target would do little else.
             if (name != "full") write(out / "scene" / (name + ".kavren"), bytes);
+            if (name != "full" && bytes.size() < 400000) write(out / "differential" / (name + ".kavren"), bytes);
             // Cut short: blocks, sets and pictures past the end.
             const pack::Bytes half(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2));
             write(out / "package" / (name + "-half.kavren"), half);

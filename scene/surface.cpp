@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "format/bmp_rules.h"
 #include "format/package_format.h"
 
 namespace sg {
@@ -19,9 +20,6 @@ constexpr std::size_t BMP_GRACE = format::READ_GRACE_BYTES;
 constexpr std::size_t FILE_HEADER_SIZE = format::BMP_FILE_HEADER_SIZE;
 constexpr std::size_t INFO_HEADER_SIZE = format::BMP_INFO_HEADER_SIZE;
 constexpr std::size_t HEADERS_SIZE = format::BMP_HEADERS_SIZE;
-constexpr pf::WORD BMP_TYPE = 0x4D42;                                      // "BM"
-// Pixel rows of one surface may not exceed what a stride and a size field hold.
-constexpr std::uint64_t MAX_PIXEL_BYTES = 0x7FFFFFFF;
 
 // BITMAPINFO with room for a full colour table.
 struct DibInfo {
@@ -110,25 +108,14 @@ int surface_load_bmp(Surface* surface, const void* image, int size) {
     std::memcpy(&surface->infoHeader, copy + FILE_HEADER_SIZE, INFO_HEADER_SIZE);
     const pf::BITMAPINFOHEADER& h = surface->infoHeader;
 
+    // The decision is the format's (the authoring tool reports the same).
+    const format::BmpLayout layout = format::bmp_layout(copy, given);
     const char* refusal = nullptr;
-    std::uint64_t stride = 0;
-    std::uint64_t pixelOffset = 0;
-    std::uint64_t colorCount = 0;
-    if (surface->fileHeader.bfType != BMP_TYPE) {
-        refusal = MSG_UNSUPPORTED_FILE;
-    } else if (h.biCompression != pf::BI_RGB || (h.biBitCount != 8 && h.biBitCount != 24) ||
-               h.biWidth <= 0 || h.biHeight <= 0 || h.biClrUsed > 256) {
-        refusal = MSG_UNSUPPORTED_BMP;
-    } else {
-        stride = row_bytes(h.biWidth, h.biBitCount);
-        const std::uint64_t pixelBytes = stride * static_cast<std::uint64_t>(h.biHeight);
-        // An 8-bit picture always has a colour table (256 entries when the count is 0);
-        // a 24-bit one may carry one, which is skipped.
-        colorCount = (h.biBitCount == 8 && h.biClrUsed == 0) ? 256 : h.biClrUsed;
-        pixelOffset = HEADERS_SIZE + 4 * colorCount;
-        if (pixelBytes > MAX_PIXEL_BYTES || pixelOffset + pixelBytes > copySize)
-            refusal = MSG_UNSUPPORTED_BMP;
-    }
+    if (layout.refusal == format::BmpRefusal::NotBmp) refusal = MSG_UNSUPPORTED_FILE;
+    else if (layout.refusal != format::BmpRefusal::None) refusal = MSG_UNSUPPORTED_BMP;
+    const std::uint64_t stride = layout.stride;
+    const std::uint64_t pixelOffset = layout.pixelOffset;
+    const std::uint64_t colorCount = layout.colorCount;
     if (refusal != nullptr) {
         surface->bits = nullptr;
         block_free(copy);

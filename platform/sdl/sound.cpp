@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "format/wav_rules.h"
 #include "platform/sdl/sdl_host.h"
 
 namespace pf::sdl {
@@ -107,6 +108,8 @@ void sound(const void* wav, UINT flags) {
         return;
     std::size_t total = std::min<std::uint64_t>(std::uint64_t(le32(image + 4)) + 8, available);
     total = std::min<std::size_t>(total, 0x7FFFFFFF);
+    // A chunk claiming more than is there stays silent, as Windows' player does.
+    if (!sg::format::wav_chunks_fit(image, total)) return;
 
     quiet_alsa();
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;

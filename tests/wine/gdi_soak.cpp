@@ -10,6 +10,7 @@
 // message queue. The count must be back at its starting value after every
 // cycle, the same after the first tick of every cycle, and unchanged through
 // a run of TICKS ticks. Exit status 0 when it is; 1 with the numbers when not.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,8 +101,25 @@ int main(int argc, char** argv) {
         return 1;
     }
     int first = -1, highest = 0;
+    // What a tick costs in GDI calls: every blit, and of them the copies to
+    // the window, against the rectangles they were before merging (one copy
+    // each for last tick's and this tick's sprites).
+    std::uint64_t blits = 0, windowCopies = 0, rectangles = 0;
     for (int t = 1; t <= longTicks; ++t) {
+        const std::uint64_t before = pf::gdi_blit_calls();
+        const int previous = saver->frame.previousPresentCount;
         tick(window);
+        const std::uint64_t made = pf::gdi_blit_calls() - before;
+        std::uint64_t drawing = static_cast<std::uint64_t>(previous);  // the restores
+        for (int k = 0; k < saver->world.drawCount; ++k) {
+            const sg::SpriteDraw& d = saver->world.drawList[k];
+            if (d.picture->memoryDC != nullptr) drawing += d.maskMode == 3 ? 1 : 2;
+        }
+        if (t > 3) {  // past the first present of the whole screen
+            blits += made;
+            windowCopies += made - drawing;
+            rectangles += static_cast<std::uint64_t>(previous + saver->world.drawCount);
+        }
         const int alive = pf::gdi_objects_alive();
         if (first < 0) first = alive;
         if (alive > highest) highest = alive;
@@ -113,6 +131,12 @@ int main(int argc, char** argv) {
     std::printf("long run: %d ticks, %d GDI objects after the first tick, at most %d, %d after teardown "
                 "(%d at start)\n",
                 longTicks, first, highest, end, start);
+    if (longTicks > 3) {
+        const double n = longTicks - 3;
+        std::printf("a tick: %.1f blits, %.1f of them copies to the window for %.1f changed "
+                    "rectangles\n",
+                    double(blits) / n, double(windowCopies) / n, double(rectangles) / n);
+    }
 
     if (failures != 0) {
         std::printf("gdi soak FAILED: %d check(s)\n", failures);

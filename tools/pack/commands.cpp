@@ -21,7 +21,9 @@
 #include "tools/pack/manifest.h"
 #include "tools/pack/output.h"
 #include "tools/pack/pe.h"
+#ifndef __EMSCRIPTEN__  // the studio has its own live canvas
 #include "tools/pack/preview.h"
+#endif
 #include "tools/pack/sjis.h"
 #include "tools/render/render.h"
 
@@ -499,7 +501,9 @@ int cmd_extract(const Args& args) { return guarded("extract", extract, args); }
 int cmd_render(const Args& args) { return guarded("render", render, args); }
 int cmd_bind(const Args& args) { return guarded("bind", bind, args); }
 int cmd_listing(const Args& args) { return guarded("listing", listing, args); }
+#ifndef __EMSCRIPTEN__
 int cmd_preview(const Args& args) { return guarded("preview", run_preview, args); }
+#endif
 
 int run_pack(const Args& args) {
     install_cleanup_handlers();
@@ -518,7 +522,10 @@ int run_pack(const Args& args) {
     static const std::map<std::string, int (*)(const Args&)> commands = {
         {"build", cmd_build},     {"inspect", cmd_inspect}, {"validate", cmd_validate},
         {"extract", cmd_extract}, {"render", cmd_render},   {"bind", cmd_bind},
-        {"listing", cmd_listing}, {"preview", cmd_preview},
+        {"listing", cmd_listing},
+#ifndef __EMSCRIPTEN__
+        {"preview", cmd_preview},
+#endif
     };
     auto it = commands.find(args[0]);
     if (it == commands.end()) {

@@ -6,8 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+// The studio's WebAssembly build has no libjpeg: JPEG pictures are then
+// refused with a message saying to use snowglobe-pack.
+#ifndef __EMSCRIPTEN__
 #include <jpeglib.h>
 #include <jerror.h>
+#endif
 
 namespace sg::packtool {
 
@@ -69,6 +73,15 @@ bool is_jpeg(std::span<const std::uint8_t> b) { return b.size() >= 3 && b[0] == 
 bool is_gif(std::span<const std::uint8_t> b) { return starts(b, 0, "GIF87a") || starts(b, 0, "GIF89a"); }
 
 // ---------------------------------------------------------------- JPEG
+
+#ifdef __EMSCRIPTEN__
+
+RgbaImage jpeg_decode(std::span<const std::uint8_t>, const std::string& what) {
+    throw Failure(what + ": a JPEG picture, which the studio cannot read; convert it to PNG, or "
+                         "build the scene with snowglobe-pack");
+}
+
+#else
 
 namespace {
 
@@ -154,6 +167,8 @@ RgbaImage jpeg_decode(std::span<const std::uint8_t> bytes, const std::string& wh
     }
     return out;
 }
+
+#endif  // __EMSCRIPTEN__
 
 // ---------------------------------------------------------------- 32-bit BMP
 

@@ -96,7 +96,9 @@ const std::map<std::string, std::string>& HELP() {
          "scene's title as the saver's name. FILE is the bound saver, a package or a manifest.\n"
          "NAME defaults to FILE's name when FILE is a Linux program; it may hold letters,\n"
          "digits, '.', '_' and '-'.\n"},
+#ifndef __EMSCRIPTEN__
         {"preview", PREVIEW_HELP},
+#endif
     };
     return help;
 }

@@ -1,7 +1,9 @@
 #include "tools/pack/images.h"
 
 #include <gif_lib.h>
+#ifndef __EMSCRIPTEN__  // the studio's WebAssembly build has no libimagequant
 #include <libimagequant.h>
+#endif
 #include <png.h>
 
 #include <algorithm>
@@ -206,6 +208,19 @@ bool bmp8_from_image(const Image& image, Bytes& out) {
     return true;
 }
 
+#ifdef __EMSCRIPTEN__
+
+Bytes bmp8_reduced(const Image& image, std::size_t& colours) {
+    std::unordered_set<std::uint32_t> distinct;
+    for (std::size_t i = 0; i + 2 < image.bgr.size(); i += 3)
+        distinct.insert(image.bgr[i] | (image.bgr[i + 1] << 8) | (image.bgr[i + 2] << 16));
+    colours = distinct.size();
+    throw Failure(std::to_string(colours) + " colours do not fit in 8 bits, and the studio cannot "
+                  "reduce them; use bits = 24, or build the scene with snowglobe-pack");
+}
+
+#else
+
 Bytes bmp8_reduced(const Image& image, std::size_t& colours) {
     const std::size_t n = static_cast<std::size_t>(image.width) * image.height;
     std::vector<std::uint8_t> rgba(n * 4);
@@ -242,6 +257,8 @@ Bytes bmp8_reduced(const Image& image, std::size_t& colours) {
         palette.entries.push_back({found->entries[i].b, found->entries[i].g, found->entries[i].r, 0});
     return pack::bmp8(image.width, image.height, indices, palette);
 }
+
+#endif  // __EMSCRIPTEN__
 
 // ---------------------------------------------------------------- GIF
 

@@ -6,6 +6,8 @@
 #include "tools/packlib/packlib.h"
 #include "tools/packlib/view.h"
 
+#include "format/bmp_rules.h"
+
 namespace sg::pack {
 
 using detail::num;
@@ -170,40 +172,40 @@ void bmp_check(const std::uint8_t* data, std::size_t size, bool animationFrame,
         report(out, Severity::Warning, at(14),
                "info header size says " + num(h.headerSize) +
                    "; it is read as a 40-byte header followed by the colour table");
-    bool usable = true;
-    if (h.compression != 0) {
+    // The error is exactly the loader's refusal (format/bmp_rules.h); an
+    // 8-bit animation frame loads (it is expanded to 24 bits), so
+    // animationFrame changes nothing here.
+    (void)animationFrame;
+    const format::BmpLayout layout = format::bmp_layout(data, size);
+    switch (layout.refusal) {
+    case format::BmpRefusal::None:
+    case format::BmpRefusal::NotBmp:  // reported above
+        break;
+    case format::BmpRefusal::Compressed:
         report(out, Severity::Error, at(30),
                "picture is compressed (compression " + num(h.compression) + "); only uncompressed pictures load");
-        usable = false;
-    }
-    if (h.bitCount != 8 && h.bitCount != 24) {
+        return;
+    case format::BmpRefusal::BitCount:
         report(out, Severity::Error, at(28),
                "picture has " + num(h.bitCount) + " bits per pixel; only 8 and 24 load");
         return;
-    }
-    if (animationFrame && h.bitCount != 24) {
-        report(out, Severity::Error, at(28), "animation frames must be 24-bit pictures, this one is 8-bit");
-        usable = false;
-    }
-    if (h.width <= 0) {
+    case format::BmpRefusal::Width:
         report(out, Severity::Error, at(18), "picture width " + num(h.width) + " is not positive");
-        usable = false;
-    }
-    if (h.height < 0) {
+        return;
+    case format::BmpRefusal::Height:
         report(out, Severity::Error, at(22),
-               "picture height " + num(h.height) + " is negative (top-down rows are not supported)");
-        usable = false;
-    } else if (h.height == 0) {
-        report(out, Severity::Error, at(22), "picture height is 0");
-        usable = false;
-    }
-    if (h.bitCount == 8 && h.tableEntries > 256) {
+               h.height < 0 ? "picture height " + num(h.height) + " is negative (top-down rows are not supported)"
+                            : std::string("picture height is 0"));
+        return;
+    case format::BmpRefusal::ColourCount:
         report(out, Severity::Error, at(46),
-               "colour table has " + num(h.tableEntries) + " entries; at most 256 are allowed");
-        usable = false;
-    }
-    if (!usable) return;
-    if (!h.rowsFit) {
+               "colours used says " + num(h.colorsUsed) + "; the saver refuses a picture with more than 256, "
+               "even a 24-bit one");
+        return;
+    case format::BmpRefusal::RowsTooLarge:
+        report(out, Severity::Error, at(18), "pixel rows take more than 2 GB");
+        return;
+    case format::BmpRefusal::RowsPastEnd:
         report(out, Severity::Error, at(h.rowsStart),
                "pixel rows run from " + num(h.rowsStart) + " to " + num(h.rowsEnd) +
                    ", more than 1000 bytes past the picture's " + num(size) + " bytes");

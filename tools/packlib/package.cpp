@@ -6,6 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "format/wav_rules.h"
 #include "tools/packlib/packlib.h"
 #include "tools/packlib/view.h"
 
@@ -228,7 +229,8 @@ void Reader::scene() {
     if (auto title = get_text(v, base, TITLE_BYTES)) {
         s.title = *title;
         if (s.title.empty())
-            warning(base, "title is empty; it names the window and the single-instance guard");
+            error(base, "title is empty; it names the saver's window class, and without one the "
+                        "saver ends at once with no window");
     } else {
         error(base, "title has no NUL in its 300 bytes");
         s.title = std::string(reinterpret_cast<const char*>(v.data) + base, TITLE_BYTES - 1);
@@ -248,7 +250,15 @@ void Reader::scene() {
     const auto picture = [&](std::int64_t fieldAt, const char* what, Bytes& into,
                              std::int32_t& leftoverOffset, std::int32_t& leftoverSize) {
         const std::int64_t at = base + v.i32(base + fieldAt);
-        const std::int64_t len = v.i32(base + fieldAt + 4);
+        std::int64_t len = v.i32(base + fieldAt + 4);
+        // The saver hands the loader only the bytes the package has: a picture
+        // whose size field says more is loaded from what is there.
+        if (v.contains(at, 0) && len > 0 && !v.contains(at, len)) {
+            warning(base + fieldAt + 4, std::string(what) + " size field says " + num(len) + " bytes, but only " +
+                                            num(static_cast<std::int64_t>(v.size) - at) +
+                                            " are left in the package; the picture is read from those");
+            len = static_cast<std::int64_t>(v.size) - at;
+        }
         if (!v.contains(at, len)) {
             error(base + fieldAt, std::string(what) + " at package offset " + num(at) + " (" + num(len) +
                                       " bytes) lies outside the " + num(v.size) + "-byte package");
@@ -290,6 +300,9 @@ void Reader::scene() {
         error(at + 4, "sound's RIFF data (" + num(riffBytes) + " bytes) runs past the end of the package");
     } else {
         reach(at, riffBytes);
+        if (!format::wav_chunks_fit(v.data + at, static_cast<std::size_t>(riffBytes)))
+            warning(at, "sound has a chunk that claims more bytes than its RIFF data holds; it will not "
+                        "play (the Linux program stays silent, Windows' player refuses it)");
         if (sizeField != riffBytes)
             warning(base + 328, "sound size field says " + num(sizeField) + " but the RIFF data is " +
                                     num(riffBytes) + " bytes");
@@ -329,14 +342,18 @@ void Reader::layer(int k) {
                 r.problems.push_back(std::move(p));
             }
         }
+        // The saver clamps these: what it does is said, nothing is refused.
         if (s.instanceCount < 0 || s.instanceCount > MAX_LAYER_INSTANCES)
-            error(chunk + 12, name + "instance count " + num(s.instanceCount) + " is outside 0..50");
+            warning(chunk + 12, name + "instance count " + num(s.instanceCount) + " is outside 0..50; the saver uses " +
+                                    num(s.instanceCount < 0 ? 0 : MAX_LAYER_INSTANCES));
         if (s.speedClass < 0 || s.speedClass > 4)
-            error(chunk + 52, name + "speed class " + num(s.speedClass) + " is outside 0..4");
+            warning(chunk + 52, name + "speed class " + num(s.speedClass) + " is outside 0..4; the saver uses " +
+                                    num(s.speedClass < 0 ? 0 : 4));
         if ((s.swayAxis == 0 || s.swayAxis == 1) && (s.swayRow < 0 || s.swayRow > 4))
-            error(chunk + 60, name + "sway row " + num(s.swayRow) + " is outside 0..4");
+            warning(chunk + 60, name + "sway row " + num(s.swayRow) + " is outside 0..4; the saver uses " +
+                                    num(s.swayRow < 0 ? 0 : 4));
         if ((s.delayMode == 0 || s.delayMode == 2) && s.maxWait < 0)
-            error(chunk + 28, name + "longest wait " + num(s.maxWait) + " is negative");
+            warning(chunk + 28, name + "longest wait " + num(s.maxWait) + " is negative; the saver waits 0 ticks");
         if (s.delayMode < 0 || s.delayMode > 2)
             warning(chunk + 68, name + "delay mode " + num(s.delayMode) + " is not one of 0..2");
         if (s.directionCode < 0 || s.directionCode > 8)
@@ -374,8 +391,8 @@ void Reader::info() {
         if (auto line = get_text(v, at, LINE_BYTES)) {
             r.info.lines[i] = *line;
         } else {
-            report(r.problems, r.info.lineShown[i] ? Severity::Error : Severity::Warning, at,
-                   "info line " + num(i) + " has no NUL in its 300 bytes");
+            report(r.problems, Severity::Warning, at,
+                   "info line " + num(i) + " has no NUL in its 300 bytes; the saver shows its first 299");
             r.info.lines[i] = std::string(reinterpret_cast<const char*>(v.data) + at, LINE_BYTES - 1);
         }
     }

@@ -1,0 +1,36 @@
+// validate against the engine: for any package, validate's verdict (errors
+// or none) is what the saver does with it (refused: no window or a message
+// box; accepted: a window and no box). A disagreement either way is a
+// finding. Runs small (64 x 48, 5 ticks) so that the package decides.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "tools/pack/check.h"
+#include "tools/render/render.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::vector<std::uint8_t> bytes(data, data + size);
+    const sg::packtool::Checked checked = sg::packtool::check_package(bytes);
+
+    sg::render::Options options;
+    options.width = 64;
+    options.height = 48;
+    options.ticks = 5;
+    options.every = 5;
+    const sg::render::Outcome outcome = sg::render::run(std::span(data, size), options, nullptr);
+    const bool refused = !outcome.windowCreated || !outcome.messages.empty();
+    if (refused == checked.ok()) {
+        std::fprintf(stderr, "validate says %s (%d errors), the engine %s (%s, %zu message boxes)\n",
+                     checked.ok() ? "OK" : "refused", checked.errors(), refused ? "refused" : "played",
+                     outcome.windowCreated ? "a window" : "no window", outcome.messages.size());
+        for (const auto& p : checked.problems)
+            std::fprintf(stderr, "  %s\n", sg::pack::to_string(p).c_str());
+    }
+    sg::fuzz::check(refused != checked.ok(), "validate and the engine disagree");
+    sg::fuzz::check_nothing_alive("the window was destroyed");
+    return 0;
+}
