@@ -95,19 +95,13 @@ TEST(PackValidate, EveryEngineRefusalIsAnError) {
         {"1-bit frame", bytes([](sg::pack::Bytes& b) { b[first_frame(b) + 28] = 1; }), "1 bits per pixel"},
         {"RLE frame", bytes([](sg::pack::Bytes& b) { b[first_frame(b) + 30] = 1; }), "compressed"},
         {"negative height", bytes([](sg::pack::Bytes& b) { put32(&b[first_frame(b) + 22], static_cast<std::uint32_t>(-16)); }), "negative"},
-        {"8-bit frame",
-         model([](sg::pack::Package& p) {
-             sg::pack::Palette8 palette;
-             palette.entries.push_back({1, 2, 3, 0});
-             p.layers[0].set->frames[1].bmp = sg::pack::bmp8(4, 4, std::vector<std::uint8_t>(16, 0), palette);
-         }),
-         "must be 24-bit"},
+        {"24-bit frame with 300 colours used", bytes([](sg::pack::Bytes& b) { put32(&b[first_frame(b) + 46], 300); }),
+         "more than 256"},
         {"picture not BMP", bytes([](sg::pack::Bytes& b) { b[112 + 340] = 'X'; }), "does not start with \"BM\""},
         {"set past the chunk", bytes([](sg::pack::Bytes& b) { put32(&b[static_cast<std::size_t>(les32(&b[8])) + 8], 0x7fffff00); }), "lies outside the package"},
         {"frame rows far past the set", bytes([](sg::pack::Bytes& b) { put32(&b[first_frame(b) + 22], 5000); }), "more than 1000 bytes past"},
         {"sound not a WAV", model([](sg::pack::Package& p) { p.scene.sound = sg::pack::Bytes(64, 'x'); }), "not a WAV file image"},
-        {"speed class 5", model([](sg::pack::Package& p) { p.layers[0].settings.speedClass = 5; }), "speed class 5 is outside 0..4"},
-        {"61 instances", model([](sg::pack::Package& p) { p.layers[0].settings.instanceCount = 61; }), "outside 0..50"},
+        {"empty title", model([](sg::pack::Package& p) { p.scene.title.clear(); }), "title is empty"},
     };
     fs::path file = fs::temp_directory_path() / ("pack-validate-" + std::to_string(::getpid()) + ".kavren");
     for (const Case& c : cases) {

@@ -121,7 +121,12 @@ TEST(PackBmp, CheckRefusesWhatTheLoaderCannotUse) {
     pal.entries.assign(2, {0, 0, 0, 0});
     const Bytes eight = pack::bmp8(4, 4, std::vector<std::uint8_t>(16, 1), pal);
     EXPECT_FALSE(pack::has_errors(errors_at(eight, false))) << "8-bit backgrounds are fine";
-    EXPECT_TRUE(has(errors_at(eight, true), Severity::Error, 1028, "24-bit"));
+    // An 8-bit frame loads too: the saver expands it to 24 bits.
+    EXPECT_FALSE(pack::has_errors(errors_at(eight, true)));
+    // Colours used above 256 is refused whatever the bit count.
+    Bytes many = good;
+    pack::put32(many, 46, 300);
+    EXPECT_TRUE(has(errors_at(many, false), Severity::Error, 1046, "more than 256"));
 
     // Up to 1000 missing bytes read as zeros; one more is out of reach.
     const Bytes big = pack::bmp24(sg::test::solid_image(100, 20, {1, 2, 3}));
@@ -195,12 +200,11 @@ TEST(PackAnimSet, ReaderRefusals) {
     const auto far = pack::animset_parse(b.data(), b.size(), 500);
     EXPECT_TRUE(has(far.problems, Severity::Error, 500 + 20, "frame 1: bytes")) << listing(far.problems);
 
-    // 8-bit and RLE frames are reported at the frame's own bytes.
-    pack::Palette8 pal;
-    pal.entries.assign(4, {0, 0, 0, 0});
-    set.frames[1].bmp = pack::bmp8(4, 4, std::vector<std::uint8_t>(16, 0), pal);
+    // A refused frame is reported at the frame's own bytes.
+    set.frames[1].bmp[30] = 1;  // RLE
     const std::size_t frame1 = 256 + set.frames[0].bmp.size();
-    EXPECT_TRUE(has(problems(set), Severity::Error, 500 + frame1 + 28, "frame 1: animation frames must be 24-bit"));
+    EXPECT_TRUE(has(problems(set), Severity::Error, 500 + frame1 + 30, "frame 1: picture is compressed"))
+        << listing(problems(set));
 }
 
 TEST(PackLayerBlock, FieldsInPackageOrder) {
@@ -407,7 +411,10 @@ TEST_F(PackDamage, OffsetsPastTheEnd) {
     const auto p = problems();
     EXPECT_TRUE(has(p, Severity::Error, 88, "info block")) << listing(p);
     EXPECT_TRUE(has(p, Severity::Error, 24, "layer 2 block"));
-    EXPECT_TRUE(has(p, Severity::Error, scene + 316, "single picture"));
+    // The picture is read from the bytes that are there, as the saver does.
+    EXPECT_TRUE(has(p, Severity::Warning, scene + 320, "single picture size field says"));
+    pack::put32(b, scene + 316, size);  // the picture itself past the end
+    EXPECT_TRUE(has(problems(), Severity::Error, scene + 316, "single picture"));
     pack::put32(b, 0, -4);
     EXPECT_TRUE(has(problems(), Severity::Error, 0, "scene header"));
 }
@@ -452,12 +459,14 @@ TEST_F(PackDamage, FieldsThatAreNotReadAreNotChecked) {
     pack::put32(b, 8 * 4 + 4, 0);       // directory sizes are not read
     EXPECT_TRUE(problems().empty()) << listing(problems());
 
-    // An enabled layer's settings that index tables are checked.
+    // An enabled layer's settings that index tables are clamped by the
+    // saver: warned of, with what it uses instead.
     pack::put32(b, chunk0 + 12, 51);
     pack::put32(b, chunk0 + 52, 5);
     const auto p = problems();
-    EXPECT_TRUE(has(p, Severity::Error, chunk0 + 12, "instance count 51"));
-    EXPECT_TRUE(has(p, Severity::Error, chunk0 + 52, "speed class 5"));
+    EXPECT_FALSE(pack::has_errors(p));
+    EXPECT_TRUE(has(p, Severity::Warning, chunk0 + 12, "instance count 51 is outside 0..50; the saver uses 50"));
+    EXPECT_TRUE(has(p, Severity::Warning, chunk0 + 52, "speed class 5 is outside 0..4; the saver uses 4"));
 }
 
 TEST_F(PackDamage, SoundMustBeAWavThatFits) {
