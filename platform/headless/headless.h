@@ -70,7 +70,7 @@ void set_other_monitors(const std::vector<RECT>& monitors);
 // The bytes FindResourceA/LoadResource/LockResource give for "KAVREN"/103;
 // null means the resource is missing. Not copied: the caller keeps the bytes
 // alive. Never set (or after reset()): the package appended to the running
-// executable (platform/headless/exe_package.h), missing when there is none.
+// executable (format/exe_package.h), missing when there is none.
 void set_package(const void* data, std::size_t size);
 // Another program's window (the display settings dialog, a preview pane).
 HWND create_foreign_window(const char* title, int x, int y, int width, int height,

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <span>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "platform/headless/state.h"
 
 namespace pf::headless::detail {
@@ -36,7 +36,7 @@ bool same_ascii_nocase(const char* a, const char* b) {
 std::span<const std::uint8_t> executable_package() {
     Lasting& l = state().lasting;
     if (!l.executablePackageRead) {
-        l.executablePackage = exe_package::load_for_process("/proc/self/exe");
+        l.executablePackage = sg::format::exe_package::load_for_process("/proc/self/exe");
         l.executablePackageRead = true;
     }
     return l.executablePackage;

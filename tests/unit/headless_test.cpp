@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/scripting.h"
 #include "platform/platform.h"
@@ -23,7 +23,7 @@
 namespace {
 
 namespace hl = pf::headless;
-namespace ep = pf::exe_package;
+namespace ep = sg::format::exe_package;
 using Bytes = std::vector<std::uint8_t>;
 
 class Headless : public ::testing::Test {

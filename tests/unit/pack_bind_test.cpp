@@ -7,7 +7,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "tools/pack/container.h"
 #include "tools/pack/pe.h"
 #include "tools/pack/util.h"
@@ -154,12 +154,12 @@ TEST(PackBind, LinuxProgramCarriesOneAppendedPackage) {
     Bytes program(std::istreambuf_iterator<char>(self), {});
     ASSERT_TRUE(is_elf(program));
     Bytes first = pattern(1000, 1), second = pattern(3000, 2);
-    auto once = pf::exe_package::append(program, first);
+    auto once = sg::format::exe_package::append(program, first);
     ASSERT_TRUE(once);
-    auto twice = pf::exe_package::append(*once, second);
+    auto twice = sg::format::exe_package::append(*once, second);
     ASSERT_TRUE(twice);
     // The earlier package is dropped, not stacked.
-    EXPECT_EQ(twice->size(), program.size() + second.size() + pf::exe_package::TRAILER_BYTES);
+    EXPECT_EQ(twice->size(), program.size() + second.size() + sg::format::exe_package::TRAILER_BYTES);
     Source s = source_from_bytes(*twice, "bound");
     EXPECT_EQ(s.kind, FileKind::LinuxExe);
     EXPECT_TRUE(s.package == second);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "tools/pack/container.h"
 #include "tools/pack/engine_check.h"
 #include "tools/pack/pe.h"
@@ -45,7 +45,7 @@ Bytes tiny_elf(const std::string& payload) {
     return f;
 }
 
-const std::string OURS = std::string("code ") + std::string(pf::exe_package::TRAILER_MAGIC, 8) + " more code";
+const std::string OURS = std::string("code ") + std::string(sg::format::exe_package::TRAILER_MAGIC, 8) + " more code";
 
 std::string refusal(const Bytes& file) {
     try {
@@ -105,12 +105,12 @@ TEST(PackEngineCheck, ForeignProgramsAreRefused) {
 TEST(PackEngineCheck, BoundProgramIsCheckedWithoutItsPackage) {
     const Bytes elf = tiny_elf(OURS);
     const Bytes package(5000, 0x5a);
-    auto bound = pf::exe_package::append(elf, package);
+    auto bound = sg::format::exe_package::append(elf, package);
     ASSERT_TRUE(bound);
     EXPECT_EQ(refusal(*bound), "");
     // The program cut, then a package appended: still refused.
     Bytes cut(elf.begin(), elf.end() - 40);
-    auto boundCut = pf::exe_package::append(cut, package);
+    auto boundCut = sg::format::exe_package::append(cut, package);
     ASSERT_TRUE(boundCut);
     EXPECT_NE(refusal(*boundCut), "");
     // A trailer claiming more than the file: the program's end is unknown.

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     auto package = read_all(argv[2]);
     if (!package) return fail(std::string("cannot read ") + argv[2]);
     if (package->empty()) return fail(std::string(argv[2]) + " is empty");
-    auto joined = pf::exe_package::append(*engine, *package);
+    auto joined = sg::format::exe_package::append(*engine, *package);
     if (!joined)
         return fail(std::string(argv[1]) +
                     " ends in a damaged package trailer; rebuild the engine first");

@@ -9,7 +9,7 @@
 #include <map>
 #include <optional>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "tools/pack/check.h"
 #include "tools/pack/engine_check.h"
 #include "tools/pack/help.h"
@@ -412,7 +412,7 @@ int bind(const Args& args) {
         auto problems = pe::layout_problems(result);
         if (!problems.empty()) throw Failure(enginePath + ": the rebuilt executable is inconsistent: " + problems[0]);
     } else {
-        auto appended = pf::exe_package::append(engine, package);
+        auto appended = sg::format::exe_package::append(engine, package);
         if (!appended) throw Failure(enginePath + ": its package trailer is damaged; cannot tell where the program ends");
         result = std::move(*appended);
     }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "tools/pack/pe.h"
 
 namespace sg::packtool {
@@ -24,13 +24,13 @@ Source source_from_bytes(Bytes file, const std::string& name) {
         s.package = std::move(*found);
         return s;
     }
-    auto where = pf::exe_package::locate(s.file);
-    if (is_elf(s.file) || where.status != pf::exe_package::Status::None) {
+    auto where = sg::format::exe_package::locate(s.file);
+    if (is_elf(s.file) || where.status != sg::format::exe_package::Status::None) {
         s.kind = FileKind::LinuxExe;
         s.what = is_elf(s.file) ? "Linux executable" : "file with an appended package";
-        if (where.status == pf::exe_package::Status::None)
+        if (where.status == sg::format::exe_package::Status::None)
             throw Failure(name + ": a Linux executable without a scene package (no SGKAVREN trailer)");
-        if (where.status == pf::exe_package::Status::Damaged)
+        if (where.status == sg::format::exe_package::Status::Damaged)
             throw Failure(name + ": the package trailer gives a length longer than the file");
         s.package.assign(s.file.begin() + static_cast<std::ptrdiff_t>(where.offset),
                          s.file.begin() + static_cast<std::ptrdiff_t>(where.offset + where.size));

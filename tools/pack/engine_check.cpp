@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "tools/pack/container.h"
 #include "tools/pack/pe.h"
 
@@ -88,7 +88,7 @@ bool elf_is_ours(const Bytes& file) {
     const std::uint16_t phentsize = le16(h + (wide ? 54 : 42)), phnum = le16(h + (wide ? 56 : 44));
     // The code that finds the appended package carries its magic in a loaded
     // segment; a foreign program would never look for a package.
-    const std::string_view magic(pf::exe_package::TRAILER_MAGIC, sizeof pf::exe_package::TRAILER_MAGIC);
+    const std::string_view magic(sg::format::exe_package::TRAILER_MAGIC, sizeof sg::format::exe_package::TRAILER_MAGIC);
     for (std::uint16_t i = 0; i < phnum; ++i) {
         const std::uint8_t* p = h + phoff + std::uint64_t{i} * phentsize;
         if (le32(p) != PT_LOAD) continue;
@@ -121,7 +121,7 @@ EngineKind check_engine(const Bytes& file, const std::string& what) {
         return EngineKind::Windows;
     }
     if (is_elf(file)) {
-        auto bare = pf::exe_package::strip(file);
+        auto bare = sg::format::exe_package::strip(file);
         if (!bare) throw Failure(what + ": its package trailer is damaged; cannot tell where the program ends");
         const Bytes program(bare->begin(), bare->end());
         std::vector<std::string> problems = elf_problems(program);

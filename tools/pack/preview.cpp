@@ -13,7 +13,7 @@
 #include <map>
 #include <set>
 
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 #include "tools/pack/check.h"
 #include "tools/pack/engine_check.h"
 #include "tools/pack/manifest.h"
@@ -232,7 +232,7 @@ int run_preview(const std::vector<std::string>& args) {
             return;
         }
         if (scene->package == shownPackage && shownPid > 0) return;
-        auto bound = pf::exe_package::append(engineBytes, scene->package);
+        auto bound = sg::format::exe_package::append(engineBytes, scene->package);
         if (!bound) throw Failure(engine.string() + ": its package trailer is damaged");
         stop_shown();
         write_output(program, *bound, 0755);

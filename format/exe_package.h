@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace pf::exe_package {
+namespace sg::format::exe_package {
 
 inline constexpr char TRAILER_MAGIC[8] = {'S', 'G', 'K', 'A', 'V', 'R', 'E', 'N'};
 inline constexpr std::size_t TRAILER_BYTES = 16;
@@ -65,4 +65,4 @@ Status read_package(const char* path, std::vector<std::uint8_t>* package,
 // for its padding. Empty when there is no package or it cannot be read.
 std::span<const std::uint8_t> load_for_process(const char* path);
 
-}  // namespace pf::exe_package
+}  // namespace sg::format::exe_package

@@ -1,4 +1,4 @@
-#include "platform/headless/exe_package.h"
+#include "format/exe_package.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace pf::exe_package {
+namespace sg::format::exe_package {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::span<const std::uint8_t> load_for_process(const char* path) {
 #endif
 }
 
-}  // namespace pf::exe_package
+}  // namespace sg::format::exe_package
