@@ -369,6 +369,30 @@ BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int
     if (!rop.usesSource) return soft::fill_rect(target, t, x, y, width, height, rop);
     if (sw == 0 || sh == 0) return 1;
 
+    // A whole-number enlargement of a 24-bit picture that lies wholly inside
+    // both bitmaps (the present of a scaled screen): every source pixel is a
+    // k x k block, as the general rule gives, made one row at a time.
+    if (code == SRCCOPY && s.bitCount == 24 && width % sw == 0 && height % sh == 0 &&
+        width / sw == height / sh && width / sw > 1 && x >= 0 && y >= 0 && sx >= 0 && sy >= 0 &&
+        std::int64_t{x} + width <= t.width && std::int64_t{y} + height <= t.height &&
+        std::int64_t{sx} + sw <= s.width && std::int64_t{sy} + sh <= s.height &&
+        s.bits != t.bits) {
+        const int k = width / sw;
+        static std::vector<std::uint8_t> wide;
+        wide.resize(static_cast<std::size_t>(width) * 3);
+        for (int r = 0; r < sh; ++r) {
+            const std::uint8_t* from = soft::row_at(s, sy + r) + static_cast<std::size_t>(sx) * 3;
+            std::uint8_t* to = wide.data();
+            for (int i = 0; i < sw; ++i, from += 3)
+                for (int c = 0; c < k; ++c, to += 3) to[0] = from[0], to[1] = from[1], to[2] = from[2];
+            for (int c = 0; c < k; ++c)
+                std::memcpy(soft::row_at(t, y + r * k + c) + static_cast<std::size_t>(x) * 3, wide.data(),
+                            wide.size());
+        }
+        soft::detail::note_drawn(target, x, y, width, height);
+        return 1;
+    }
+
     static soft::Axis cols, rows;
     if (!soft::stretch_axis(x, width, sx, sw, t.width, s.width, cols) ||
         !soft::stretch_axis(y, height, sy, sh, t.height, s.height, rows))
