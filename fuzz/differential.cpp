@@ -1,6 +1,8 @@
 // validate against the engine: for any package, validate's verdict (errors
-// or none) is what the saver does with it (refused: no window or a message
-// box; accepted: a window and no box). A disagreement either way is a
+// or none) is what the saver does with it. The saver refuses a package by
+// showing no window, a picture by a message box, a layer's set by leaving
+// the layer's slots empty, and the sound by not playing it; it accepts a
+// package when it refuses none of these. A disagreement either way is a
 // finding. Runs small (64 x 48, 5 ticks) so that the package decides.
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "platform/headless/scripting.h"
+#include "shell/shell.h"
 #include "tools/pack/check.h"
 #include "tools/render/render.h"
 
@@ -21,12 +25,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.height = 48;
     options.ticks = 5;
     options.every = 5;
+    bool layerRefused = false, soundRefused = false;
+    options.inspect = [&](int tick, const sg::SaverState& saver) {
+        if (tick != 1) return;
+        for (int k = 0; k < sg::PACKAGE_LAYERS; ++k) {
+            if (saver.package.layerBlocks[k].enabled != 0 && saver.world.slotTable[k][0].inUse == 0)
+                layerRefused = true;
+        }
+        if (saver.package.sceneHeader.soundEnabled != 0) {
+            bool played = false;
+            for (const auto& call : pf::headless::sound_calls()) played = played || call.play;
+            soundRefused = !played;
+        }
+    };
     const sg::render::Outcome outcome = sg::render::run(std::span(data, size), options, nullptr);
-    const bool refused = !outcome.windowCreated || !outcome.messages.empty();
+    const bool refused =
+        !outcome.windowCreated || !outcome.messages.empty() || layerRefused || soundRefused;
     if (refused == checked.ok()) {
-        std::fprintf(stderr, "validate says %s (%d errors), the engine %s (%s, %zu message boxes)\n",
+        std::fprintf(stderr,
+                     "validate says %s (%d errors), the engine %s (%s, %zu message boxes%s%s)\n",
                      checked.ok() ? "OK" : "refused", checked.errors(), refused ? "refused" : "played",
-                     outcome.windowCreated ? "a window" : "no window", outcome.messages.size());
+                     outcome.windowCreated ? "a window" : "no window", outcome.messages.size(),
+                     layerRefused ? ", a layer's set refused" : "", soundRefused ? ", the sound refused" : "");
         for (const auto& p : checked.problems)
             std::fprintf(stderr, "  %s\n", sg::pack::to_string(p).c_str());
     }
