@@ -418,6 +418,7 @@ const headless::HostDriver DISPLAY_DRIVER{
     "sdl",        screen_size,  window_created, window_destroyed, present,
     wait_events,  now_ms,       show_cursor,    cursor_pos,       sound,
     message_box,  run_dialog,   foreign_window, find_foreign_window,
+    message_box_in_code_page,
 };
 
 }  // namespace

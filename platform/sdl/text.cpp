@@ -1,19 +1,41 @@
-// Shift-JIS to UTF-8 for everything a person reads: the engine keeps its
-// texts as the package's bytes, and only the host converts them for display.
+// Shift-JIS (or a package's own code page) to UTF-8 for everything a person
+// reads: the engine keeps its texts as the package's bytes, and only the host
+// converts them for display.
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/sdl/sdl_host.h"
 
 namespace pf::sdl {
 
-std::string sjis_to_utf8(const char* text) {
+namespace {
+
+// glibc knows every Windows ANSI code page as "CP<n>"; other iconvs may
+// spell them "WINDOWS-<n>" (874 also "TIS-620", 932 "SHIFT_JIS").
+iconv_t open_from(UINT codePage) {
+    char name[32];
+    std::snprintf(name, sizeof name, "CP%u", codePage);
+    iconv_t cd = iconv_open("UTF-8", name);
+    if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+    std::snprintf(name, sizeof name, "WINDOWS-%u", codePage);
+    cd = iconv_open("UTF-8", name);
+    if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+    if (codePage == 874) return iconv_open("UTF-8", "TIS-620");
+    if (codePage == 932) return iconv_open("UTF-8", "SHIFT_JIS");
+    return cd;
+}
+
+}  // namespace
+
+std::string sjis_to_utf8(const char* text) { return code_page_to_utf8(text, 932); }
+
+std::string code_page_to_utf8(const char* text, UINT codePage) {
     if (!text) return {};
     std::size_t length = std::strlen(text);
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "SHIFT_JIS");
+    iconv_t cd = open_from(codePage);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // No converter at all: keep ASCII, mark the rest.
         std::string out;
