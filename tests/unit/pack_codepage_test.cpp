@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -130,6 +131,43 @@ TEST_F(PackCodePage, InspectAndExtractReadTextsThroughTheRecord) {
     const std::string plainText = inspect_text(source_from_bytes(plain, "x"), plainChecked);
     EXPECT_EQ(plainText.find("texts:"), std::string::npos);
     EXPECT_NE(plainText.find("title:       雪\n"), std::string::npos);
+}
+
+// Lines wider than the about box's field (measured under wine: 38 columns,
+// full-width characters two) are warned about, pointing at the manifest line.
+TEST_F(PackCodePage, ValidateWarnsAboutLinesWiderThanTheirField) {
+    const auto widths = [](const sg::pack::Package& p) {
+        std::vector<std::string> found;
+        for (const sg::pack::Problem& problem : check_package(sg::pack::package_bytes(p)).problems)
+            if (problem.message.find("columns wide") != std::string::npos) found.push_back(problem.message);
+        return found;
+    };
+    std::string kanji19, kanji20;
+    for (int i = 0; i < 19; ++i) kanji19 += "雪";
+    kanji20 = kanji19 + "雪";
+    const sg::pack::Package p = built("title = \"t\"\nabout = [\n  \"" + std::string(38, 'a') + "\",\n  \"" +
+                                      std::string(39, 'a') + "\",\n  \"" + kanji19 + "\",\n  \"" + kanji20 +
+                                      "\",\n  { text = \"" + std::string(60, 'b') + "\", shown = false },\n]\n");
+    EXPECT_EQ(widths(p), (std::vector<std::string>{
+                             "about line 1: is 39 columns wide, but the about box shows 38 (full-width characters "
+                             "count as two); the rest is cut off",
+                             "about line 3: is 40 columns wide, but the about box shows 38 (full-width characters "
+                             "count as two); the rest is cut off"}));
+    // Western texts count one column a character.
+    std::string accents;
+    for (int i = 0; i < 38; ++i) accents += "é";
+    EXPECT_TRUE(widths(built("codepage = 1252\ntitle = \"t\"\nabout = [\"" + accents + "\"]\n")).empty());
+    EXPECT_EQ(widths(built("codepage = 1252\ntitle = \"t\"\nabout = [\"" + accents + "é\"]\n")).size(), 1u);
+
+    // build points the warning at the line of the manifest that gave it.
+    std::ofstream(dir / "scene.toml", std::ios::binary) << "title = \"t\"\nabout = [\n  \"a\",\n  \"" + std::string(39, 'a') + "\",\n]\n";
+    const Built b = build_manifest(dir / "scene.toml");
+    const sg::pack::Bytes bytes = sg::pack::package_bytes(b.package);
+    const std::vector<std::string> warnings = build_warnings(b, bytes, check_package(bytes).problems);
+    const std::string expected = (dir / "scene.toml").string() + ":4: about[1]: is 39 columns wide";
+    EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(),
+                            [&](const std::string& w) { return w.rfind(expected, 0) == 0; }))
+        << (warnings.empty() ? "no warnings" : warnings[0]);
 }
 
 }  // namespace

@@ -190,6 +190,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const toml::node& item = lines[i];
             std::string setting = "about[" + std::to_string(i) + "]";
+            built.about[i] = {line_of(item), setting};
             if (item.is_string()) {
                 p.info.lines[i] = package_text(c, line_of(item), setting, item.as_string()->get());
                 p.info.lineShown[i] = 1;
