@@ -121,3 +121,17 @@ for _ in $(seq 100); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; do
 kill -0 "$saver_pid" 2>/dev/null && fail "the saver did not end on a key"
 saver_pid=""
 echo "the bound $MODE saver shows its scene exactly as rendered"
+
+# ---- texts in another code page: the Linux program prints them as UTF-8 ----
+if [ "$MODE" = linux ]; then
+  cat >western.toml <<'TOML'
+codepage = 1252
+title = "snowglobe-pack Café"
+about = ["Café", "Straße", "Naïve"]
+TOML
+  "$PACK" build western.toml -o western.kavren --quiet || fail "build of the code page 1252 scene"
+  "$PACK" bind "$engine" western.kavren -o "$work/snowglobe-western" || fail "bind of the code page 1252 scene"
+  printed="$(env -u DISPLAY -u WAYLAND_DISPLAY "$work/snowglobe-western" /c 2>&1)"
+  [ "$printed" = "$(printf 'Café\nStraße\nNaïve')" ] || fail "/c of the code page 1252 scene printed: $printed"
+  echo "the bound linux saver shows code page 1252 about lines as UTF-8"
+fi
