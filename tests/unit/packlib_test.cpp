@@ -444,6 +444,12 @@ TEST(PackPackage, TextRecordsTheEngineIgnoresAreWarnedAbout) {
     Bytes b = good;
     b[block] = 'X';  // no record at all: entry 12 is a leftover, nothing to say about it
     EXPECT_EQ(parse(b).textCodePage, 932u);
+    // Read as the engine reads it: all 12 bytes inside the package, or none.
+    b = good;
+    b.resize(block + 12);
+    EXPECT_EQ(parse(b).textCodePage, 1251u);
+    b.resize(block + 11);
+    EXPECT_EQ(parse(b).textCodePage, 932u);
 }
 
 TEST(PackPackage, WriterRefusesTextRecordMisuse) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <iterator>
 #include <cstdio>
 #include <iconv.h>
+#include <iterator>
 
 #include "format/package_format.h"
 
@@ -115,7 +115,6 @@ std::optional<std::uint32_t> code_page_holding(std::string_view utf8) {
 }
 
 std::string code_page_display(std::string_view bytes, std::uint32_t codePage) {
-    std::string_view sjis = bytes;
     if (auto text = code_page_to_utf8(bytes, codePage)) {
         std::string out;
         for (unsigned char c : *text) {
@@ -130,7 +129,7 @@ std::string code_page_display(std::string_view bytes, std::uint32_t codePage) {
         return out;
     }
     std::string out;
-    for (unsigned char c : sjis) {
+    for (unsigned char c : bytes) {
         if (c >= 0x20 && c < 0x7f) {
             out += static_cast<char>(c);
         } else {

@@ -246,7 +246,8 @@ struct Reader {
     // that it ignores gets a warning; no "SGTX" at all is no record.
     bool text_record(std::int64_t at) {
         namespace tr = format::textrecord;
-        if (!v.contains(at, static_cast<std::int64_t>(OPTIONAL_BLOCK1_BYTES))) return false;
+        // The engine reads the record's 12 bytes wherever they lie in the package.
+        if (!v.contains(at, tr::SIZE)) return false;
         for (int i = 0; i < 4; ++i)
             if (v.u8(at + i) != static_cast<std::uint8_t>(tr::MAGIC[i])) return false;
         const std::int32_t version = v.i32(at + tr::OFFSET_VERSION);
@@ -447,7 +448,7 @@ void Reader::optional_blocks() {
         }
     } else if (text_record(r.layout.offsets[12])) {
         // Without a sound the block is there for the record alone.
-        reach(r.layout.offsets[12], OPTIONAL_BLOCK1_BYTES);
+        reach(r.layout.offsets[12], std::min<std::int64_t>(OPTIONAL_BLOCK1_BYTES, static_cast<std::int64_t>(v.size) - r.layout.offsets[12]));
     } else {
         r.entry12 = {r.layout.offsets[12], r.layout.sizes[12]};
     }
