@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "tools/pack/check.h"
 #include "tools/pack/commands.h"
@@ -123,6 +124,18 @@ TEST_F(PackCodePage, InspectAndExtractReadTextsThroughTheRecord) {
     EXPECT_NE(x.manifest.find("codepage = 1252\ntitle = \"Café\"\n"), std::string::npos) << x.manifest;
     EXPECT_NE(x.manifest.find("\"Straße\""), std::string::npos) << x.manifest;
     EXPECT_EQ(sg::pack::package_bytes(built(x.manifest)), package);
+
+    // The daemon's listing reads them through the record too.
+    std::ofstream(dir / "scene.toml", std::ios::binary) << "codepage = 1252\n" + WESTERN;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(cmd_listing({(dir / "scene.toml").string(), "--name", "cafe", "-o", (dir / "out").string()}), 0);
+    testing::internal::GetCapturedStdout();
+    const auto read = [&](const char* name) {
+        std::ifstream in(dir / "out" / name);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_NE(read("cafe.desktop").find("Name=Café\n"), std::string::npos) << read("cafe.desktop");
+    EXPECT_NE(read("cafe.xml").find("Straße"), std::string::npos) << read("cafe.xml");
 
     // A Shift-JIS package keeps today's output: no setting, no record line.
     const sg::pack::Bytes plain = sg::pack::package_bytes(built("title = \"雪\"\n"));
