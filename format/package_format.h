@@ -8,7 +8,8 @@
 //                                               are addressed from its offset)
 //   entry 1-10 layer blocks                     76 bytes each, then the set
 //   entry 11  info block (about lines)          1520 bytes
-//   entry 12  optional block 1 (with a sound)   120 bytes
+//   entry 12  optional block 1 (with a sound,   120 bytes
+//             or holding a text record)
 //   entry 13  optional block 2 (when flagged)   52428 bytes
 #pragma once
 
@@ -111,6 +112,29 @@ static_assert(OFFSET_FRAME_DURATIONS == OFFSET_FRAME_SIZES + 4 * MAX_FRAMES);
 static_assert(OFFSET_FRAME_DURATIONS + 4 * MAX_FRAMES <= HEADER_SIZE);
 }  // namespace animset
 
+// The text record: which Windows code page the title and about lines are
+// written in. It sits at the start of optional block 1, which engines that
+// do not know it copy out only with a sound and never read; without it (or
+// with one that is damaged or names another code page) texts are 932.
+//   "SGTX", uint32 version 1, uint32 code page, then zeros to the block's end
+namespace textrecord {
+constexpr char MAGIC[4] = {'S', 'G', 'T', 'X'};
+constexpr int OFFSET_VERSION = 4;
+constexpr int OFFSET_CODE_PAGE = 8;
+constexpr int SIZE = 12;
+constexpr std::int32_t VERSION = 1;
+constexpr std::uint32_t DEFAULT_CODE_PAGE = 932;  // Shift-JIS, what a package without the record holds
+// The Windows ANSI code pages a package may name.
+constexpr std::uint32_t CODE_PAGES[] = {874, 932, 936, 949, 950, 1250, 1251, 1252,
+                                        1253, 1254, 1255, 1256, 1257, 1258};
+constexpr bool code_page_allowed(std::uint32_t codePage) {
+    for (std::uint32_t c : CODE_PAGES)
+        if (c == codePage) return true;
+    return false;
+}
+static_assert(SIZE <= OPTIONAL_BLOCK1_SIZE);
+}  // namespace textrecord
+
 // BMP file images: the 14-byte file header and the 40-byte info header.
 constexpr int BMP_FILE_HEADER_SIZE = 14;
 constexpr int BMP_INFO_HEADER_SIZE = 40;
@@ -120,6 +144,19 @@ constexpr int BMP_HEADERS_SIZE = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
 inline std::int32_t read32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
                                      std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+}
+
+// The code page a text record names, from the first `size` bytes of optional
+// block 1 (the caller has checked they exist); DEFAULT_CODE_PAGE when there is
+// no record, a record of another version, or a code page not allowed.
+inline std::uint32_t text_record_code_page(const std::uint8_t* block, std::size_t size) {
+    using namespace textrecord;
+    if (block == nullptr || size < static_cast<std::size_t>(SIZE)) return DEFAULT_CODE_PAGE;
+    for (int i = 0; i < 4; ++i)
+        if (block[i] != static_cast<std::uint8_t>(MAGIC[i])) return DEFAULT_CODE_PAGE;
+    if (read32(block + OFFSET_VERSION) != VERSION) return DEFAULT_CODE_PAGE;
+    const auto codePage = static_cast<std::uint32_t>(read32(block + OFFSET_CODE_PAGE));
+    return code_page_allowed(codePage) ? codePage : DEFAULT_CODE_PAGE;
 }
 
 }  // namespace sg::format

@@ -273,6 +273,10 @@ HWND FindWindowA(const char* className, const char* title);
 BOOL GetWindowRect(HWND window, RECT* rect);
 HWND GetDesktopWindow();
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+// MessageBoxA with the text in a Windows code page of its own (the caption
+// stays the program's Shift-JIS). Shown through the wide calls on Windows.
+int MessageBoxInCodePage(HWND owner, const char* text, UINT textCodePage, const char* caption,
+                         UINT type);
 WORD RegisterClassA(const WNDCLASSA* windowClass);
 HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style,
@@ -300,6 +304,9 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner
 BOOL EndDialog(HWND dialog, INT_PTR result);
 HWND GetDlgItem(HWND dialog, int id);
 BOOL SetWindowTextA(HWND window, const char* text);
+// SetWindowTextA with the text in the given Windows code page (932 is what
+// SetWindowTextA takes).
+BOOL SetWindowTextInCodePage(HWND window, const char* text, UINT codePage);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 HMONITOR MonitorFromPoint(POINT point, DWORD flags);
 // Every monitor of the desktop (dc and clip must be null here).

@@ -19,6 +19,15 @@ bool copy_entry(const Package& p, int entry, void* target, std::size_t length) {
     return true;
 }
 
+// The text record at directory entry 12, read from the package itself: a
+// scene without a sound has it there although the block is not copied out.
+std::uint32_t text_code_page(const Package& p) {
+    const std::int64_t offset = p.packageDirectory.entries[format::OPTIONAL1_ENTRY].offset;
+    if (!package_range_ok(p, offset, format::textrecord::SIZE))
+        return format::textrecord::DEFAULT_CODE_PAGE;
+    return format::text_record_code_page(p.packageBase + offset, format::textrecord::SIZE);
+}
+
 int refuse(Package& p) {
     // The blocks are unusable; make sure nothing later reads through them.
     p.packageBase = nullptr;
@@ -94,6 +103,7 @@ int package_copy_out(Package& p, pf::HINSTANCE instance) {
         !copy_entry(p, format::OPTIONAL2_ENTRY, p.optionalBlock2, sizeof p.optionalBlock2)) {
         return refuse(p);
     }
+    p.textCodePage = text_code_page(p);
     return 1;
 }
 

@@ -29,6 +29,10 @@ struct Package {
     InfoBlock infoBlock{};
     std::uint8_t optionalBlock1[OPTIONAL_BLOCK1_SIZE]{};
     std::uint8_t optionalBlock2[OPTIONAL_BLOCK2_SIZE]{};
+    // The code page of the title and about lines: the text record's, read
+    // from the package wherever directory entry 12 points (with or without
+    // a sound); 932 without a usable record.
+    std::uint32_t textCodePage = format::textrecord::DEFAULT_CODE_PAGE;
 };
 
 // Finds and pins the resource; null when missing. Sets package.packageSize.

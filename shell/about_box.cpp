@@ -31,9 +31,15 @@ pf::INT_PTR init_dialog(pf::HWND dialog, const SaverState& saver, pf::HWND refer
 
     // Shown lines fill the fields from the top, without gaps.
     const InfoBlock& info = saver.package.infoBlock;
+    const std::uint32_t codePage = saver.package.textCodePage;
     int n = 0;
     for (int i = 0; i < FIELD_COUNT; ++i) {
-        if (info.lineShown[i] != 0) pf::SetWindowTextA(fields[n++], info.lines[i]);
+        if (info.lineShown[i] == 0) continue;
+        // Shift-JIS lines take the call they always took.
+        if (codePage == format::textrecord::DEFAULT_CODE_PAGE)
+            pf::SetWindowTextA(fields[n++], info.lines[i]);
+        else
+            pf::SetWindowTextInCodePage(fields[n++], info.lines[i], codePage);
     }
     return 0;  // the system must not pick the focus control itself
 }
@@ -63,7 +69,7 @@ pf::INT_PTR about_proc(pf::HWND dialog, pf::UINT message, pf::WPARAM wParam, pf:
 }
 
 // The shown lines, each followed by a line feed, in a plain message box.
-void show_text_box(const InfoBlock& info) {
+void show_text_box(const InfoBlock& info, std::uint32_t codePage) {
     char text[FALLBACK_TEXT_SIZE];
     std::memset(text, 0, sizeof text);
     std::size_t length = 0;
@@ -75,7 +81,10 @@ void show_text_box(const InfoBlock& info) {
         if (written > 0) length += static_cast<std::size_t>(written);
         if (length >= sizeof text) length = sizeof text - 1;
     }
-    pf::MessageBoxA(nullptr, text, CAPTION_VERSION_INFO, pf::MB_OK);
+    if (codePage == format::textrecord::DEFAULT_CODE_PAGE)
+        pf::MessageBoxA(nullptr, text, CAPTION_VERSION_INFO, pf::MB_OK);
+    else
+        pf::MessageBoxInCodePage(nullptr, text, codePage, CAPTION_VERSION_INFO, pf::MB_OK);
 }
 
 }  // namespace
@@ -101,7 +110,7 @@ void about_box_show(const SaverState& saver) {
     }
     if (pf::DialogBoxParamA(saver.programInstance, dialogTemplate, nullptr,
                             about_box_proc_desktop, param) == -1) {
-        show_text_box(saver.package.infoBlock);
+        show_text_box(saver.package.infoBlock, saver.package.textCodePage);
     }
 }
 

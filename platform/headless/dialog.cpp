@@ -149,8 +149,11 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
     // A dialog that nobody ended is closed with 0 rather than waited for.
     Window* ended = any_window(dialog);
     shown.result = ended->dialogEnded ? ended->dialogResult : 0;
-    for (int i = 0; i < SG_ABOUT_FIELDS; ++i)
-        shown.fields[i] = window_text(GetDlgItem(as_hwnd(dialog), SG_ABOUT_FIRST_FIELD + i));
+    for (int i = 0; i < SG_ABOUT_FIELDS; ++i) {
+        HWND field = GetDlgItem(as_hwnd(dialog), SG_ABOUT_FIRST_FIELD + i);
+        shown.fields[i] = window_text(field);
+        shown.fieldCodePages[i] = window_text_code_page(field);
+    }
     if (live_window(dialog)) DestroyWindow(as_hwnd(dialog));
     if (const Observer* o = observer(); o && o->dialog_ended) o->dialog_ended(shown);
     return shown.result;

@@ -48,6 +48,10 @@ struct HostDriver {
     // a preview pane's parent) and by exact title (FindWindowA). May be null.
     bool (*foreign_window)(std::uintptr_t handle, RECT* screenRect);
     std::uintptr_t (*find_foreign_window)(const char* title);
+    // message_box with the text in another Windows code page (the caption is
+    // still Shift-JIS). May be null: message_box then shows the bytes as 932.
+    void (*message_box_in_code_page)(HWND owner, const char* text, UINT textCodePage,
+                                     const char* caption);
 };
 
 // nullptr: the in-memory host (virtual clock, input from the idle hook).
@@ -106,12 +110,16 @@ void dialog_command(HWND dialog, int id);
 // A window's text (a control's contents, a window's title); empty when the
 // handle is not a window of ours.
 std::string window_text(HWND window);
+// The code page that text is written in (932 unless SetWindowTextInCodePage
+// said otherwise).
+UINT window_text_code_page(HWND window);
 
 // ---- what the program shows ----
 struct ShownMessageBox {
     HWND owner;
     std::string text;
     std::string caption;
+    UINT textCodePage = 932;  // caption is always the program's Shift-JIS
 };
 // Every message box shown since reset() while no host driver was set, for
 // the renderer to report (a host driver shows them, and they are not kept).
@@ -143,6 +151,7 @@ struct ShownDialog {
     int templateId;
     RECT rect;                // after the dialog procedure moved it
     std::string fields[5];    // texts of controls 1000..1004
+    UINT fieldCodePages[5];   // the code page each is written in
     INT_PTR result;
 };
 

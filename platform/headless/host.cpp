@@ -113,6 +113,11 @@ std::string window_text(HWND window) {
     return w ? w->title : std::string();
 }
 
+UINT window_text_code_page(HWND window) {
+    Window* w = live_window(raw(window));
+    return w ? w->titleCodePage : 932;
+}
+
 }  // namespace pf::headless
 
 namespace pf {

@@ -55,6 +55,7 @@ struct Window {
     std::uintptr_t owner = 0;   // dialogs
     std::string className;
     std::string title;  // a control's text
+    UINT titleCodePage = 932;  // the code page title is written in
     DWORD style = 0;
     DWORD exStyle = 0;
     UINT classStyle = 0;

@@ -517,13 +517,16 @@ BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {
     return 1;
 }
 
-BOOL SetWindowTextA(HWND window, const char* text) {
+BOOL SetWindowTextA(HWND window, const char* text) { return SetWindowTextInCodePage(window, text, 932); }
+
+BOOL SetWindowTextInCodePage(HWND window, const char* text, UINT codePage) {
     Window* w = live_window(raw(window));
     if (!w) {
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     w->title = text ? text : "";
+    w->titleCodePage = codePage;
     return 1;
 }
 
@@ -620,14 +623,22 @@ BOOL sndPlaySoundA(const char* sound, UINT flags) {
 }
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    return MessageBoxInCodePage(owner, text, 932, caption, type);
+}
+
+int MessageBoxInCodePage(HWND owner, const char* text, UINT textCodePage, const char* caption,
+                         UINT type) {
     State& s = state();
     if (!text) text = "";
     if (!caption) caption = "Error";
     // In memory a box has nowhere to show but the record the renderer reports;
     // a host driver shows it, and nothing is kept in a program that runs on.
-    if (!s.driver) s.messageBoxes.push_back(headless::ShownMessageBox{owner, text, caption});
+    if (!s.driver)
+        s.messageBoxes.push_back(headless::ShownMessageBox{owner, text, caption, textCodePage});
     if (s.capture)
         s.capture(owner, text, caption, type);
+    else if (s.driver && s.driver->message_box_in_code_page)
+        s.driver->message_box_in_code_page(owner, text, textCodePage, caption);
     else if (s.driver && s.driver->message_box)
         s.driver->message_box(owner, text, caption);
     return IDOK;

@@ -39,12 +39,15 @@ bool show_box(HWND owner, const std::string& text, const std::string& caption) {
     return shown;
 }
 
-// The five fields as the dialog procedure filled them, without the empty
-// ones at the end.
+// The five fields as the dialog procedure filled them, as UTF-8, without the
+// empty ones at the end.
 std::vector<std::string> about_fields(HWND dialog) {
     std::vector<std::string> lines;
-    for (int i = 0; i < SG_ABOUT_FIELDS; ++i)
-        lines.push_back(headless::window_text(pf::GetDlgItem(dialog, SG_ABOUT_FIRST_FIELD + i)));
+    for (int i = 0; i < SG_ABOUT_FIELDS; ++i) {
+        HWND field = pf::GetDlgItem(dialog, SG_ABOUT_FIRST_FIELD + i);
+        lines.push_back(code_page_to_utf8(headless::window_text(field).c_str(),
+                                          headless::window_text_code_page(field)));
+    }
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
     return lines;
 }
@@ -58,12 +61,21 @@ void print_message(const char* text, const char* caption) {
 // Printed, as without a display, when SDL cannot show a box (an X server
 // without the fonts its message boxes need, for one).
 void message_box(HWND owner, const char* text, const char* caption) {
-    if (!show_box(owner, sjis_to_utf8(text), sjis_to_utf8(caption))) print_message(text, caption);
+    message_box_in_code_page(owner, text, 932, caption);
+}
+
+void print_message_in_code_page(const char* text, UINT textCodePage, const char* caption) {
+    std::fprintf(stderr, "%s: %s\n", sjis_to_utf8(caption).c_str(),
+                 code_page_to_utf8(text, textCodePage).c_str());
+}
+
+void message_box_in_code_page(HWND owner, const char* text, UINT textCodePage, const char* caption) {
+    if (!show_box(owner, code_page_to_utf8(text, textCodePage), sjis_to_utf8(caption)))
+        print_message_in_code_page(text, textCodePage, caption);
 }
 
 void print_about(HWND dialog) {
-    for (const std::string& line : about_fields(dialog))
-        std::printf("%s\n", sjis_to_utf8(line.c_str()).c_str());
+    for (const std::string& line : about_fields(dialog)) std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 
@@ -76,7 +88,7 @@ void run_dialog(HWND dialog) {
     std::string text;
     for (const std::string& line : about_fields(dialog)) {
         if (!text.empty()) text += '\n';
-        text += sjis_to_utf8(line.c_str());
+        text += line;
     }
     std::string caption = headless::window_text(dialog);
     if (caption.empty()) caption = SG_ABOUT_CAPTION;

@@ -31,6 +31,9 @@ void console_cursor(bool) {}
 bool console_cursor_pos(POINT*) { return false; }
 void console_sound(const void*, UINT) {}
 void console_message_box(HWND, const char* text, const char* caption) { detail::print_message(text, caption); }
+void console_message_box_in_code_page(HWND, const char* text, UINT textCodePage, const char* caption) {
+    detail::print_message_in_code_page(text, textCodePage, caption);
+}
 void console_dialog(HWND dialog) {
     detail::print_about(dialog);
     detail::end_about(dialog);
@@ -40,7 +43,7 @@ const headless::HostDriver CONSOLE_DRIVER{
     "console",     console_screen_size, console_window,      console_window,
     console_present, console_wait,      console_now,         console_cursor,
     console_cursor_pos, console_sound,  console_message_box, console_dialog,
-    nullptr,       nullptr,
+    nullptr,       nullptr,             console_message_box_in_code_page,
 };
 
 }  // namespace

@@ -76,6 +76,8 @@ void cover_exposed(Uint32 sdlWindowId);
 
 // boxes.cpp
 void message_box(HWND owner, const char* text, const char* caption);
+void message_box_in_code_page(HWND owner, const char* text, UINT textCodePage, const char* caption);
+void print_message_in_code_page(const char* text, UINT textCodePage, const char* caption);
 void run_dialog(HWND dialog);
 void print_message(const char* text, const char* caption);
 void print_about(HWND dialog);

@@ -26,6 +26,11 @@ const headless::HostDriver* console_driver();
 // Shift-JIS (code page 932) bytes as UTF-8 for showing; a byte that cannot be
 // decoded becomes U+FFFD.
 std::string sjis_to_utf8(const char* text);
+// The same for a text in another Windows code page (a package's about lines).
+std::string code_page_to_utf8(const char* text, UINT codePage);
+// The code page of the scene package's title and about lines (its text
+// record; 932 without one). The saver's window is named with the title.
+UINT package_text_code_page();
 
 // How a screen-saver daemon runs the program. The engine runs as the
 // full-screen saver ("/s"); the host shows its top-level window in the target

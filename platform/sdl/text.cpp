@@ -1,19 +1,57 @@
-// Shift-JIS to UTF-8 for everything a person reads: the engine keeps its
-// texts as the package's bytes, and only the host converts them for display.
+// Shift-JIS (or a package's own code page) to UTF-8 for everything a person
+// reads: the engine keeps its texts as the package's bytes, and only the host
+// converts them for display.
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "format/package_format.h"
 #include "platform/sdl/sdl_host.h"
 
 namespace pf::sdl {
 
-std::string sjis_to_utf8(const char* text) {
+namespace {
+
+// glibc knows every Windows ANSI code page as "CP<n>"; other iconvs may
+// spell them "WINDOWS-<n>" (874 also "TIS-620", 932 "SHIFT_JIS").
+iconv_t open_from(UINT codePage) {
+    char name[32];
+    std::snprintf(name, sizeof name, "CP%u", codePage);
+    iconv_t cd = iconv_open("UTF-8", name);
+    if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+    std::snprintf(name, sizeof name, "WINDOWS-%u", codePage);
+    cd = iconv_open("UTF-8", name);
+    if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+    if (codePage == 874) return iconv_open("UTF-8", "TIS-620");
+    if (codePage == 932) return iconv_open("UTF-8", "SHIFT_JIS");
+    return cd;
+}
+
+}  // namespace
+
+std::string sjis_to_utf8(const char* text) { return code_page_to_utf8(text, 932); }
+
+UINT package_text_code_page() {
+    // Any non-null token: the package is found through the executable itself.
+    auto* instance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x400000});
+    HRSRC resource = pf::FindResourceA(instance, pf::MAKEINTRESOURCEA(sg::format::PACKAGE_RESOURCE_ID),
+                                       sg::format::PACKAGE_RESOURCE_TYPE);
+    HGLOBAL loaded = resource ? pf::LoadResource(instance, resource) : nullptr;
+    const auto* bytes = static_cast<const std::uint8_t*>(loaded ? pf::LockResource(loaded) : nullptr);
+    const std::int64_t size = bytes ? pf::SizeofResource(instance, resource) : 0;
+    if (size < static_cast<std::int64_t>(sizeof(sg::format::PackageDirectory)))
+        return sg::format::textrecord::DEFAULT_CODE_PAGE;
+    const std::int64_t at = sg::format::read32(bytes + 8 * sg::format::OPTIONAL1_ENTRY);
+    if (at < 0 || at > size - sg::format::textrecord::SIZE) return sg::format::textrecord::DEFAULT_CODE_PAGE;
+    return sg::format::text_record_code_page(bytes + at, sg::format::textrecord::SIZE);
+}
+
+std::string code_page_to_utf8(const char* text, UINT codePage) {
     if (!text) return {};
     std::size_t length = std::strlen(text);
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "SHIFT_JIS");
+    iconv_t cd = open_from(codePage);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // No converter at all: keep ASCII, mark the rest.
         std::string out;

@@ -25,14 +25,17 @@ To as(From handle) {
 
 pf::MessageBoxCapture messageBoxCapture = nullptr;
 
-// The program's texts are Shift-JIS whatever the system's ANSI code page is.
-std::vector<wchar_t> from_shift_jis(const char* text) {
+// The program's texts are Shift-JIS whatever the system's ANSI code page is;
+// a package's texts may name another code page.
+std::vector<wchar_t> from_code_page(UINT codePage, const char* text) {
     if (text == nullptr) text = "";
-    const int length = ::MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
+    const int length = ::MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
     std::vector<wchar_t> wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
-    if (length > 0) ::MultiByteToWideChar(932, 0, text, -1, wide.data(), length);
+    if (length > 0) ::MultiByteToWideChar(codePage, 0, text, -1, wide.data(), length);
     return wide;
 }
+
+constexpr UINT SHIFT_JIS = 932;
 
 }  // namespace
 
@@ -74,12 +77,17 @@ DWORD GetLastError() { return ::GetLastError(); }
 BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(as<::HANDLE>(handle)); }
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    return MessageBoxInCodePage(owner, text, SHIFT_JIS, caption, type);
+}
+
+int MessageBoxInCodePage(HWND owner, const char* text, UINT textCodePage, const char* caption,
+                         UINT type) {
     if (messageBoxCapture != nullptr) {
         messageBoxCapture(owner, text, caption, type);
         return IDOK;
     }
-    const std::vector<wchar_t> wideText = from_shift_jis(text);
-    const std::vector<wchar_t> wideCaption = from_shift_jis(caption);
+    const std::vector<wchar_t> wideText = from_code_page(textCodePage, text);
+    const std::vector<wchar_t> wideCaption = from_code_page(SHIFT_JIS, caption);
     return ::MessageBoxW(as<::HWND>(owner), wideText.data(), wideCaption.data(), type);
 }
 

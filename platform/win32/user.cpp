@@ -240,6 +240,10 @@ BOOL SetWindowTextA(HWND window, const char* text) {
     return ::SetWindowTextW(as<::HWND>(window), from_code_page(SHIFT_JIS, text).c_str());
 }
 
+BOOL SetWindowTextInCodePage(HWND window, const char* text, UINT codePage) {
+    return ::SetWindowTextW(as<::HWND>(window), from_code_page(codePage, text).c_str());
+}
+
 namespace {
 
 struct MonitorVisit {

@@ -121,3 +121,34 @@ for _ in $(seq 100); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; do
 kill -0 "$saver_pid" 2>/dev/null && fail "the saver did not end on a key"
 saver_pid=""
 echo "the bound $MODE saver shows its scene exactly as rendered"
+
+# ---- texts in another code page: the Linux program prints them as UTF-8 ----
+if [ "$MODE" = linux ]; then
+  cat >western.toml <<'TOML'
+codepage = 1252
+title = "snowglobe-pack Café"
+about = ["Café", "Straße", "Naïve"]
+TOML
+  "$PACK" build western.toml -o western.kavren --quiet || fail "build of the code page 1252 scene"
+  "$PACK" bind "$engine" western.kavren -o "$work/snowglobe-western" || fail "bind of the code page 1252 scene"
+  printed="$(env -u DISPLAY -u WAYLAND_DISPLAY "$work/snowglobe-western" /c 2>&1)"
+  [ "$printed" = "$(printf 'Café\nStraße\nNaïve')" ] || fail "/c of the code page 1252 scene printed: $printed"
+  echo "the bound linux saver shows code page 1252 about lines as UTF-8"
+  # Its window is named with the title read through the same code page.
+  timeout -k 5 60 "$work/snowglobe-western" /s >western.log 2>&1 &
+  saver_pid=$!
+  found=""
+  for _ in $(seq 120); do
+    found="$(xdotool search --name '^snowglobe-pack Caf' 2>/dev/null | head -n1)"
+    [ -n "$found" ] && break
+    kill -0 "$saver_pid" 2>/dev/null || break
+    sleep 0.25
+  done
+  [ -n "$found" ] || { cat western.log; fail "no window of the code page 1252 scene"; }
+  name="$(xdotool getwindowname "$found")"
+  [ "$name" = "snowglobe-pack Café" ] || fail "the window is named '$name', not 'snowglobe-pack Café'"
+  xdotool key space
+  for _ in $(seq 100); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; done
+  saver_pid=""
+  echo "the bound linux saver's window is named through code page 1252"
+fi

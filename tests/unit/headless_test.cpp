@@ -677,13 +677,34 @@ TEST_F(Headless, MessageBoxesAreRecordedAndCaptured) {
     static int shown = 0;
     static const hl::HostDriver SHOWS_BOXES = {
         "boxes", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-        [](pf::HWND, const char*, const char*) { ++shown; }, nullptr, nullptr, nullptr,
+        [](pf::HWND, const char*, const char*) { ++shown; }, nullptr, nullptr, nullptr, nullptr,
     };
     hl::reset();
     hl::set_host_driver(&SHOWS_BOXES);
     pf::MessageBoxA(nullptr, "third", "hres", pf::MB_OK);
     EXPECT_EQ(shown, 1);
     EXPECT_TRUE(hl::message_boxes().empty());
+    // A driver that cannot take a code page shows such a box all the same.
+    pf::MessageBoxInCodePage(nullptr, "Caf\xe9", 1252, "hres", pf::MB_OK);
+    EXPECT_EQ(shown, 2);
+
+    // One that can gets the text's code page; the record keeps it too.
+    static std::vector<pf::UINT> codePages;
+    static const hl::HostDriver SHOWS_CODE_PAGES = {
+        "pages", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        [](pf::HWND, const char*, const char*) { codePages.push_back(0); }, nullptr, nullptr, nullptr,
+        [](pf::HWND, const char*, pf::UINT codePage, const char*) { codePages.push_back(codePage); },
+    };
+    hl::set_host_driver(&SHOWS_CODE_PAGES);
+    pf::MessageBoxInCodePage(nullptr, "Caf\xe9", 1252, "hres", pf::MB_OK);
+    pf::MessageBoxA(nullptr, "x", "hres", pf::MB_OK);
+    EXPECT_EQ(codePages, (std::vector<pf::UINT>{1252, 932}));
+    hl::reset();
+    pf::MessageBoxInCodePage(nullptr, "\xc1\xe1", 1253, "hres", pf::MB_OK);
+    pf::MessageBoxA(nullptr, "x", "hres", pf::MB_OK);
+    ASSERT_EQ(hl::message_boxes().size(), 2u);
+    EXPECT_EQ(hl::message_boxes()[0].textCodePage, 1253u);
+    EXPECT_EQ(hl::message_boxes()[1].textCodePage, 932u);
 }
 
 // ---- a host driver ----
@@ -725,6 +746,7 @@ const hl::HostDriver FAKE_DRIVER = {
         return true;
     },
     [](const char*) -> std::uintptr_t { return 0; },
+    nullptr,
 };
 
 pf::LRESULT host_proc(pf::HWND w, pf::UINT msg, pf::WPARAM wp, pf::LPARAM lp) {
@@ -832,7 +854,7 @@ const hl::HostDriver LATE_DRIVER = {
         if (late.onEvents) std::exchange(late.onEvents, nullptr)();
     },
     [] { return late.clock; },
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 // A window with timer 120 every 33 ms, painted once, on the late host.

@@ -111,7 +111,7 @@ TEST_F(PackManifest, MistakesNameFileLineAndSettingAndWriteNothing) {
         {std::string(HEAD) + "[[layer]]\ninstances = 3\n", {"scene.toml:2: layer[0]: an enabled layer needs frames"}},
         {std::string(HEAD) + "about = [1]\n", {"scene.toml:2: about[0]: must be a string"}},
         {std::string(HEAD) + "sound = \"frame.bmp\"\n", {"scene.toml:2: sound: frame.bmp is not a WAV file"}},
-        {"title = \"" + std::string(300, 'a') + "\"\n", {"scene.toml:1: title: is 300 bytes in Shift-JIS; at most 299 fit"}},
+        {"title = \"" + std::string(300, 'a') + "\"\n", {"scene.toml:1: title: is 300 bytes in code page 932; at most 299 fit"}},
         {std::string(HEAD) + "[[layer]\n", {"scene.toml:2:"}},
         {"background = \"white\"\n", {"title: is missing"}},
     };
@@ -241,5 +241,5 @@ TEST_F(PackManifest, TextsAreStoredAsShiftJis) {
     EXPECT_EQ(p.info.lineShown[1], 0);
     EXPECT_EQ(p.info.lines[2], "\x81\x40");
     EXPECT_EQ(p.info.lineShown[3], 0);
-    EXPECT_NE(error_of("title = \"\xf0\x9f\x98\x80\"\n").find("Shift-JIS (code page 932) cannot hold"), std::string::npos);
+    EXPECT_NE(error_of("title = \"\xf0\x9f\x98\x80\"\n").find("title: \"\xf0\x9f\x98\x80\" (U+1F600, character 1) is not in code page 932 (Japanese, Shift-JIS); no code page"), std::string::npos);
 }

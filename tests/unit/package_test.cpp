@@ -120,6 +120,67 @@ TEST(Package, OptionalBlocksOnlyWhenFlagged) {
     EXPECT_EQ(out->package.optionalBlock2[52427], 0xB3);
 }
 
+// The text record changes the code page and nothing an engine copies out,
+// with or without a sound; one the engine cannot use leaves texts at 932.
+TEST(Package, TextRecordNamesTheCodePageAndChangesNoBlock) {
+    for (const bool sound : {false, true}) {
+        pack::Package p = full_package();
+        if (sound) p.scene.sound = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'};
+        const auto plain = copy_out(pack::package_bytes(p));
+        p.textCodePage = 1253;
+        const pack::Bytes bytes = pack::package_bytes(p);
+        const auto recorded = copy_out(bytes);
+        ASSERT_EQ(plain->result, 1);
+        ASSERT_EQ(recorded->result, 1);
+        EXPECT_EQ(plain->package.textCodePage, 932u);
+        EXPECT_EQ(recorded->package.textCodePage, 1253u) << sound;
+        const sg::Package& a = plain->package;
+        const sg::Package& b = recorded->package;
+        EXPECT_EQ(std::memcmp(&a.sceneHeader, &b.sceneHeader, sizeof a.sceneHeader), 0);
+        EXPECT_EQ(std::memcmp(&a.layerBlocks, &b.layerBlocks, sizeof a.layerBlocks), 0);
+        EXPECT_EQ(std::memcmp(&a.infoBlock, &b.infoBlock, sizeof a.infoBlock), 0);
+        // Only with a sound is block 1 copied, and then it holds the record.
+        EXPECT_EQ(b.optionalBlock1[0], sound ? 'S' : 0);
+        EXPECT_EQ(std::memcmp(a.optionalBlock1 + 12, b.optionalBlock1 + 12, 108), 0);
+
+        // Records the engine cannot use: texts stay Shift-JIS, nothing is refused.
+        const std::int32_t at = entry_offset(bytes, 12);
+        struct Damage {
+            std::size_t offset;
+            std::int32_t value;
+            const char* what;
+        };
+        for (const Damage& d : {Damage{4, 2, "version 2"}, Damage{8, 65001, "code page 65001"},
+                                Damage{8, 0, "code page 0"}, Damage{0, 0x53475458, "magic reversed"}}) {
+            pack::Bytes damaged = bytes;
+            pack::put32(damaged, static_cast<std::size_t>(at) + d.offset, d.value);
+            const auto out = copy_out(damaged);
+            ASSERT_EQ(out->result, 1) << d.what;
+            EXPECT_EQ(out->package.textCodePage, 932u) << d.what;
+        }
+    }
+    // Without a sound the record is read wherever entry 12 points, but only
+    // when all of it lies inside the package.
+    pack::Package p = full_package();
+    p.textCodePage = 1250;
+    pack::Bytes bytes = pack::package_bytes(p);
+    const std::int32_t at = entry_offset(bytes, 12);
+    bytes.resize(static_cast<std::size_t>(at) + 11);
+    auto out = copy_out(bytes);
+    ASSERT_EQ(out->result, 1);
+    EXPECT_EQ(out->package.textCodePage, 932u);
+    bytes.push_back(0);
+    out = copy_out(bytes);
+    ASSERT_EQ(out->result, 1);
+    EXPECT_EQ(out->package.textCodePage, 1250u);
+    for (const std::int32_t offset : {-1, -12, static_cast<std::int32_t>(bytes.size()) - 11}) {
+        pack::put32(bytes, 8 * 12, offset);
+        out = copy_out(bytes);
+        ASSERT_EQ(out->result, 1);
+        EXPECT_EQ(out->package.textCodePage, 932u) << offset;
+    }
+}
+
 TEST(Package, EveryBlockOutsideThePackageIsRefused) {
     const pack::Bytes good = pack::package_bytes(full_package());
     const auto size = static_cast<std::int32_t>(good.size());

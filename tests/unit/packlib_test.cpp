@@ -376,6 +376,99 @@ TEST(PackPackage, WriterRefusesMisuse) {
     EXPECT_THROW(build(p), std::runtime_error);
 }
 
+// The text record: 932 writes today's bytes; another code page adds block 1
+// (or fills the sound's), is read back, and changes nothing else.
+TEST(PackPackage, TextRecordRoundTrip) {
+    for (const bool sound : {false, true}) {
+        pack::Package p = sg::test::ready_package(3, 1);
+        if (sound) {
+            p.scene.sound = sg::test::silent_wav(100);
+            p.optionalBlock1.assign(120, 0);
+            p.optionalBlock1[12] = 0x77;  // the rest of a sound's block is kept
+        }
+        pack::Layout plainLayout, layout;
+        const Bytes plain = pack::package_bytes(p, &plainLayout);
+        EXPECT_EQ(parse(plain).textCodePage, 932u);
+        p.textCodePage = 1252;
+        const Bytes b = pack::package_bytes(p, &layout);
+        const std::size_t block = static_cast<std::size_t>(layout.offsets[12]);
+        EXPECT_EQ(layout.sizes[12], 120);
+        EXPECT_EQ(b.size(), plain.size() + (sound ? 0u : 120u));
+        EXPECT_EQ(std::string(&b[block], &b[block + 4]), "SGTX");
+        EXPECT_EQ(at32(b, block + 4), 1);
+        EXPECT_EQ(at32(b, block + 8), 1252);
+        EXPECT_EQ(b[block + 12], sound ? 0x77 : 0);
+        // Everything before block 1 is the same bytes as without the record,
+        // apart from directory entry 12.
+        for (std::size_t i = 0; i < std::min<std::size_t>(block, plain.size()); ++i) {
+            if (i >= 96 && i < 104) continue;
+            ASSERT_EQ(b[i], plain[i]) << "byte " << i << (sound ? " with sound" : "");
+        }
+
+        const pack::PackageRead r = parse(b);
+        EXPECT_TRUE(r.ok()) << listing(r.problems);
+        EXPECT_TRUE(r.problems.empty()) << listing(r.problems);
+        EXPECT_EQ(r.textCodePage, 1252u);
+        EXPECT_EQ(pack::package_bytes(r), b);
+        if (sound) {
+            EXPECT_EQ(r.optionalBlock1[0], 0) << "the record is not kept as leftover bytes";
+        }
+    }
+    // A padded package keeps its size.
+    pack::Package padded = sg::test::ready_package(0);
+    padded.textCodePage = 874;
+    padded.padTo = 20000;
+    const Bytes b = pack::package_bytes(padded);
+    EXPECT_EQ(b.size(), 20000u);
+    const pack::PackageRead r = parse(b);
+    EXPECT_EQ(r.textCodePage, 874u);
+    EXPECT_EQ(pack::package_bytes(r), b);
+}
+
+TEST(PackPackage, TextRecordsTheEngineIgnoresAreWarnedAbout) {
+    pack::Package p = sg::test::ready_package(0);
+    p.textCodePage = 1251;
+    pack::Layout layout;
+    const Bytes good = pack::package_bytes(p, &layout);
+    const std::size_t block = static_cast<std::size_t>(layout.offsets[12]);
+    struct Case {
+        std::size_t at;
+        std::int32_t value;
+        const char* text;
+    };
+    for (const Case& c : {Case{4, 2, "version 2 is unknown"}, Case{8, 65001, "code page 65001, which is not allowed"},
+                          Case{8, 932, "the default"}}) {
+        Bytes b = good;
+        pack::put32(b, block + c.at, c.value);
+        const pack::PackageRead r = parse(b);
+        EXPECT_TRUE(r.ok()) << listing(r.problems);
+        EXPECT_TRUE(has(r.problems, Severity::Warning, block + c.at, c.text)) << listing(r.problems);
+        EXPECT_EQ(r.textCodePage, 932u);
+    }
+    Bytes b = good;
+    b[block] = 'X';  // no record at all: entry 12 is a leftover, nothing to say about it
+    EXPECT_EQ(parse(b).textCodePage, 932u);
+    // Read as the engine reads it: all 12 bytes inside the package, or none.
+    b = good;
+    b.resize(block + 12);
+    EXPECT_EQ(parse(b).textCodePage, 1251u);
+    b.resize(block + 11);
+    EXPECT_EQ(parse(b).textCodePage, 932u);
+}
+
+TEST(PackPackage, WriterRefusesTextRecordMisuse) {
+    pack::Package p = sg::test::ready_package(0);
+    p.textCodePage = 65001;
+    EXPECT_THROW(build(p), std::runtime_error);
+    p.textCodePage = 1252;
+    p.scene.sound = sg::test::silent_wav(10);
+    p.optionalBlock1 = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // byte 11 is the record's
+    EXPECT_THROW(build(p), std::runtime_error);
+    p.optionalBlock1[11] = 0;
+    p.optionalBlock1.push_back(1);  // byte 12 is free
+    EXPECT_NO_THROW(build(p));
+}
+
 // ---- damaged packages ----
 
 class PackDamage : public ::testing::Test {

@@ -179,6 +179,42 @@ TEST(StartUp, OwnerlessBoxThatCannotBeCreatedFallsBackToATextBox) {
     EXPECT_EQ(hl::message_boxes()[0].text, "");
 }
 
+// A package's text record: the about lines go out with its code page, the
+// caption stays Shift-JIS; without one they take the calls they always took.
+TEST(StartUp, AboutLinesCarryThePackagesCodePage) {
+    pack::Package p = base_package(TITLE);
+    p.info.lineShown = {1, 0, 1, 0, 0};
+    p.info.lines[0] = "Caf\xe9";
+    p.info.lines[2] = "Stra\xdf" "e";
+    p.textCodePage = 1252;
+    Program prog = program(p);
+    EXPECT_EQ(prog.run("/c"), 0);
+    ASSERT_EQ(hl::dialogs().size(), 1u);
+    const auto& box = hl::dialogs()[0];
+    EXPECT_EQ(box.fields[0], "Caf\xe9");
+    EXPECT_EQ(box.fields[1], "Stra\xdf" "e");
+    EXPECT_EQ(box.fieldCodePages[0], 1252u);
+    EXPECT_EQ(box.fieldCodePages[1], 1252u);
+    EXPECT_EQ(box.fieldCodePages[2], 932u) << "an empty field was never set";
+
+    prog.beforeStart = [] { hl::set_dialog_fails(true); };
+    EXPECT_EQ(prog.run(""), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].text, "Caf\xe9\nStra\xdf" "e\n");
+    EXPECT_EQ(hl::message_boxes()[0].textCodePage, 1252u);
+    EXPECT_EQ(hl::message_boxes()[0].caption, VERSION_CAPTION);
+
+    p.textCodePage = 932;
+    prog = program(p);
+    EXPECT_EQ(prog.run("/c"), 0);
+    ASSERT_EQ(hl::dialogs().size(), 1u);
+    EXPECT_EQ(hl::dialogs()[0].fieldCodePages[0], 932u);
+    prog.beforeStart = [] { hl::set_dialog_fails(true); };
+    EXPECT_EQ(prog.run(""), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].textCodePage, 932u);
+}
+
 TEST(StartUp, OwnedBoxThatCannotBeCreatedShowsNothing) {
     Program prog = program();
     pf::HWND host = nullptr;

@@ -24,7 +24,7 @@ set(SG_E2E_ENVIRONMENT
 
 foreach(case pe-imports resources default-scene saver-key saver-click saver-mouse second-instance preview
              about-host about-desktop about-search about-search-none bad-command-line
-             texts-any-locale
+             texts-any-locale texts-codepage
              scene-black scene-white scene-tiled scene-centred two-monitors high-dpi)
   add_test(NAME wine.e2e.${case} COMMAND ${CMAKE_CURRENT_LIST_DIR}/e2e ${case})
   set_tests_properties(wine.e2e.${case} PROPERTIES

@@ -8,7 +8,9 @@
 // saver can be compared pixel for pixel with the headless renderer. The
 // white scene also has a looping sound.
 // about: no layers; about lines 1, 3 and 4 shown (Japanese texts), 0 and 2
-// not. Every scene's title is "sg-e2e-" NAME.
+// not. about-1252: lines "Café", "Straße", "Naïve" in code page 1252;
+// about-1253: a Greek line in code page 1253, with a sound (the text record
+// then shares the sound's block). Every scene's title is "sg-e2e-" NAME.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -182,6 +184,20 @@ sg::pack::Package scene(const std::string& name) {
         };
         return p;
     }
+    if (name == "about-1252") {
+        p.textCodePage = 1252;
+        p.info.lineShown = {1, 1, 1, 0, 0};
+        p.info.lines = {"Caf\xe9", "Stra\xdf" "e", "Na\xefve", "", ""};
+        return p;
+    }
+    if (name == "about-1253") {
+        p.textCodePage = 1253;
+        p.scene.sound = quiet_wav();
+        p.optionalBlock1.assign(120, 0);
+        p.info.lineShown = {1, 0, 0, 0, 0};
+        p.info.lines = {"\xca\xe1\xeb\xe7\xec\xdd\xf1\xe1", "", "", "", ""};  // Καλημέρα
+        return p;
+    }
     if (name == "black") p.scene.backgroundMode = 0;
     else if (name == "white") {
         p.scene.backgroundMode = 1;
@@ -211,7 +227,7 @@ sg::pack::Package scene(const std::string& name) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_scene black|white|tiled|centred|about OUT.kavren\n");
+        std::fprintf(stderr, "usage: make_scene black|white|tiled|centred|about|about-1252|about-1253 OUT.kavren\n");
         return 2;
     }
     try {

@@ -18,6 +18,10 @@
 //   testhost resources FILE
 //       the about box template, the icon group, the scene package and the
 //       manifest among the resources of FILE
+//   testhost measure FILE
+//       creates (hidden) the about box from FILE's template and measures
+//       field 1000 with its font: the width text may take, and how many of a
+//       half-width and of a full-width character fit in it
 #include <windows.h>
 #include <shellapi.h>
 
@@ -500,12 +504,67 @@ int cmd_resources(const std::string& file) {
     return 0;
 }
 
+INT_PTR CALLBACK quiet_dialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// How many copies of `c` fit in `width` pixels on dc.
+int fitting(HDC dc, wchar_t c, int width) {
+    std::wstring text;
+    for (;;) {
+        text += c;
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        if (size.cx > width || text.size() > 1000) return static_cast<int>(text.size()) - 1;
+    }
+}
+
+int cmd_measure(const std::string& file) {
+    HMODULE module = LoadLibraryExW(windows_path(file).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(104), MAKEINTRESOURCEW(5)) : nullptr;
+    report("template", found ? 1 : 0);
+    if (!found) return 1;
+    const auto* dialogTemplate =
+        static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, found)));
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, nullptr,
+                                             quiet_dialog, 0);
+    HWND field = dialog ? GetDlgItem(dialog, 1000) : nullptr;
+    report("dialog", field ? 1 : 0);
+    if (!field) return 1;
+    // The edit control's formatting rectangle: its client area less margins.
+    RECT r{};
+    SendMessageW(field, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+    const int width = r.right - r.left;
+    HDC dc = GetDC(field);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0)));
+    wchar_t face[64] = {};
+    GetTextFaceW(dc, 64, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    report("field_width", width);
+    report("font_face", utf8(face));
+    report("font_height", metrics.tmHeight);
+    report("average_char_width", metrics.tmAveCharWidth);
+    report("fit_digit_0", fitting(dc, L'0', width));
+    report("fit_a", fitting(dc, L'a', width));
+    report("fit_M", fitting(dc, L'M', width));
+    report("fit_W", fitting(dc, L'W', width));
+    report("fit_half_katakana", fitting(dc, L'\uFF76', width));  // ｶ
+    report("fit_hiragana_a", fitting(dc, L'\u3042', width));     // あ
+    report("fit_kanji_snow", fitting(dc, L'\u96EA', width));     // 雪
+    SelectObject(dc, old);
+    ReleaseDC(field, dc);
+    DestroyWindow(dialog);
+    FreeLibrary(module);
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: testhost preview SCR WIDTH HEIGHT\n"
                  "       testhost dialog SCR ARGUMENTS [--host-title TEXT | --no-host]\n"
                  "       testhost window TITLE\n"
-                 "       testhost resources FILE\n");
+                 "       testhost resources FILE\n"
+                 "       testhost measure FILE\n");
     return 2;
 }
 
@@ -533,5 +592,6 @@ int main() {
     }
     if (args.size() == 2 && args[0] == "window") return cmd_window(args[1]);
     if (args.size() == 2 && args[0] == "resources") return cmd_resources(args[1]);
+    if (args.size() == 2 && args[0] == "measure") return cmd_measure(args[1]);
     return usage();
 }

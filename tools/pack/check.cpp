@@ -151,6 +151,16 @@ Checked check_package(const Bytes& package) {
         ranges.push_back({dir.offsets[13], dir.offsets[13] + static_cast<std::int64_t>(pack::OPTIONAL_BLOCK2_BYTES), "optional block 2"});
     overlaps(ranges, out, "");
     if (enabledLayers == 0) warn(out, 8, "no layer is on: the scene shows only its background");
+    if (inside(dir.offsets[11], pack::INFO_BLOCK_BYTES)) {
+        for (std::size_t i = 0; i < 5; ++i) {
+            const int columns = about_line_columns(c.read.info.lines[i]);
+            if (c.read.info.lineShown[i] == 0 || columns <= ABOUT_FIELD_COLUMNS) continue;
+            warn(out, dir.offsets[11] + 20 + 300 * static_cast<std::int64_t>(i),
+                 "about line " + std::to_string(i) + ": is " + std::to_string(columns) +
+                     " columns wide, but the about box shows " + std::to_string(ABOUT_FIELD_COLUMNS) +
+                     " (full-width characters count as two); the rest is cut off");
+        }
+    }
 
     std::stable_sort(out.begin(), out.end(), [](const pack::Problem& a, const pack::Problem& b) {
         if (a.severity != b.severity) return a.severity == Severity::Error;

@@ -456,10 +456,14 @@ int listing(const Args& args) {
     }
     Listing l;
     l.name = name;
-    l.label = sjis_to_utf8(checked.read.scene.title).value_or(sjis_display(checked.read.scene.title));
+    const std::uint32_t codePage = checked.read.textCodePage;
+    const auto readable = [&](const std::string& text) {
+        return code_page_to_utf8(text, codePage).value_or(code_page_display(text, codePage));
+    };
+    l.label = readable(checked.read.scene.title);
     for (std::size_t i = 0; i < checked.read.info.lines.size(); ++i)
         if (checked.read.info.lineShown[i] && !checked.read.info.lines[i].empty())
-            l.about.push_back(sjis_to_utf8(checked.read.info.lines[i]).value_or(sjis_display(checked.read.info.lines[i])));
+            l.about.push_back(readable(checked.read.info.lines[i]));
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec || !fs::is_directory(dir, ec)) throw Failure(dir + ": cannot create the directory");

@@ -119,7 +119,9 @@ std::string inspect_text(const Source& source, const Checked& c) {
     const pack::PackageRead& r = c.read;
     const pack::Scene& s = r.scene;
     o << "file:        " << source.what << ", package of " << count_of(source.package.size(), "byte") << "\n";
-    o << "title:       " << sjis_display(s.title) << "\n";
+    const std::uint32_t codePage = r.textCodePage;
+    o << "title:       " << code_page_display(s.title, codePage) << "\n";
+    if (codePage != 932) o << "texts:       code page " << code_page_label(codePage) << "\n";
     o << "background:  " << names::word_of(names::BACKGROUND, s.backgroundMode);
     if (s.backgroundMode == 4) o << ", " << names::word_of(names::FIT, s.pictureFit) << ", " << picture_text(s.picture);
     if (s.backgroundMode == 3) o << ", tile " << picture_text(s.tile);
@@ -141,7 +143,7 @@ std::string inspect_text(const Source& source, const Checked& c) {
     for (int i = 0; i < 5; ++i) {
         const std::size_t n = static_cast<std::size_t>(i);
         if (r.info.lines[n].empty() && !r.info.lineShown[n]) continue;
-        o << "  " << i << (r.info.lineShown[n] ? "  " : " (hidden) ") << sjis_display(r.info.lines[n]) << "\n";
+        o << "  " << i << (r.info.lineShown[n] ? "  " : " (hidden) ") << code_page_display(r.info.lines[n], codePage) << "\n";
     }
     for (int k = 0; k < 10; ++k) {
         const pack::Layer& l = r.layers[static_cast<std::size_t>(k)];
@@ -185,7 +187,8 @@ std::string inspect_json(const Source& source, const Checked& c) {
     };
     o << "{\n  \"file\": " << json_string(kind_name(source.kind)) << ",\n";
     o << "  \"package_bytes\": " << source.package.size() << ",\n";
-    o << "  \"title\": " << json_string(sjis_display(s.title)) << ",\n";
+    o << "  \"codepage\": " << r.textCodePage << ",\n";
+    o << "  \"title\": " << json_string(code_page_display(s.title, r.textCodePage)) << ",\n";
     o << "  \"title_sjis_hex\": " << json_string(hex(s.title)) << ",\n";
     o << "  \"background\": {\"mode\": ";
     if (s.backgroundMode >= 0 && s.backgroundMode <= 4) o << json_string(names::word_of(names::BACKGROUND, s.backgroundMode));
@@ -206,7 +209,7 @@ std::string inspect_json(const Source& source, const Checked& c) {
     o << ",\n  \"about\": [";
     for (int i = 0; i < 5; ++i) {
         const std::size_t n = static_cast<std::size_t>(i);
-        o << (i ? ", " : "") << "{\"text\": " << json_string(sjis_display(r.info.lines[n]))
+        o << (i ? ", " : "") << "{\"text\": " << json_string(code_page_display(r.info.lines[n], r.textCodePage))
           << ", \"shown\": " << (r.info.lineShown[n] != 0 ? "true" : "false") << "}";
     }
     o << "],\n  \"layers\": [";

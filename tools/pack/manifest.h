@@ -29,6 +29,7 @@ struct Built {
     Place picture, tile, sound;
     std::array<Place, 10> layers;
     std::array<std::vector<Place>, 10> frames;
+    std::array<Place, 5> about;
 };
 
 // Reads the manifest and every file it names. Throws Failure with

@@ -122,7 +122,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         throw Failure(name + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
     }
     Table top{c, root, "", 1};
-    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "layer", "leftovers"});
+    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "layer", "leftovers"});
 
     Built built;
     built.manifestName = name;
@@ -130,9 +130,18 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
     int padLine = 0;
     pack::Scene& s = p.scene;
 
+    // Texts are encoded as they are read: the code page comes first.
+    if (auto codePage = top.integer("codepage", 0, 65535, "874, 932, 936, 949, 950 or 1250..1258")) {
+        if (!format::textrecord::code_page_allowed(static_cast<std::uint32_t>(*codePage)))
+            top.wrong("codepage", std::to_string(*codePage) +
+                                      " is not a code page a package may name; use 874, 932, 936, 949, 950 or 1250..1258");
+        c.codePage = static_cast<std::uint32_t>(*codePage);
+        p.textCodePage = c.codePage;
+    }
+
     if (auto title = top.string("title")) {
         if (top.node("title_bytes")) top.wrong("title_bytes", "give title or title_bytes, not both");
-        s.title = sjis_text(c, line_of(*top.node("title")), "title", *title);
+        s.title = package_text(c, line_of(*top.node("title")), "title", *title);
     } else if (auto bytes = top.string("title_bytes")) {
         s.title = hex_text(c, line_of(*top.node("title_bytes")), "title_bytes", *bytes);
     } else {
@@ -181,13 +190,14 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const toml::node& item = lines[i];
             std::string setting = "about[" + std::to_string(i) + "]";
+            built.about[i] = {line_of(item), setting};
             if (item.is_string()) {
-                p.info.lines[i] = sjis_text(c, line_of(item), setting, item.as_string()->get());
+                p.info.lines[i] = package_text(c, line_of(item), setting, item.as_string()->get());
                 p.info.lineShown[i] = 1;
             } else if (item.is_table()) {
                 Table t{c, *item.as_table(), setting, line_of(item)};
                 t.allow({"text", "bytes", "shown"});
-                if (auto text = t.string("text")) p.info.lines[i] = sjis_text(c, line_of(*t.node("text")), t.where("text"), *text);
+                if (auto text = t.string("text")) p.info.lines[i] = package_text(c, line_of(*t.node("text")), t.where("text"), *text);
                 else if (auto bytes = t.string("bytes")) p.info.lines[i] = hex_text(c, line_of(*t.node("bytes")), t.where("bytes"), *bytes);
                 p.info.lineShown[i] = t.flag("shown").value_or(1);
             } else {
@@ -242,12 +252,18 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         pair("directory_12", p.entry12);
         pair("directory_13", p.entry13);
         if (!s.sound.empty() && left->node("directory_12")) left->wrong("directory_12", "is only for a scene without a sound");
+        if (p.textCodePage != 932 && left->node("directory_12"))
+            left->wrong("directory_12", "is only for a scene without a sound and with codepage 932 (entry 12 then points at the text record)");
         p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, std::numeric_limits<std::int32_t>::max(), "0 (no padding) up to 2 GB").value_or(0));
         padLine = left->node("pad_to") ? line_of(*left->node("pad_to")) : 0;
         if (auto block = left->string("optional_block_1")) {
             if (s.sound.empty()) left->wrong("optional_block_1", "is only stored with a sound");
             if (!parse_hex_bytes(*block, p.optionalBlock1) || p.optionalBlock1.size() > pack::OPTIONAL_BLOCK1_BYTES)
                 left->wrong("optional_block_1", "must be up to 120 bytes as hexadecimal digits");
+            if (p.textCodePage != 932 &&
+                std::any_of(p.optionalBlock1.begin(), p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(12, std::ssize(p.optionalBlock1)),
+                            [](std::uint8_t b) { return b != 0; }))
+                left->wrong("optional_block_1", "its first 12 bytes must be zero with a codepage other than 932: the text record goes there");
         }
         s.optionalBlock2Present = left->int32("optional_block_2_present").value_or(0);
         if (auto file = left->string("optional_block_2")) {

@@ -16,11 +16,11 @@ namespace {
 
 // A text as the manifest writes it: UTF-8 when it converts back to the same
 // bytes, else the bytes in hexadecimal.
-std::optional<std::string> round_trip_utf8(const std::string& sjis) {
-    auto utf8 = sjis_to_utf8(sjis);
+std::optional<std::string> round_trip_utf8(const std::string& bytes, std::uint32_t codePage) {
+    auto utf8 = code_page_to_utf8(bytes, codePage);
     if (!utf8) return std::nullopt;
-    auto back = utf8_to_sjis(*utf8);
-    if (!back || *back != sjis) return std::nullopt;
+    auto back = utf8_to_code_page(*utf8, codePage);
+    if (!back || *back != bytes) return std::nullopt;
     return utf8;
 }
 
@@ -52,7 +52,10 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
     m << "# Scene manifest extracted from " << sourceName << " by snowglobe-pack.\n"
       << "# Build it again with: snowglobe-pack build scene.toml -o scene.kavren\n\n";
 
-    if (auto title = round_trip_utf8(s.title)) m << "title = " << quote(*title) << "\n";
+    if (p.textCodePage != 932)
+        m << "# The title and about lines are in code page " << code_page_label(p.textCodePage) << ".\n"
+          << "codepage = " << p.textCodePage << "\n";
+    if (auto title = round_trip_utf8(s.title, p.textCodePage)) m << "title = " << quote(*title) << "\n";
     else m << "title_bytes = " << quote(hex_bytes(std::span(reinterpret_cast<const std::uint8_t*>(s.title.data()), s.title.size()))) << "\n";
 
     const bool namedMode = s.backgroundMode >= 0 && s.backgroundMode <= 4;
@@ -92,7 +95,7 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
         for (int i = 0; i <= lastLine; ++i) {
             const std::string& line = p.info.lines[static_cast<std::size_t>(i)];
             std::int32_t shown = p.info.lineShown[static_cast<std::size_t>(i)];
-            auto utf8 = round_trip_utf8(line);
+            auto utf8 = round_trip_utf8(line, p.textCodePage);
             std::string text = utf8 ? "text = " + quote(*utf8)
                                     : "bytes = " + quote(hex_bytes(std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
             if (shown == 1 && utf8) m << "  " << quote(*utf8) << ",\n";

@@ -1,5 +1,7 @@
 #include "tools/pack/manifest_read.h"
 
+#include <cstdio>
+
 #include "tools/pack/sjis.h"
 
 namespace sg::packtool::manifest {
@@ -30,13 +32,27 @@ std::string join(const std::string& prefix, std::string_view key) {
     return prefix.empty() ? std::string(key) : prefix + "." + std::string(key);
 }
 
-std::string sjis_text(const Ctx& c, int line, const std::string& setting, const std::string& utf8) {
-    auto sjis = utf8_to_sjis(utf8);
-    if (!sjis) fail(c, line, setting, "has characters that Shift-JIS (code page 932) cannot hold");
-    if (sjis->size() > 299)
-        fail(c, line, setting, "is " + std::to_string(sjis->size()) + " bytes in Shift-JIS; at most 299 fit");
-    if (sjis->find('\0') != std::string::npos) fail(c, line, setting, "must not contain a NUL character");
-    return *sjis;
+std::string package_text(const Ctx& c, int line, const std::string& setting, const std::string& utf8) {
+    auto bytes = utf8_to_code_page(utf8, c.codePage);
+    if (!bytes) {
+        std::string why = "does not fit in code page " + code_page_label(c.codePage);
+        if (auto misfit = first_misfit(utf8, c.codePage)) {
+            char u[16];
+            std::snprintf(u, sizeof u, "U+%04X", static_cast<unsigned>(misfit->codePoint));
+            why = "\"" + misfit->character + "\" (" + u + ", character " + std::to_string(misfit->position) +
+                  ") is not in code page " + code_page_label(c.codePage);
+        }
+        const auto holding = code_page_holding(utf8);
+        const std::string hint =
+            holding ? "; set codepage = " + code_page_label(*holding) + " to hold this text"
+                    : "; no code page a package may name (codepage = 874, 932, 936, 949, 950 or 1250..1258) holds all of this text";
+        fail(c, line, setting, why + hint);
+    }
+    if (bytes->size() > 299)
+        fail(c, line, setting, "is " + std::to_string(bytes->size()) + " bytes in code page " +
+                                   std::to_string(c.codePage) + "; at most 299 fit");
+    if (bytes->find('\0') != std::string::npos) fail(c, line, setting, "must not contain a NUL character");
+    return *bytes;
 }
 
 std::string hex_text(const Ctx& c, int line, const std::string& setting, const std::string& hex) {

@@ -25,6 +25,7 @@ struct Ctx {
     std::filesystem::path dir;
     std::vector<std::string> notes;
     std::vector<std::string> warnings;
+    std::uint32_t codePage = 932;  // of the title and about lines (setting codepage)
 };
 
 inline int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
@@ -113,8 +114,8 @@ struct Table {
     }
 };
 
-// A title or about line as the package stores it (Shift-JIS, at most 299 bytes).
-std::string sjis_text(const Ctx& c, int line, const std::string& setting, const std::string& utf8);
+// A title or about line as the package stores it (in c.codePage, at most 299 bytes).
+std::string package_text(const Ctx& c, int line, const std::string& setting, const std::string& utf8);
 // The same given as hexadecimal bytes.
 std::string hex_text(const Ctx& c, int line, const std::string& setting, const std::string& hex);
 // A file the manifest names, relative to the manifest's folder.

@@ -38,6 +38,12 @@ Place place_of(const Built& b, const Bytes& bytes, const pack::Layout& dir, std:
         prefix = name;
         return b.layers[static_cast<std::size_t>(k)];
     }
+    for (std::size_t i = 0; i < b.about.size(); ++i) {
+        if (within(dir.offsets[11] + 20 + 300 * static_cast<std::int64_t>(i), 300)) {
+            prefix = "about line " + std::to_string(i) + ": ";
+            return b.about[i];
+        }
+    }
     const std::int64_t scene = dir.offsets[0];
     const pack::Scene& s = b.package.scene;
     if (!s.picture.empty() && within(scene + i32(scene + 316), static_cast<std::int64_t>(s.picture.size()))) return b.picture;

@@ -85,7 +85,9 @@ std::optional<Scene> build(const fs::path& manifest) {
                 if (p.severity == pack::Severity::Error) std::cerr << "  error: " << p.message << "\n";
             return std::nullopt;
         }
-        scene.title = sjis_to_utf8(checked.read.scene.title).value_or(sjis_display(checked.read.scene.title));
+        const std::uint32_t codePage = checked.read.textCodePage;
+        scene.title = code_page_to_utf8(checked.read.scene.title, codePage)
+                          .value_or(code_page_display(checked.read.scene.title, codePage));
         return scene;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

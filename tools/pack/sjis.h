@@ -1,6 +1,8 @@
-// Texts in packages are Shift-JIS (code page 932); manifests and terminals are UTF-8.
+// Texts in packages are in a Windows code page: Shift-JIS (932) unless the
+// package's text record names another. Manifests and terminals are UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,9 +10,27 @@
 namespace sg::packtool {
 
 // nullopt when the bytes are not valid in the target encoding.
+std::optional<std::string> code_page_to_utf8(std::string_view bytes, std::uint32_t codePage);
+std::optional<std::string> utf8_to_code_page(std::string_view utf8, std::uint32_t codePage);
+// For printing: the UTF-8 text, or, where a byte does not convert, \xNN escapes.
+std::string code_page_display(std::string_view bytes, std::uint32_t codePage);
+
+// The same for Shift-JIS (code page 932).
 std::optional<std::string> sjis_to_utf8(std::string_view sjis);
 std::optional<std::string> utf8_to_sjis(std::string_view utf8);
-// For printing: the UTF-8 text, or, where a byte does not convert, \xNN escapes.
 std::string sjis_display(std::string_view sjis);
+
+// "932 (Japanese)", "1252 (Western European)", ...
+std::string code_page_label(std::uint32_t codePage);
+
+// The first character of a UTF-8 text that codePage cannot hold.
+struct Misfit {
+    std::string character;   // its UTF-8 bytes
+    std::uint32_t codePoint = 0;
+    std::size_t position = 0;  // counted in characters from 1
+};
+std::optional<Misfit> first_misfit(std::string_view utf8, std::uint32_t codePage);
+// The first allowed code page (Western ones first) that holds the whole text.
+std::optional<std::uint32_t> code_page_holding(std::string_view utf8);
 
 }  // namespace sg::packtool

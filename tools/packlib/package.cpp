@@ -59,12 +59,22 @@ std::size_t unpadded_size(const Package& p) {
     std::size_t n = DIRECTORY_BYTES + SCENE_HEADER_BYTES + p.scene.picture.size() + p.scene.tile.size() +
                     p.scene.sound.size() + INFO_BLOCK_BYTES;
     for (const Layer& l : p.layers) n += LAYER_BLOCK_BYTES + (l.set ? animset_size(*l.set) : 0);
-    if (!p.scene.sound.empty()) n += OPTIONAL_BLOCK1_BYTES;
+    if (!p.scene.sound.empty() || p.textCodePage != format::textrecord::DEFAULT_CODE_PAGE)
+        n += OPTIONAL_BLOCK1_BYTES;
     if (p.scene.optionalBlock2Present != 0) n += OPTIONAL_BLOCK2_BYTES;
     return n;
 }
 
 }  // namespace
+
+Bytes text_record_bytes(std::uint32_t codePage) {
+    namespace tr = format::textrecord;
+    Bytes out(tr::SIZE, 0);
+    std::copy(std::begin(tr::MAGIC), std::end(tr::MAGIC), out.begin());
+    put32(out, tr::OFFSET_VERSION, tr::VERSION);
+    put32(out, tr::OFFSET_CODE_PAGE, static_cast<std::int32_t>(codePage));
+    return out;
+}
 
 Bytes layer_block_bytes(const LayerSettings& settings) {
     LayerSettings copy = settings;
@@ -96,6 +106,17 @@ Bytes package_bytes(const Package& package, Layout* layoutOut) {
         throw std::runtime_error("package: optional block 1 is longer than 120 bytes");
     if (package.optionalBlock2.size() > OPTIONAL_BLOCK2_BYTES)
         throw std::runtime_error("package: optional block 2 is longer than 52,428 bytes");
+    const bool textRecord = package.textCodePage != format::textrecord::DEFAULT_CODE_PAGE;
+    if (!format::textrecord::code_page_allowed(package.textCodePage))
+        throw std::runtime_error("package: code page " + num(package.textCodePage) +
+                                 " is not one a package may name");
+    if (textRecord &&
+        std::any_of(package.optionalBlock1.begin(),
+                    package.optionalBlock1.begin() +
+                        static_cast<std::ptrdiff_t>(std::min<std::size_t>(package.optionalBlock1.size(),
+                                                                          format::textrecord::SIZE)),
+                    [](std::uint8_t b) { return b != 0; }))
+        throw std::runtime_error("package: optional block 1's first 12 bytes hold data; the text record goes there");
     if (unpadded_size(package) > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::runtime_error("package: larger than 2 GB");
 
@@ -150,9 +171,15 @@ Bytes package_bytes(const Package& package, Layout* layoutOut) {
     }
     append(11, chunk);
 
-    if (!scene.sound.empty()) {
+    if (!scene.sound.empty() || textRecord) {
+        // Engines that do not know the record copy this block only with a
+        // sound, and never read it.
         chunk = package.optionalBlock1;
         chunk.resize(OPTIONAL_BLOCK1_BYTES, 0);
+        if (textRecord) {
+            const Bytes record = text_record_bytes(package.textCodePage);
+            std::copy(record.begin(), record.end(), chunk.begin());
+        }
         append(12, chunk);
     } else {
         layout.offsets[12] = package.entry12[0];
@@ -213,6 +240,32 @@ struct Reader {
         // Chunk sizes are never read by the engine, but mark how far a chunk goes.
         const std::int64_t dirSize = r.layout.sizes[entry];
         if (dirSize > len && v.contains(off, dirSize)) reach(off, dirSize);
+        return true;
+    }
+
+    // A text record at `at` that the engine uses: sets textCodePage. One
+    // that it ignores gets a warning; no "SGTX" at all is no record.
+    bool text_record(std::int64_t at) {
+        namespace tr = format::textrecord;
+        // The engine reads the record's 12 bytes wherever they lie in the package.
+        if (!v.contains(at, tr::SIZE)) return false;
+        for (int i = 0; i < 4; ++i)
+            if (v.u8(at + i) != static_cast<std::uint8_t>(tr::MAGIC[i])) return false;
+        const std::int32_t version = v.i32(at + tr::OFFSET_VERSION);
+        const auto codePage = static_cast<std::uint32_t>(v.i32(at + tr::OFFSET_CODE_PAGE));
+        if (version != tr::VERSION) {
+            warning(at + tr::OFFSET_VERSION, "text record version " + num(version) +
+                                                 " is unknown; texts read as code page 932");
+            return false;
+        }
+        if (!tr::code_page_allowed(codePage) || codePage == tr::DEFAULT_CODE_PAGE) {
+            warning(at + tr::OFFSET_CODE_PAGE,
+                    "text record names code page " + num(codePage) +
+                        (codePage == tr::DEFAULT_CODE_PAGE ? ", the default; no record is needed"
+                                                           : ", which is not allowed; texts read as code page 932"));
+            return false;
+        }
+        r.textCodePage = codePage;
         return true;
     }
 
@@ -405,8 +458,14 @@ void Reader::optional_blocks() {
     const bool sound = header && v.i32(base + 332) != 0;
     const bool second = header && v.i32(base + 336) != 0;
     if (sound) {
-        if (block(12, OPTIONAL_BLOCK1_BYTES, "optional block 1"))
+        if (block(12, OPTIONAL_BLOCK1_BYTES, "optional block 1")) {
             r.optionalBlock1 = v.copy(r.layout.offsets[12], OPTIONAL_BLOCK1_BYTES);
+            if (text_record(r.layout.offsets[12]))
+                std::fill_n(r.optionalBlock1.begin(), format::textrecord::SIZE, 0);
+        }
+    } else if (text_record(r.layout.offsets[12])) {
+        // Without a sound the block is there for the record alone.
+        reach(r.layout.offsets[12], std::min<std::int64_t>(OPTIONAL_BLOCK1_BYTES, static_cast<std::int64_t>(v.size) - r.layout.offsets[12]));
     } else {
         r.entry12 = {r.layout.offsets[12], r.layout.sizes[12]};
     }

@@ -201,6 +201,10 @@ struct Package {
     std::array<Layer, 10> layers;
     Info info;
     Bytes optionalBlock1;   // 120 bytes when the scene has a sound (zeros if empty)
+    // The code page of the title and about lines. Any other than 932 is
+    // written as a text record at the start of optional block 1, which is
+    // then stored even without a sound (its first 12 bytes must be zero).
+    std::uint32_t textCodePage = format::textrecord::DEFAULT_CODE_PAGE;
     Bytes optionalBlock2;   // 52,428 bytes when optionalBlock2Present
     // Directory entries 12 and 13 when their blocks are absent.
     std::array<std::int32_t, 2> entry12{0, 1};
@@ -215,6 +219,9 @@ struct Layout {
     std::size_t endOfData = 0;
 };
 
+// The 12-byte text record naming codePage.
+Bytes text_record_bytes(std::uint32_t codePage);
+
 // Lays the chunks out back to back from offset 112 in directory order:
 // scene chunk, layer chunks 0..9, info block, optional blocks.
 Bytes package_bytes(const Package& package, Layout* layout = nullptr);
@@ -224,7 +231,9 @@ Bytes package_bytes(const Package& package, Layout* layout = nullptr);
 // directory as found and the end of the data the engine reads; problems say
 // what the engine would fail on (errors) or what looks wrong but is harmless
 // (warnings). Only enabled layers, and pictures and sounds whose setting is
-// on, are checked, as only they are read.
+// on, are checked, as only they are read. A text record the engine uses
+// becomes textCodePage (and is zeroed in optionalBlock1); one it ignores is
+// kept as bytes, with a warning.
 struct PackageRead : Package {
     Layout layout;
     Problems problems;
