@@ -15,14 +15,7 @@ constexpr pf::DWORD COVER_STYLE = pf::WS_POPUP | pf::WS_VISIBLE;
 
 pf::LRESULT cover_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wParam,
                               pf::LPARAM lParam) {
-    // Like the saver window, a cover finds its saver through the creation
-    // parameter kept in GWLP_USERDATA.
-    if (message == pf::WM_CREATE && lParam != 0) {
-        const auto* create = reinterpret_cast<const pf::CREATESTRUCTA*>(lParam);
-        pf::SetWindowLongPtrA(window, pf::GWLP_USERDATA,
-                              reinterpret_cast<std::intptr_t>(create->lpCreateParams));
-    }
-    auto* saver = reinterpret_cast<SaverState*>(pf::GetWindowLongPtrA(window, pf::GWLP_USERDATA));
+    SaverState* saver = saver_of_window(window, message, lParam);
     if (saver == nullptr) return pf::DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case pf::WM_KEYDOWN:

@@ -125,18 +125,22 @@ void saver_tick(SaverState& saver) {
     frame_compose(saver.frame, saver.world, saver.saverWindow, present_geometry(saver));
 }
 
-pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wParam,
-                              pf::LPARAM lParam) {
-    // The way back from the window to its saver: create_saver_window passes
-    // the saver as the creation parameter, and WM_CREATE keeps it in the
-    // window's GWLP_USERDATA. Messages before WM_CREATE (and any that come
-    // after the storage is gone) have no saver and take the default path.
+SaverState* saver_of_window(pf::HWND window, pf::UINT message, pf::LPARAM lParam) {
+    // The way back from a window to its saver: the window is created with the
+    // saver as its creation parameter, and WM_CREATE keeps it in the window's
+    // GWLP_USERDATA. Messages before WM_CREATE (and any that come after the
+    // storage is gone) have no saver and take the default path.
     if (message == pf::WM_CREATE && lParam != 0) {
         const auto* create = reinterpret_cast<const pf::CREATESTRUCTA*>(lParam);
         pf::SetWindowLongPtrA(window, pf::GWLP_USERDATA,
                               reinterpret_cast<std::intptr_t>(create->lpCreateParams));
     }
-    auto* saver = reinterpret_cast<SaverState*>(pf::GetWindowLongPtrA(window, pf::GWLP_USERDATA));
+    return reinterpret_cast<SaverState*>(pf::GetWindowLongPtrA(window, pf::GWLP_USERDATA));
+}
+
+pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wParam,
+                              pf::LPARAM lParam) {
+    SaverState* saver = saver_of_window(window, message, lParam);
     if (saver == nullptr) return pf::DefWindowProcA(window, message, wParam, lParam);
 
     switch (message) {

@@ -72,6 +72,10 @@ void cover_other_monitors(SaverState& saver);
 // the cursor stepped more than MOUSE_MOVE_THRESHOLD pixels since the last.
 void saver_mouse_moved(SaverState& saver, pf::HWND saverWindow);
 
+// The saver of one of its windows (the saver window, a monitor cover), kept
+// in the window's GWLP_USERDATA from its WM_CREATE on; null before that.
+SaverState* saver_of_window(pf::HWND window, pf::UINT message, pf::LPARAM lParam);
+
 // One timer tick of a created saver: the world moves, the frame is composed
 // and presented.
 void saver_tick(SaverState& saver);
