@@ -125,6 +125,7 @@ void write_output(const fs::path& path, std::span<const std::uint8_t> bytes, std
         throw Failure(path.string() + ": cannot write: " + std::strerror(errno));
     }
     bool ok = write_all(fd, bytes);
+#ifndef __EMSCRIPTEN__
     if (mode || exists) {
         ok = (::fchmod(fd, perms) == 0) && ok;
     } else {
@@ -132,6 +133,11 @@ void write_output(const fs::path& path, std::span<const std::uint8_t> bytes, std
         ::umask(mask);
         ok = (::fchmod(fd, perms & ~mask) == 0) && ok;
     }
+#else
+    // The browser's in-memory files have no owners, and its umask() answers
+    // 0777: the file keeps the mode it was opened with.
+    (void)perms;
+#endif
     ok = (::close(fd) == 0) && ok;
     std::error_code ec;
     if (!ok) {
