@@ -119,10 +119,6 @@ kill "$XVFB_PID"
 wait "$XVFB_PID" 2>/dev/null
 
 # A server without the extension at all.
-: >"$WORK/display"
-Xvfb -displayfd 3 -extension MIT-SHM -screen 0 "${W}x${H}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$WORK/display")"
+start_x $W $H -extension MIT-SHM
 run no-shm-server no
 finish
