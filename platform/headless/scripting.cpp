@@ -4,6 +4,7 @@
 // they record nothing.
 #include "platform/headless/scripting.h"
 
+#include "format/wav_rules.h"
 #include "platform/headless/state.h"
 
 namespace pf::headless {
@@ -85,6 +86,16 @@ const std::vector<UINT>& dispatched_messages() {
 const std::vector<ImeCall>& ime_calls() { return record().imeCalls; }
 const std::vector<SoundCall>& sound_calls() { return record().soundCalls; }
 const std::vector<ShownDialog>& dialogs() { return record().dialogs; }
+
+bool a_sound_plays() {
+    for (const SoundCall& call : record().soundCalls) {
+        if (!call.play || call.wav == nullptr) continue;
+        const auto* image = static_cast<const std::uint8_t*>(call.wav);
+        const std::uint64_t riff = sg::format::wav_riff_bytes(image);
+        if (sg::format::wav_plays(image, static_cast<std::size_t>(riff))) return true;
+    }
+    return false;
+}
 const Observer* recorder() { return &RECORDER; }
 
 }  // namespace pf::headless

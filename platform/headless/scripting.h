@@ -60,6 +60,10 @@ struct SoundCall {
     UINT flags;
 };
 const std::vector<SoundCall>& sound_calls();
+// Whether a sound handed to sndPlaySoundA would be heard: the players' check
+// (format/wav_rules.h) on each image passed to play. Only for images whose
+// RIFF data lies in readable memory, as the saver makes sure of its sound's.
+bool a_sound_plays();
 
 const std::vector<ShownDialog>& dialogs();
 

@@ -86,10 +86,6 @@ void stop() {
     playback.position = 0;
 }
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
-
 }  // namespace
 
 void sound(const void* wav, UINT flags) {
@@ -103,13 +99,10 @@ void sound(const void* wav, UINT flags) {
     if (!(flags & SND_MEMORY)) return;  // only images in memory are ever passed
 
     auto* image = static_cast<const std::uint8_t*>(wav);
-    std::size_t available = package_bytes_from(image);
-    if (available < 12 || std::memcmp(image, "RIFF", 4) != 0 || std::memcmp(image + 8, "WAVE", 4) != 0)
-        return;
-    std::size_t total = std::min<std::uint64_t>(std::uint64_t(le32(image + 4)) + 8, available);
-    total = std::min<std::size_t>(total, 0x7FFFFFFF);
     // A chunk claiming more than is there stays silent, as Windows' player does.
-    if (!sg::format::wav_chunks_fit(image, total)) return;
+    const std::size_t available = std::min<std::size_t>(package_bytes_from(image), 0x7FFFFFFF);
+    if (!sg::format::wav_plays(image, available)) return;
+    const auto total = static_cast<std::size_t>(sg::format::wav_riff_bytes(image));
 
     quiet_alsa();
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;

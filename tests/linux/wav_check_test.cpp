@@ -43,4 +43,34 @@ TEST(WavCheck, AChunkClaimingMoreThanIsThereDoesNot) {
     EXPECT_FALSE(sg::format::wav_chunks_fit(nullptr, 100));
 }
 
+// What the players play: RIFF, WAVE, a RIFF length within what is readable,
+// chunks within that length. The header-only and the not-WAVE images are the
+// ones the engine hands over (it checks only "RIFF" and the length).
+TEST(WavCheck, ThePlayersPlayAWaveImageWhoseChunksFitItsRiffLength) {
+    const auto ok = wav(100, 100);
+    EXPECT_TRUE(sg::format::wav_plays(ok.data(), ok.size()));
+    EXPECT_TRUE(sg::format::wav_plays(ok.data(), ok.size() + 50)) << "bytes after the RIFF data";
+    EXPECT_EQ(sg::format::wav_riff_bytes(ok.data()), ok.size());
+
+    auto notWave = ok;
+    notWave[8] = 0;
+    EXPECT_FALSE(sg::format::wav_plays(notWave.data(), notWave.size()));
+    auto notRiff = ok;
+    notRiff[3] = 'X';
+    EXPECT_FALSE(sg::format::wav_plays(notRiff.data(), notRiff.size()));
+
+    const auto huge = wav(100, 0xFFFFFF00u);
+    EXPECT_FALSE(sg::format::wav_plays(huge.data(), huge.size()));
+    EXPECT_FALSE(sg::format::wav_plays(ok.data(), ok.size() - 1)) << "a RIFF length past what is readable";
+
+    auto headerOnly = ok;
+    put32(headerOnly, 4, 0);  // RIFF of 8 bytes: no room for WAVE in its length
+    EXPECT_FALSE(sg::format::wav_plays(headerOnly.data(), headerOnly.size()));
+    auto justWave = ok;
+    put32(justWave, 4, 4);  // RIFF....WAVE and no chunks: nothing claims too much
+    EXPECT_TRUE(sg::format::wav_plays(justWave.data(), justWave.size()));
+    EXPECT_FALSE(sg::format::wav_plays(ok.data(), 11));
+    EXPECT_FALSE(sg::format::wav_plays(nullptr, 100));
+}
+
 }  // namespace

@@ -76,8 +76,9 @@ TEST(MonitorCovers, EveryOtherMonitorIsCoveredBlackAndTopmost) {
         EXPECT_TRUE(w.style & pf::WS_POPUP);
         EXPECT_TRUE(w.exStyle & pf::WS_EX_TOPMOST);
         const pf::soft::Framebuffer* fb = hl::window_pixels(w.handle);
-        if (fb != nullptr)
+        if (fb != nullptr) {
             for (std::uint8_t b : fb->pixels) ASSERT_EQ(b, 0);
+        }
     }
     EXPECT_EQ(r.ticks, 30);  // nothing ended it: the safety net did
 }

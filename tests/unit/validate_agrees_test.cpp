@@ -1,9 +1,11 @@
 // validate and the engine agree, both ways: what validate calls an error is
-// what the saver refuses (no window, or a message box), and what the saver
+// what the saver refuses (no window, a message box, or a sound the player
+// will not play), and what the saver
 // plays or clamps validate lets through with at most a warning. Each case
 // runs the package through both.
 #include <gtest/gtest.h>
 
+#include "platform/headless/scripting.h"
 #include "tests/support/fixtures.h"
 #include "tools/pack/check.h"
 #include "tools/packlib/packlib.h"
@@ -16,7 +18,7 @@ namespace pack = sg::pack;
 struct Verdicts {
     bool validateErrors = false;
     bool validateWarnings = false;
-    bool engineRefused = false;  // no window, or a message box
+    bool engineRefused = false;  // no window, a message box, or a sound that does not play
 };
 
 Verdicts verdicts(const std::vector<std::uint8_t>& bytes) {
@@ -29,7 +31,11 @@ Verdicts verdicts(const std::vector<std::uint8_t>& bytes) {
     options.height = 120;
     options.ticks = 3;
     const sg::render::Outcome outcome = sg::render::run(bytes, options, nullptr);
-    v.engineRefused = !outcome.windowCreated || !outcome.messages.empty();
+    // The scene header's sound switch (offset 332).
+    const std::size_t header = std::size_t(pack::get32(bytes, 0));
+    const bool soundOn = pack::get32(bytes, header + 332) != 0;
+    v.engineRefused = !outcome.windowCreated || !outcome.messages.empty() ||
+                      (soundOn && !pf::headless::a_sound_plays());
     return v;
 }
 
@@ -102,22 +108,45 @@ TEST(ValidateAgrees, APictureWhoseSizeFieldSaysTooMuchLoadsFromWhatIsThere) {
     EXPECT_TRUE(v.validateWarnings);
 }
 
-TEST(ValidateAgrees, ASoundChunkClaimingGigabytesIsWarnedOf) {
+// The scene's sound, made by the fixtures, and where its RIFF data starts.
+std::vector<std::uint8_t> scene_with_sound(std::size_t* wavAt) {
     pack::Package p = sg::test::ready_package(0, 0);
     p.scene.sound = sg::test::silent_wav(64);
     p.optionalBlock1.assign(120, 0);
     auto bytes = sg::test::build(p);
-    // The data chunk's size: the last chunk of the fixture's WAV.
     const std::size_t header = std::size_t(pack::get32(bytes, 0));
-    const std::size_t wav = header + std::size_t(pack::get32(bytes, header + 324));
+    *wavAt = header + std::size_t(pack::get32(bytes, header + 324));
+    return bytes;
+}
+
+TEST(ValidateAgrees, ASoundThatPlaysIsNoError) {
+    std::size_t wav = 0;
+    expect_agreement("a silent WAV", scene_with_sound(&wav), false);
+}
+
+// The saver hands the player anything whose RIFF data lies in the package;
+// the players refuse a chunk that claims more than the RIFF data holds.
+TEST(ValidateAgrees, ASoundChunkClaimingGigabytesIsRefusedByBoth) {
+    std::size_t wav = 0;
+    auto bytes = scene_with_sound(&wav);
     std::size_t at = wav + 12;
     while (!(bytes[at] == 'd' && bytes[at + 1] == 'a' && bytes[at + 2] == 't' && bytes[at + 3] == 'a'))
         at += 8 + std::size_t(pack::get32(bytes, at + 4));
     pack::put32(bytes, at + 4, static_cast<std::int32_t>(0xFFFFFF00u));
-    const Verdicts v = verdicts(bytes);
-    EXPECT_FALSE(v.engineRefused);
-    EXPECT_FALSE(v.validateErrors);
-    EXPECT_TRUE(v.validateWarnings);
+    expect_agreement("a data chunk of 4 GB", bytes, true);
+}
+
+// Found by the differential fuzz target: RIFF data that is not "WAVE" (and
+// a RIFF length too short to hold it) went to the player, which stays
+// silent, while the target counted the call as the sound playing.
+TEST(ValidateAgrees, RegressionRiffDataThatIsNotAWaveIsRefusedByBoth) {
+    std::size_t wav = 0;
+    auto bytes = scene_with_sound(&wav);
+    bytes[wav + 8] = 'X';
+    expect_agreement("RIFF....XAVE", bytes, true);
+    bytes = scene_with_sound(&wav);
+    pack::put32(bytes, wav + 4, 0);
+    expect_agreement("a RIFF length of 0", bytes, true);
 }
 
 }  // namespace

@@ -353,9 +353,9 @@ void Reader::scene() {
         error(at + 4, "sound's RIFF data (" + num(riffBytes) + " bytes) runs past the end of the package");
     } else {
         reach(at, riffBytes);
-        if (!format::wav_chunks_fit(v.data + at, static_cast<std::size_t>(riffBytes)))
-            warning(at, "sound has a chunk that claims more bytes than its RIFF data holds; it will not "
-                        "play (the Linux program stays silent, Windows' player refuses it)");
+        if (!format::wav_plays(v.data + at, static_cast<std::size_t>(riffBytes)))
+            error(at, "sound has a chunk that claims more bytes than its RIFF data holds; the players "
+                      "refuse it and the scene stays silent");
         if (sizeField != riffBytes)
             warning(base + 328, "sound size field says " + num(sizeField) + " but the RIFF data is " +
                                     num(riffBytes) + " bytes");
