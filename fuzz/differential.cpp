@@ -3,7 +3,8 @@
 // showing no window, a picture by a message box, a layer's set by leaving
 // the layer's slots empty, and the sound by the player's refusing what the
 // saver handed it; it accepts a package when it refuses none of these. A
-// disagreement either way is a finding. Runs small (64 x 48, 5 ticks) so that the package decides.
+// disagreement either way is a finding. Runs small (64 x 48, 5 ticks) so
+// that the package decides.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -3,6 +3,7 @@
 // destruction.
 #include <cstring>
 
+#include "format/wav_rules.h"
 #include "frame/background.h"
 #include "frame/compose.h"
 #include "shell/shell.h"
@@ -28,9 +29,7 @@ const void* scene_sound(const Package& package) {
     if (wav == nullptr || available < RIFF_HEADER || std::memcmp(wav, "RIFF", 4) != 0) {
         return nullptr;
     }
-    const std::int64_t chunk = std::int64_t{wav[4]} | std::int64_t{wav[5]} << 8 |
-                               std::int64_t{wav[6]} << 16 | std::int64_t{wav[7]} << 24;
-    const std::int64_t whole = RIFF_HEADER + chunk;
+    const auto whole = static_cast<std::int64_t>(format::wav_riff_bytes(wav));
     if (whole > 0x7fffffff) return nullptr;
     package_scene_bytes(package, offset, whole, &available);
     return available == whole ? wav : nullptr;

@@ -346,7 +346,7 @@ void Reader::scene() {
     }
     const bool riff = v.u8(at) == 'R' && v.u8(at + 1) == 'I' && v.u8(at + 2) == 'F' && v.u8(at + 3) == 'F' &&
                       v.u8(at + 8) == 'W' && v.u8(at + 9) == 'A' && v.u8(at + 10) == 'V' && v.u8(at + 11) == 'E';
-    const std::int64_t riffBytes = static_cast<std::int64_t>(v.u32(at + 4)) + 8;
+    const auto riffBytes = static_cast<std::int64_t>(format::wav_riff_bytes(v.data + at));
     if (!riff) {
         error(at, "sound is not a WAV file image (no \"RIFF\" ... \"WAVE\" header)");
     } else if (!v.contains(at, riffBytes)) {
