@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/headless/scripting.h"
-#include "shell_test_support.h"
+#include "tests/support/shell_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "motion_test_support.h"
+#include "tests/support/motion_support.h"
 
 using namespace sprites_test;
 namespace pack = sg::pack;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/soft/soft.h"
-#include "tests/portable/portable_helpers.h"
+#include "tests/support/portable_helpers.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "tests/portable/portable_helpers.h"
+#include "tests/support/portable_helpers.h"
 
 namespace {
 

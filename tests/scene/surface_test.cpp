@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "scene/surface.h"
-#include "tests/portable/portable_helpers.h"
+#include "tests/support/portable_helpers.h"
 #include "tests/support/boxes.h"
 
 namespace {

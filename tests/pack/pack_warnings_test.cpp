@@ -4,7 +4,7 @@
 // or frame that caused them.
 #include <gtest/gtest.h>
 
-#include "tests/unit/pack_files.h"
+#include "tests/support/pack_files.h"
 #include "tools/pack/check.h"
 #include "tools/pack/commands.h"
 #include "tools/pack/sounds.h"

@@ -9,7 +9,7 @@
 
 #include "scenes/default/art.h"
 #include "scenes/default/default_scene.h"
-#include "shell_test_support.h"
+#include "tests/support/shell_support.h"
 
 namespace {
 

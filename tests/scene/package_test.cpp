@@ -8,7 +8,7 @@
 
 #include "platform/headless/scripting.h"
 #include "scene/package.h"
-#include "shell_test_support.h"
+#include "tests/support/shell_support.h"
 
 namespace {
 

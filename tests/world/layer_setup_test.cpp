@@ -3,7 +3,7 @@
 // clamped counts and refused sets.
 #include <gtest/gtest.h>
 
-#include "motion_test_support.h"
+#include "tests/support/motion_support.h"
 #include "scene/package.h"
 #include "world/layer_setup.h"
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/portable/portable_helpers.h"
+#include "tests/support/portable_helpers.h"
 
 namespace {
 

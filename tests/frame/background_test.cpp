@@ -8,7 +8,7 @@
 
 #include "frame/background.h"
 #include "platform/headless/scripting.h"
-#include "shell_test_support.h"
+#include "tests/support/shell_support.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // skipped rows, waiting slots, and the slot accessors.
 #include <gtest/gtest.h>
 
-#include "motion_test_support.h"
+#include "tests/support/motion_support.h"
 
 using namespace sprites_test;
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "tests/portable/portable_helpers.h"
+#include "tests/support/portable_helpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "tests/unit/pack_files.h"
+#include "tests/support/pack_files.h"
 #include "tools/pack/decoders.h"
 #include "tools/packlib/packlib.h"
 
