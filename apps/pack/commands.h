@@ -1,6 +1,9 @@
 // The subcommands of snowglobe-pack. Each takes its arguments (after the
 // subcommand's name), prints to stdout/stderr and returns the exit status:
-// 0 success, 1 failure (a message has been printed), 2 bad usage.
+// 0 success, 1 failure (a message has been printed), 2 bad usage. Each
+// command's code is in its own file here (build.cpp, render.cpp, ...); a
+// build without windows (the studio) has no preview and answers it as an
+// unknown command.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 // snowglobe-pack: the authoring tool for snowglobe scenes.
-#include "tools/pack/commands.h"
+#include "apps/pack/commands.h"
 
 int main(int argc, char** argv) {
     sg::packtool::Args args(argv + 1, argv + argc);

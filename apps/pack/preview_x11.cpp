@@ -1,4 +1,7 @@
-#include "tools/pack/preview.h"
+// snowglobe-pack preview: the scene of a manifest in a window of its own,
+// shown by the Linux snowglobe program, rebuilt and shown again whenever the
+// manifest or a file in its folders changes.
+#include "apps/pack/command.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -11,14 +14,15 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "format/exe_package.h"
-#include "tools/pack/check.h"
-#include "tools/pack/engine_check.h"
-#include "tools/pack/manifest.h"
-#include "tools/pack/output.h"
-#include "tools/pack/sjis.h"
+#include "tools/core/check.h"
+#include "tools/core/engine_check.h"
+#include "tools/core/manifest.h"
+#include "tools/core/output.h"
+#include "tools/core/sjis.h"
 
 // Last: Xlib defines macros (Status, None, Bool) that other headers use as names.
 #include <X11/Xlib.h>
@@ -132,6 +136,9 @@ bool drain(int fd) {
 
 }  // namespace
 
+// The Linux program to show scenes with: `given` when set, else `snowglobe`
+// beside this tool, in the build tree, or in the install prefix's bin/.
+// Throws Failure listing where it looked.
 fs::path find_linux_program(const std::optional<fs::path>& given) {
     std::vector<fs::path> places;
     if (given) {
@@ -140,8 +147,12 @@ fs::path find_linux_program(const std::optional<fs::path>& given) {
         std::error_code ec;
         fs::path self = fs::read_symlink("/proc/self/exe", ec).parent_path();
         if (!ec) {
+            // Beside this tool (an installed tree), else in the build tree
+            // this tool was built in (BUILD/apps/pack/snowglobe-pack).
+            const fs::path buildTree = self.parent_path().parent_path();
             places.push_back(self / "snowglobe");
-            places.push_back(self.parent_path().parent_path() / "platform" / "sdl" / "snowglobe");
+            places.push_back(buildTree / "apps" / "linux" / "snowglobe");
+            places.push_back(buildTree / "platform" / "sdl" / "snowglobe");
         }
 #ifdef SNOWGLOBE_INSTALL_BINDIR
         places.push_back(fs::path(SNOWGLOBE_INSTALL_BINDIR) / "snowglobe");
@@ -296,5 +307,13 @@ int run_preview(const std::vector<std::string>& args) {
     ::sigprocmask(SIG_SETMASK, &original, nullptr);
     return status;
 }
+
+namespace {
+
+const Command PREVIEW_COMMAND = {"preview", PREVIEW_HELP, run_preview};
+
+}  // namespace
+
+const Command* preview_command() { return &PREVIEW_COMMAND; }
 
 }  // namespace sg::packtool

@@ -1,4 +1,4 @@
-#include "tools/pack/check.h"
+#include "tools/core/check.h"
 
 #include <algorithm>
 #include <string>

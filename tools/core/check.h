@@ -3,7 +3,7 @@
 // an author needs.
 #pragma once
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 namespace sg::packtool {

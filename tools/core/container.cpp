@@ -1,9 +1,9 @@
-#include "tools/pack/container.h"
+#include "tools/core/container.h"
 
 #include <cstring>
 
 #include "format/exe_package.h"
-#include "tools/pack/pe.h"
+#include "tools/core/pe.h"
 
 namespace sg::packtool {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/images.h"
+#include "tools/core/images.h"
 
 namespace sg::packtool {
 

@@ -1,4 +1,4 @@
-#include "tools/pack/engine_check.h"
+#include "tools/core/engine_check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "format/exe_package.h"
-#include "tools/pack/container.h"
-#include "tools/pack/pe.h"
+#include "tools/core/container.h"
+#include "tools/core/pe.h"
 
 namespace sg::packtool {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 
 namespace sg::packtool {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tools/pack/decoders.h"
+#include "tools/core/decoders.h"
 
 namespace sg::packtool {
 

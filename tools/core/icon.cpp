@@ -1,11 +1,11 @@
-#include "tools/pack/icon.h"
+#include "tools/core/icon.h"
 
 #include <algorithm>
 #include <array>
 #include <set>
 
-#include "tools/pack/container.h"
-#include "tools/pack/images.h"
+#include "tools/core/container.h"
+#include "tools/core/images.h"
 
 namespace sg::packtool {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/pe.h"
-#include "tools/pack/util.h"
+#include "tools/core/pe.h"
+#include "tools/core/util.h"
 
 namespace sg::packtool {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 namespace sg::packtool {

@@ -1,11 +1,11 @@
-#include "tools/pack/inspect.h"
+#include "tools/core/inspect.h"
 
 #include <cstdio>
 #include <sstream>
 
-#include "tools/pack/names.h"
-#include "tools/pack/quote.h"
-#include "tools/pack/sjis.h"
+#include "tools/core/names.h"
+#include "tools/core/quote.h"
+#include "tools/core/sjis.h"
 
 namespace sg::packtool {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "tools/pack/check.h"
-#include "tools/pack/container.h"
+#include "tools/core/check.h"
+#include "tools/core/container.h"
 
 namespace sg::packtool {
 

@@ -1,4 +1,4 @@
-#include "tools/pack/listing.h"
+#include "tools/core/listing.h"
 
 namespace sg::packtool {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 namespace sg::packtool {

@@ -1,8 +1,8 @@
-#include "tools/pack/manifest.h"
+#include "tools/core/manifest.h"
 
-#include "tools/pack/manifest_pictures.h"
-#include "tools/pack/manifest_read.h"
-#include "tools/pack/sounds.h"
+#include "tools/core/manifest_pictures.h"
+#include "tools/core/manifest_read.h"
+#include "tools/core/sounds.h"
 
 namespace sg::packtool {
 
@@ -111,26 +111,9 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     return layer;
 }
 
-}  // namespace
-
-Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir) {
-    Ctx c{name, dir, {}, {}};
-    toml::table root;
-    try {
-        root = toml::parse(text, name);
-    } catch (const toml::parse_error& e) {
-        throw Failure(name + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
-    }
-    Table top{c, root, "", 1};
-    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "layer", "leftovers"});
-
-    Built built;
-    built.manifestName = name;
-    pack::Package& p = built.package;
-    int padLine = 0;
-    pack::Scene& s = p.scene;
-
-    // Texts are encoded as they are read: the code page comes first.
+// The code page of the title and about lines: it comes first, as texts are
+// encoded when they are read.
+void build_code_page(Ctx& c, const Table& top, pack::Package& p) {
     if (auto codePage = top.integer("codepage", 0, 65535, "874, 932, 936, 949, 950 or 1250..1258")) {
         if (!format::textrecord::code_page_allowed(static_cast<std::uint32_t>(*codePage)))
             top.wrong("codepage", std::to_string(*codePage) +
@@ -138,7 +121,9 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         c.codePage = static_cast<std::uint32_t>(*codePage);
         p.textCodePage = c.codePage;
     }
+}
 
+void build_title(Ctx& c, const Table& top, pack::Scene& s) {
     if (auto title = top.string("title")) {
         if (top.node("title_bytes")) top.wrong("title_bytes", "give title or title_bytes, not both");
         s.title = package_text(c, line_of(*top.node("title")), "title", *title);
@@ -148,7 +133,11 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         fail(c, 1, "title", "is missing: every scene needs a title (it names the saver's window)");
     }
     if (s.title.empty()) top.wrong(top.node("title") ? "title" : "title_bytes", "must not be empty");
+}
 
+// The background mode, and the picture or tile it shows.
+void build_background(Ctx& c, const Table& top, Built& built) {
+    pack::Scene& s = built.package.scene;
     s.backgroundMode = top.word("background", names::BACKGROUND, false, "a background").value_or(0);
     if (auto fit = top.word("fit", names::FIT, s.backgroundMode != 4, "a fit")) s.pictureFit = *fit;
     if (top.node("picture")) {
@@ -170,6 +159,10 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
     } else if (s.backgroundMode == 3) {
         fail(c, line_of(*top.node("background")), "tile", "is missing: background = \"tiled\" needs tile = \"file.png\"");
     }
+}
+
+void build_sound(Ctx& c, const Table& top, Built& built) {
+    pack::Scene& s = built.package.scene;
     if (auto sound = top.string("sound")) {
         int line = line_of(*top.node("sound"));
         s.sound = load(c, line, "sound", *sound);
@@ -182,7 +175,11 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         built.sound = {line, "sound"};
         if (auto encoding = wav_encoding_warning(w)) warn(c, line, "sound", *sound + ": " + *encoding);
     }
+}
 
+// The about box's lines: a string, or a table of text or bytes and shown.
+void build_about(Ctx& c, const Table& top, Built& built) {
+    pack::Package& p = built.package;
     if (const toml::node* about = top.node("about")) {
         if (!about->is_array()) top.wrong("about", "must be an array of up to 5 lines, not " + kind_of(*about));
         const toml::array& lines = *about->as_array();
@@ -205,7 +202,10 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
             }
         }
     }
+}
 
+void build_layers(Ctx& c, const Table& top, Built& built) {
+    pack::Package& p = built.package;
     if (const toml::node* layers = top.node("layer")) {
         if (!layers->is_array_of_tables()) top.wrong("layer", "must be written as [[layer]] tables");
         const toml::array& list = *layers->as_array();
@@ -216,7 +216,14 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
             built.layers[k] = {t.line, t.prefix};
         }
     }
+}
 
+// Numbers and blocks the engine never interprets, kept so that an extracted
+// package builds back to the same bytes. Returns the line of pad_to (0 when
+// it is not given).
+int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
+    int padLine = 0;
+    pack::Scene& s = p.scene;
     if (auto left = top.sub("leftovers")) {
         left->allow({"tile_offset", "tile_size", "picture_offset", "picture_size", "sound_offset", "sound_size",
                      "directory_12", "directory_13", "pad_to", "optional_block_1", "optional_block_2",
@@ -275,6 +282,11 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
                 left->wrong("optional_block_2", "is only stored when optional_block_2_present is not 0");
         }
     }
+    return padLine;
+}
+
+// pad_to must leave room for the package's data.
+void check_padding(const Ctx& c, const pack::Package& p, int padLine) {
     if (p.padTo != 0) {
         pack::Package unpadded = p;
         unpadded.padTo = 0;
@@ -288,6 +300,31 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
             fail(c, padLine, "leftovers.pad_to", std::to_string(p.padTo) + " is smaller than the package's " +
                                                      std::to_string(size) + " bytes of data");
     }
+}
+
+}  // namespace
+
+Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir) {
+    Ctx c{name, dir, {}, {}};
+    toml::table root;
+    try {
+        root = toml::parse(text, name);
+    } catch (const toml::parse_error& e) {
+        throw Failure(name + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
+    }
+    Table top{c, root, "", 1};
+    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "layer", "leftovers"});
+
+    Built built;
+    built.manifestName = name;
+    build_code_page(c, top, built.package);
+    build_title(c, top, built.package.scene);
+    build_background(c, top, built);
+    build_sound(c, top, built);
+    build_about(c, top, built);
+    build_layers(c, top, built);
+    const int padLine = build_leftovers(c, top, built.package);
+    check_padding(c, built.package, padLine);
     built.notes = std::move(c.notes);
     built.warnings = std::move(c.warnings);
     return built;

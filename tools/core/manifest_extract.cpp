@@ -5,10 +5,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "tools/pack/manifest.h"
-#include "tools/pack/names.h"
-#include "tools/pack/quote.h"
-#include "tools/pack/sjis.h"
+#include "tools/core/manifest.h"
+#include "tools/core/names.h"
+#include "tools/core/quote.h"
+#include "tools/core/sjis.h"
 
 namespace sg::packtool {
 
@@ -43,11 +43,8 @@ std::string file_name(const char* stem, int a, int b = -1) {
     return buffer;
 }
 
-}  // namespace
-
-Extracted extract_manifest(const pack::Package& p, const std::string& sourceName) {
-    Extracted out;
-    std::ostringstream m;
+// The header, the code page and the title.
+void write_title(std::ostream& m, const pack::Package& p, const std::string& sourceName) {
     const pack::Scene& s = p.scene;
     m << "# Scene manifest extracted from " << sourceName << " by snowglobe-pack.\n"
       << "# Build it again with: snowglobe-pack build scene.toml -o scene.kavren\n\n";
@@ -57,7 +54,10 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
           << "codepage = " << p.textCodePage << "\n";
     if (auto title = round_trip_utf8(s.title, p.textCodePage)) m << "title = " << quote(*title) << "\n";
     else m << "title_bytes = " << quote(hex_bytes(std::span(reinterpret_cast<const std::uint8_t*>(s.title.data()), s.title.size()))) << "\n";
+}
 
+// The background, its picture or tile; what has no name is said in warnings.
+void write_background(std::ostream& m, const pack::Scene& s, Extracted& out) {
     const bool namedMode = s.backgroundMode >= 0 && s.backgroundMode <= 4;
     if (!namedMode)
         out.warnings.push_back("background mode " + std::to_string(s.backgroundMode) + " has no name; written as black");
@@ -82,11 +82,17 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
     } else if (s.backgroundMode == 3) {
         out.warnings.push_back("the scene asks for a tiled background but holds no usable tile");
     }
+}
+
+void write_sound(std::ostream& m, const pack::Scene& s, Extracted& out) {
     if (!s.sound.empty()) {
         out.files.push_back({"sound.wav", s.sound});
         m << "sound = \"sound.wav\"\n";
     }
+}
 
+// The about lines up to the last one that holds anything.
+void write_about(std::ostream& m, const pack::Package& p) {
     int lastLine = -1;
     for (int i = 0; i < 5; ++i)
         if (!p.info.lines[static_cast<std::size_t>(i)].empty() || p.info.lineShown[static_cast<std::size_t>(i)] != 0) lastLine = i;
@@ -103,7 +109,10 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
         }
         m << "]\n";
     }
+}
 
+// The last layer that is not off with every setting at its default, or -1.
+int last_layer(const pack::Package& p) {
     int lastLayer = -1;
     for (int k = 0; k < 10; ++k) {
         const pack::Layer& l = p.layers[static_cast<std::size_t>(k)];
@@ -111,73 +120,79 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
         bool plain = l.settings.enabled == 0 && !l.set && std::memcmp(&l.settings, &d, sizeof d) == 0;
         if (!plain) lastLayer = k;
     }
-    for (int k = 0; k <= lastLayer; ++k) {
-        const pack::Layer& l = p.layers[static_cast<std::size_t>(k)];
-        const pack::LayerSettings& v = l.settings;
-        const bool on = v.enabled != 0;
-        m << "\n[[layer]]  # layer " << k << "\n";
-        if (!on) m << "# This layer is off: the engine reads none of its settings.\n";
-        m << "enabled = " << flag_text(v.enabled) << "\n";
-        pack::LayerSettings def{};
-        // A layer that is off lists only what differs from the defaults.
-        auto show = [&](std::int32_t value, std::int32_t standard) { return on || value != standard; };
-        if (show(v.instanceCount, on ? 10 : 0)) m << "instances = " << v.instanceCount << "\n";
-        if (show(v.directionCode, def.directionCode)) m << "direction = " << word_text(names::DIRECTION, v.directionCode) << "\n";
-        if (show(v.speedClass, def.speedClass)) {
-            m << "speed = " << v.speedClass;
-            if (v.speedClass >= 0 && v.speedClass <= 4) m << "  # " << names::SPEED_PIXELS[static_cast<std::size_t>(v.speedClass)] << " pixels a tick";
-            m << "\n";
-        }
-        if (show(v.swayAxis, def.swayAxis) || show(v.swayRow, def.swayRow)) {
-            std::string axis = v.swayAxis == 0 ? "\"y\"" : v.swayAxis == 1 ? "\"x\"" : v.swayAxis == names::SWAY_NONE_CODE ? "\"none\"" : std::to_string(v.swayAxis);
-            m << "sway = { axis = " << axis << ", row = " << v.swayRow << " }\n";
-        }
-        if (show(v.entryEdge, def.entryEdge)) m << "entry = " << word_text(names::ENTRY, v.entryEdge) << "\n";
-        const bool startShown = show(v.startCorner, 0) || show(v.startX, 0) || show(v.startY, 0);
-        // A start position without a placement reads as "fixed": say which.
-        if (show(v.placement, def.placement) || startShown) {
-            m << "placement = "
-              << (v.placement == names::PLACEMENT_RANDOM ? "\"random\"" : v.placement == names::PLACEMENT_FIXED_CODE ? "\"fixed\"" : std::to_string(v.placement))
-              << "\n";
-        }
-        if (startShown)
-            m << "start = { corner = " << word_text(names::CORNER, v.startCorner) << ", x = " << v.startX << ", y = " << v.startY << " }\n";
-        if (show(v.keepInside, 0)) m << "keep_inside = " << flag_text(v.keepInside) << "\n";
-        if (show(v.randomStart, 1)) m << "random_start = " << flag_text(v.randomStart) << "\n";
-        if (show(v.reentryCycles, 65535)) m << "reentry_cycles = " << v.reentryCycles << "\n";
-        if (show(v.delayMode, 1)) m << "delay = " << word_text(names::DELAY, v.delayMode) << "\n";
-        if (show(v.maxWait, 0)) m << "max_wait = " << v.maxWait << "\n";
-        if (show(v.loops, 1)) m << "loops = " << flag_text(v.loops) << "\n";
-        if (l.keepSetFields) {
-            std::int32_t stored = l.set ? static_cast<std::int32_t>(pack::animset_bytes(*l.set).size()) : 0;
-            if (v.setOffset != 76 || v.setSize != stored) {
-                if (on) out.warnings.push_back("layer " + std::to_string(k) + ": its set lies away from the block; it is moved next to it");
-                else m << "set_offset = " << v.setOffset << "\nset_size = " << v.setSize << "\n";
-            }
-        }
-        if (l.set) {
-            const pack::AnimSet& set = *l.set;
-            if (set.magic != "AP01" || set.version != 1)
-                out.warnings.push_back("layer " + std::to_string(k) + ": the set is refused by the engine (magic or version); build writes a good one");
-            if (set.frameCountOverride)
-                out.warnings.push_back("layer " + std::to_string(k) + ": the set's frame count " + std::to_string(*set.frameCountOverride) +
-                                       " does not match its frames; build writes " + std::to_string(set.frames.size()));
-            if (set.maskMode >= 0 && set.maskMode <= 3) m << "mask = " << word_text(names::MASK, set.maskMode) << "\n";
-            else out.warnings.push_back("layer " + std::to_string(k) + ": mask mode " + std::to_string(set.maskMode) + " has no name; written as top-left");
-            bool same = std::all_of(set.frames.begin(), set.frames.end(), [&](const pack::Frame& f) { return f.duration == set.frames[0].duration; });
-            if (same && !set.frames.empty()) m << "duration = " << set.frames[0].duration << "  # ticks of 33 ms per frame\n";
-            m << "frames = [\n";
-            for (std::size_t i = 0; i < set.frames.size(); ++i) {
-                std::string name = file_name("layer", k, static_cast<int>(i));
-                out.files.push_back({name, set.frames[i].bmp});
-                if (same) m << "  " << quote(name) << ",\n";
-                else m << "  { file = " << quote(name) << ", duration = " << set.frames[i].duration << " },\n";
-            }
-            m << "]\n";
-            if (set.frames.empty() && on) out.warnings.push_back("layer " + std::to_string(k) + ": an enabled layer without frames cannot be built");
+    return lastLayer;
+}
+
+// Layer k: its settings, its frames and what will not come back the same.
+void write_layer(std::ostream& m, const pack::Layer& l, int k, Extracted& out) {
+    const pack::LayerSettings& v = l.settings;
+    const bool on = v.enabled != 0;
+    m << "\n[[layer]]  # layer " << k << "\n";
+    if (!on) m << "# This layer is off: the engine reads none of its settings.\n";
+    m << "enabled = " << flag_text(v.enabled) << "\n";
+    pack::LayerSettings def{};
+    // A layer that is off lists only what differs from the defaults.
+    auto show = [&](std::int32_t value, std::int32_t standard) { return on || value != standard; };
+    if (show(v.instanceCount, on ? 10 : 0)) m << "instances = " << v.instanceCount << "\n";
+    if (show(v.directionCode, def.directionCode)) m << "direction = " << word_text(names::DIRECTION, v.directionCode) << "\n";
+    if (show(v.speedClass, def.speedClass)) {
+        m << "speed = " << v.speedClass;
+        if (v.speedClass >= 0 && v.speedClass <= 4) m << "  # " << names::SPEED_PIXELS[static_cast<std::size_t>(v.speedClass)] << " pixels a tick";
+        m << "\n";
+    }
+    if (show(v.swayAxis, def.swayAxis) || show(v.swayRow, def.swayRow)) {
+        std::string axis = v.swayAxis == 0 ? "\"y\"" : v.swayAxis == 1 ? "\"x\"" : v.swayAxis == names::SWAY_NONE_CODE ? "\"none\"" : std::to_string(v.swayAxis);
+        m << "sway = { axis = " << axis << ", row = " << v.swayRow << " }\n";
+    }
+    if (show(v.entryEdge, def.entryEdge)) m << "entry = " << word_text(names::ENTRY, v.entryEdge) << "\n";
+    const bool startShown = show(v.startCorner, 0) || show(v.startX, 0) || show(v.startY, 0);
+    // A start position without a placement reads as "fixed": say which.
+    if (show(v.placement, def.placement) || startShown) {
+        m << "placement = "
+          << (v.placement == names::PLACEMENT_RANDOM ? "\"random\"" : v.placement == names::PLACEMENT_FIXED_CODE ? "\"fixed\"" : std::to_string(v.placement))
+          << "\n";
+    }
+    if (startShown)
+        m << "start = { corner = " << word_text(names::CORNER, v.startCorner) << ", x = " << v.startX << ", y = " << v.startY << " }\n";
+    if (show(v.keepInside, 0)) m << "keep_inside = " << flag_text(v.keepInside) << "\n";
+    if (show(v.randomStart, 1)) m << "random_start = " << flag_text(v.randomStart) << "\n";
+    if (show(v.reentryCycles, 65535)) m << "reentry_cycles = " << v.reentryCycles << "\n";
+    if (show(v.delayMode, 1)) m << "delay = " << word_text(names::DELAY, v.delayMode) << "\n";
+    if (show(v.maxWait, 0)) m << "max_wait = " << v.maxWait << "\n";
+    if (show(v.loops, 1)) m << "loops = " << flag_text(v.loops) << "\n";
+    if (l.keepSetFields) {
+        std::int32_t stored = l.set ? static_cast<std::int32_t>(pack::animset_bytes(*l.set).size()) : 0;
+        if (v.setOffset != 76 || v.setSize != stored) {
+            if (on) out.warnings.push_back("layer " + std::to_string(k) + ": its set lies away from the block; it is moved next to it");
+            else m << "set_offset = " << v.setOffset << "\nset_size = " << v.setSize << "\n";
         }
     }
+    if (l.set) {
+        const pack::AnimSet& set = *l.set;
+        if (set.magic != "AP01" || set.version != 1)
+            out.warnings.push_back("layer " + std::to_string(k) + ": the set is refused by the engine (magic or version); build writes a good one");
+        if (set.frameCountOverride)
+            out.warnings.push_back("layer " + std::to_string(k) + ": the set's frame count " + std::to_string(*set.frameCountOverride) +
+                                   " does not match its frames; build writes " + std::to_string(set.frames.size()));
+        if (set.maskMode >= 0 && set.maskMode <= 3) m << "mask = " << word_text(names::MASK, set.maskMode) << "\n";
+        else out.warnings.push_back("layer " + std::to_string(k) + ": mask mode " + std::to_string(set.maskMode) + " has no name; written as top-left");
+        bool same = std::all_of(set.frames.begin(), set.frames.end(), [&](const pack::Frame& f) { return f.duration == set.frames[0].duration; });
+        if (same && !set.frames.empty()) m << "duration = " << set.frames[0].duration << "  # ticks of 33 ms per frame\n";
+        m << "frames = [\n";
+        for (std::size_t i = 0; i < set.frames.size(); ++i) {
+            std::string name = file_name("layer", k, static_cast<int>(i));
+            out.files.push_back({name, set.frames[i].bmp});
+            if (same) m << "  " << quote(name) << ",\n";
+            else m << "  { file = " << quote(name) << ", duration = " << set.frames[i].duration << " },\n";
+        }
+        m << "]\n";
+        if (set.frames.empty() && on) out.warnings.push_back("layer " + std::to_string(k) + ": an enabled layer without frames cannot be built");
+    }
+}
 
+// The [leftovers] settings ("" when there are none).
+std::string leftovers_text(const pack::Package& p, Extracted& out) {
+    const pack::Scene& s = p.scene;
     std::ostringstream left;
     if (s.picture.empty() && (s.leftoverPictureOffset || s.leftoverPictureSize))
         left << "picture_offset = " << s.leftoverPictureOffset << "\npicture_size = " << s.leftoverPictureSize << "\n";
@@ -200,9 +215,24 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
         left << "optional_block_2_present = " << s.optionalBlock2Present << "\n";
     }
     if (p.padTo) left << "pad_to = " << p.padTo << "\n";
-    if (!left.str().empty())
+    return left.str();
+}
+
+}  // namespace
+
+Extracted extract_manifest(const pack::Package& p, const std::string& sourceName) {
+    Extracted out;
+    std::ostringstream m;
+    write_title(m, p, sourceName);
+    write_background(m, p.scene, out);
+    write_sound(m, p.scene, out);
+    write_about(m, p);
+    const int lastLayer = last_layer(p);
+    for (int k = 0; k <= lastLayer; ++k) write_layer(m, p.layers[static_cast<std::size_t>(k)], k, out);
+    const std::string left = leftovers_text(p, out);
+    if (!left.empty())
         m << "\n# Numbers and blocks that the engine never interprets, kept so that\n"
-          << "# building this manifest gives back the same bytes.\n[leftovers]\n" << left.str();
+          << "# building this manifest gives back the same bytes.\n[leftovers]\n" << left;
     out.manifest = m.str();
     return out;
 }

@@ -1,9 +1,9 @@
-#include "tools/pack/manifest_pictures.h"
+#include "tools/core/manifest_pictures.h"
 
 #include <unordered_set>
 
-#include "tools/pack/decoders.h"
-#include "tools/pack/images.h"
+#include "tools/core/decoders.h"
+#include "tools/core/images.h"
 
 namespace sg::packtool::manifest {
 

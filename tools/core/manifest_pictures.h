@@ -3,7 +3,7 @@
 // transparency becomes.
 #pragma once
 
-#include "tools/pack/manifest_read.h"
+#include "tools/core/manifest_read.h"
 
 namespace sg::packtool::manifest {
 

@@ -1,8 +1,8 @@
-#include "tools/pack/manifest_read.h"
+#include "tools/core/manifest_read.h"
 
 #include <cstdio>
 
-#include "tools/pack/sjis.h"
+#include "tools/core/sjis.h"
 
 namespace sg::packtool::manifest {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/manifest.h"
-#include "tools/pack/names.h"
-#include "tools/pack/util.h"
+#include "tools/core/manifest.h"
+#include "tools/core/names.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 namespace sg::packtool::manifest {

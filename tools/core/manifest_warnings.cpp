@@ -2,7 +2,7 @@
 // rather than at a byte of the package the author never sees.
 #include <cstdio>
 
-#include "tools/pack/manifest.h"
+#include "tools/core/manifest.h"
 
 namespace sg::packtool {
 

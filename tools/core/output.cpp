@@ -1,4 +1,4 @@
-#include "tools/pack/output.h"
+#include "tools/core/output.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -125,19 +125,7 @@ void write_output(const fs::path& path, std::span<const std::uint8_t> bytes, std
         throw Failure(path.string() + ": cannot write: " + std::strerror(errno));
     }
     bool ok = write_all(fd, bytes);
-#ifndef __EMSCRIPTEN__
-    if (mode || exists) {
-        ok = (::fchmod(fd, perms) == 0) && ok;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ok = (::fchmod(fd, perms & ~mask) == 0) && ok;
-    }
-#else
-    // The browser's in-memory files have no owners, and its umask() answers
-    // 0777: the file keeps the mode it was opened with.
-    (void)perms;
-#endif
+    ok = set_file_mode(fd, perms, mode || exists) && ok;
     ok = (::close(fd) == 0) && ok;
     std::error_code ec;
     if (!ok) {

@@ -13,7 +13,7 @@
 
 #include <sys/types.h>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 
 namespace sg::packtool {
 
@@ -34,6 +34,12 @@ std::filesystem::path resolve_output(const std::filesystem::path& path);
 // less the umask for a new one).
 void write_output(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                   std::optional<mode_t> mode = std::nullopt);
+
+// Gives the file open as fd the permissions `perms`, less the umask unless
+// `exact` (the mode asked for, or that of the file replaced). False when that
+// fails. Where files have no owners (the browser's in-memory files) the file
+// keeps the mode it was opened with.
+bool set_file_mode(int fd, mode_t perms, bool exact);
 
 // Throws Failure when the output is the same file (device and inode, through
 // symlinks) as one of the inputs, or "-" on a terminal. Checked before

@@ -1,4 +1,4 @@
-#include "tools/pack/pe.h"
+#include "tools/core/pe.h"
 
 #include <algorithm>
 #include <cstring>
@@ -370,6 +370,190 @@ Bytes replace_resource(const Bytes& file, const ResName& type, const ResName& na
         file, [&](std::vector<Resource>& list) { set_resource(list, type, name, language, data); }, what, notes);
 }
 
+namespace {
+
+// The signature cannot survive any change; drop it rather than leave a
+// certificate that no longer matches.
+void drop_signature(Bytes& out, const Image& image, std::size_t fileSize, std::vector<std::string>* notes) {
+    if (image.directories.size() <= DIR_SECURITY || !image.directories[DIR_SECURITY].rva) return;
+    const std::size_t certificateStart = image.directories[DIR_SECURITY].rva;
+    const std::size_t certificateEnd = certificateStart + image.directories[DIR_SECURITY].size;
+    set_directory(out, image, DIR_SECURITY, {0, 0});
+    if (notes) notes->push_back("the file was signed; the signature is removed (it no longer matches)");
+    if (certificateEnd == fileSize && certificateStart < fileSize) out.resize(certificateStart);
+}
+
+// The section that holds the resources (-1 when none starts at their directory).
+int resource_section(const Image& image) {
+    int rs = -1;
+    if (image.directories.size() > DIR_RESOURCE && image.directories[DIR_RESOURCE].rva) {
+        rs = section_of(image, image.directories[DIR_RESOURCE].rva);
+        if (rs >= 0 && image.sections[rs].virtualAddress != image.directories[DIR_RESOURCE].rva) rs = -1;
+    }
+    return rs;
+}
+
+// True when the resource section rs may grow where it is: the sections after
+// it lie in the same order in the file as in memory, and nothing but a
+// directory we patch points into them (relocations, debug data, discardable
+// sections).
+bool can_grow_in_place(const Image& image, int rs) {
+    if (rs < 0) return false;
+    bool inPlace = true;
+    const Section& r = image.sections[rs];
+    for (std::size_t i = 0; i < image.sections.size(); ++i) {
+        const Section& s = image.sections[i];
+        if (static_cast<int>(i) == rs) continue;
+        bool after = s.virtualAddress > r.virtualAddress;
+        bool rawAfter = s.rawSize && s.rawPointer > r.rawPointer;
+        if (after != rawAfter && s.rawSize) inPlace = false;  // file order differs from memory order
+        if (!after) continue;
+        if (section_of(image, image.entryPoint) == static_cast<int>(i)) inPlace = false;
+        for (std::size_t d = 0; d < image.directories.size(); ++d) {
+            if (d == DIR_SECURITY || d == DIR_RESOURCE || d == DIR_BASERELOC || d == DIR_DEBUG) continue;
+            if (image.directories[d].rva && section_of(image, image.directories[d].rva) == static_cast<int>(i))
+                inPlace = false;
+        }
+        if (s.name != ".reloc" && !(s.characteristics & SCN_MEM_DISCARDABLE)) inPlace = false;
+    }
+    return inPlace;
+}
+
+// Where the new resources go and what moves to make room for them.
+struct Layout {
+    Image fresh;            // the sections as they will be
+    bool inPlace = false;   // the resource section rs grows where it is
+    int rs = -1;            // the old resource section, or -1
+    int target = -1;        // the section that holds the new resources
+    Bytes sectionBytes;     // the new resource section's contents
+    std::int64_t fileDelta = 0, rvaDelta = 0;  // how far what follows moves
+    std::size_t insertAt = 0, removeLength = 0, leadPad = 0;  // the splice in the file
+};
+
+// The resource section rebuilt where it is; the sections after it move.
+void grow_in_place(Layout& l, const std::vector<Resource>& list, std::uint32_t fa, std::uint32_t sa) {
+    Section& r = l.fresh.sections[l.rs];
+    l.sectionBytes = build_section(list, r.virtualAddress);
+    std::uint32_t newRaw = align_up(l.sectionBytes.size(), fa);
+    l.rvaDelta = static_cast<std::int64_t>(align_up(r.virtualAddress + l.sectionBytes.size(), sa)) -
+                 align_up(static_cast<std::uint64_t>(r.virtualAddress) + section_extent(r), sa);
+    l.fileDelta = static_cast<std::int64_t>(newRaw) - r.rawSize;
+    l.insertAt = r.rawPointer;
+    l.removeLength = r.rawSize;
+    for (std::size_t i = 0; i < l.fresh.sections.size(); ++i) {
+        Section& s = l.fresh.sections[i];
+        if (static_cast<int>(i) == l.rs) continue;
+        if (s.virtualAddress > r.virtualAddress) s.virtualAddress = static_cast<std::uint32_t>(s.virtualAddress + l.rvaDelta);
+        if (s.rawSize && s.rawPointer > r.rawPointer) s.rawPointer = static_cast<std::uint32_t>(s.rawPointer + l.fileDelta);
+    }
+    r.virtualSize = static_cast<std::uint32_t>(l.sectionBytes.size());
+    r.rawSize = newRaw;
+    l.target = l.rs;
+}
+
+// A new section after the last one; the old resources stay as dead bytes.
+// The section count in `out`'s header is updated.
+void add_section(Layout& l, const Image& image, const std::vector<Resource>& list, Bytes& out, std::uint32_t fa,
+                 std::uint32_t sa, const std::string& what) {
+    std::size_t needed = image.sectionTableOffset + 40 * (image.sections.size() + 1);
+    std::uint32_t firstRaw = image.sizeOfHeaders;
+    for (const Section& s : image.sections)
+        if (s.rawSize) firstRaw = std::min(firstRaw, s.rawPointer);
+    if (needed > firstRaw)
+        throw Failure(what + ": no room in the headers for another section, and the resource section "
+                             "cannot grow where it is");
+    std::uint64_t vEnd = 0, rawEnd = 0;
+    for (const Section& s : image.sections) {
+        vEnd = std::max<std::uint64_t>(vEnd, static_cast<std::uint64_t>(s.virtualAddress) + section_extent(s));
+        if (s.rawSize) rawEnd = std::max<std::uint64_t>(rawEnd, static_cast<std::uint64_t>(s.rawPointer) + s.rawSize);
+    }
+    Section added;
+    added.name = ".rsrc";
+    added.virtualAddress = align_up(vEnd, sa);
+    l.sectionBytes = build_section(list, added.virtualAddress);
+    added.virtualSize = static_cast<std::uint32_t>(l.sectionBytes.size());
+    added.rawSize = align_up(l.sectionBytes.size(), fa);
+    added.rawPointer = align_up(rawEnd, fa);
+    added.characteristics = SCN_CNT_INITIALIZED_DATA | SCN_MEM_READ;
+    if (l.rs >= 0) l.fresh.sections[l.rs].name = ".rsrcold";
+    // Whatever follows the last section (a symbol table, appended data)
+    // moves behind the new one.
+    l.insertAt = static_cast<std::size_t>(std::min<std::uint64_t>(rawEnd, out.size()));
+    l.leadPad = added.rawPointer - l.insertAt;
+    l.removeLength = 0;
+    l.fileDelta = static_cast<std::int64_t>(l.leadPad) + added.rawSize;
+    l.fresh.sections.push_back(added);
+    l.target = static_cast<int>(l.fresh.sections.size() - 1);
+    put16(&out[image.coffOffset + 2], static_cast<std::uint32_t>(l.fresh.sections.size()));
+}
+
+// The new section's bytes spliced into the file, with the new section table.
+Bytes splice(const Bytes& out, const Image& image, const Layout& l) {
+    Bytes raw(l.leadPad + l.fresh.sections[l.target].rawSize, 0);
+    std::memcpy(raw.data() + l.leadPad, l.sectionBytes.data(), l.sectionBytes.size());
+    Bytes result;
+    result.reserve(out.size() + raw.size());
+    result.insert(result.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(l.insertAt));
+    result.insert(result.end(), raw.begin(), raw.end());
+    result.insert(result.end(), out.begin() + static_cast<std::ptrdiff_t>(l.insertAt + l.removeLength), out.end());
+
+    for (std::size_t i = 0; i < l.fresh.sections.size(); ++i)
+        write_section_header(result, image.sectionTableOffset + 40 * i, l.fresh.sections[i]);
+    return result;
+}
+
+// The directories (and the debug entries' data) that moved with their
+// sections, and the resource directory.
+void move_directories(Bytes& result, const Image& image, const Layout& l) {
+    auto moved = [&](std::uint32_t rva) {
+        return l.inPlace && rva > image.sections[l.rs].virtualAddress && section_of(image, rva) >= 0;
+    };
+    for (std::size_t d = 0; d < image.directories.size(); ++d) {
+        if (d == DIR_SECURITY || d == DIR_RESOURCE) continue;
+        if (image.directories[d].rva && moved(image.directories[d].rva))
+            set_directory(result, image, static_cast<int>(d),
+                          {static_cast<std::uint32_t>(image.directories[d].rva + l.rvaDelta), image.directories[d].size});
+    }
+    if (image.directories.size() > DIR_DEBUG && image.directories[DIR_DEBUG].rva) {
+        std::uint32_t dirRva = image.directories[DIR_DEBUG].rva;
+        if (moved(dirRva)) dirRva = static_cast<std::uint32_t>(dirRva + l.rvaDelta);
+        Image now = l.fresh;
+        auto at = file_offset(now, dirRva, image.directories[DIR_DEBUG].size, result.size());
+        for (std::uint32_t k = 0; at && k + 28 <= image.directories[DIR_DEBUG].size; k += 28) {
+            std::uint8_t* e = &result[*at + k];
+            std::uint32_t dataRva = le32(e + 20), dataPtr = le32(e + 24);
+            if (dataRva && moved(dataRva)) put32(e + 20, static_cast<std::uint32_t>(dataRva + l.rvaDelta));
+            if (dataPtr && dataPtr >= l.insertAt + l.removeLength) put32(e + 24, static_cast<std::uint32_t>(dataPtr + l.fileDelta));
+        }
+    }
+    set_directory(result, image, DIR_RESOURCE,
+                  {l.fresh.sections[l.target].virtualAddress, static_cast<std::uint32_t>(l.sectionBytes.size())});
+}
+
+// The symbol table's offset, SizeOfImage, SizeOfInitializedData and the
+// checksum (when the file has one) after the change.
+void update_headers(Bytes& result, const Image& image, const Layout& l, std::uint32_t sa) {
+    std::uint8_t* coff = &result[image.coffOffset];
+    std::uint32_t symbols = le32(coff + 8);
+    if (symbols && symbols >= l.insertAt + l.removeLength) put32(coff + 8, static_cast<std::uint32_t>(symbols + l.fileDelta));
+
+    std::uint8_t* opt = &result[image.optionalOffset];
+    std::uint64_t vEnd = 0;
+    for (const Section& s : l.fresh.sections)
+        vEnd = std::max<std::uint64_t>(vEnd, static_cast<std::uint64_t>(s.virtualAddress) + section_extent(s));
+    put32(opt + 56, align_up(vEnd, sa));
+    std::int64_t initialized = static_cast<std::int64_t>(le32(opt + 8));
+    if (l.inPlace) {
+        if (image.sections[l.rs].characteristics & SCN_CNT_INITIALIZED_DATA) initialized += l.fileDelta;
+    } else {
+        initialized += l.fresh.sections[l.target].rawSize;
+    }
+    if (initialized >= 0) put32(opt + 8, static_cast<std::uint32_t>(initialized));
+    if (le32(opt + 64) != 0) put32(opt + 64, compute_checksum(result, image.optionalOffset + 64));
+}
+
+}  // namespace
+
 Bytes rebuild_resources(const Bytes& file, const std::function<void(std::vector<Resource>&)>& edit,
                         const std::string& what, std::vector<std::string>* notes) {
     Image image = parse(file, what);
@@ -378,158 +562,18 @@ Bytes rebuild_resources(const Bytes& file, const std::function<void(std::vector<
 
     Bytes out = file;
     const std::uint32_t fa = image.fileAlignment, sa = image.sectionAlignment;
-    const std::size_t optSize = le16(&file[image.coffOffset + 16]);
+    drop_signature(out, image, file.size(), notes);
 
-    // The signature cannot survive any change; drop it rather than leave a
-    // certificate that no longer matches.
-    std::size_t certificateEnd = 0, certificateStart = 0;
-    if (image.directories.size() > DIR_SECURITY && image.directories[DIR_SECURITY].rva) {
-        certificateStart = image.directories[DIR_SECURITY].rva;
-        certificateEnd = certificateStart + image.directories[DIR_SECURITY].size;
-        set_directory(out, image, DIR_SECURITY, {0, 0});
-        if (notes) notes->push_back("the file was signed; the signature is removed (it no longer matches)");
-        if (certificateEnd == file.size() && certificateStart < file.size()) out.resize(certificateStart);
-    }
+    Layout layout;
+    layout.fresh = image;
+    layout.rs = resource_section(image);
+    layout.inPlace = can_grow_in_place(image, layout.rs);
+    if (layout.inPlace) grow_in_place(layout, list, fa, sa);
+    else add_section(layout, image, list, out, fa, sa, what);
 
-    // Which section holds the resources, and can the sections after it move?
-    int rs = -1;
-    if (image.directories.size() > DIR_RESOURCE && image.directories[DIR_RESOURCE].rva) {
-        rs = section_of(image, image.directories[DIR_RESOURCE].rva);
-        if (rs >= 0 && image.sections[rs].virtualAddress != image.directories[DIR_RESOURCE].rva) rs = -1;
-    }
-    bool inPlace = rs >= 0;
-    if (inPlace) {
-        const Section& r = image.sections[rs];
-        for (std::size_t i = 0; i < image.sections.size(); ++i) {
-            const Section& s = image.sections[i];
-            if (static_cast<int>(i) == rs) continue;
-            bool after = s.virtualAddress > r.virtualAddress;
-            bool rawAfter = s.rawSize && s.rawPointer > r.rawPointer;
-            if (after != rawAfter && s.rawSize) inPlace = false;  // file order differs from memory order
-            if (!after) continue;
-            // Only sections that nothing but a directory we patch points into
-            // may move: relocations, debug data, discardable sections.
-            if (section_of(image, image.entryPoint) == static_cast<int>(i)) inPlace = false;
-            for (std::size_t d = 0; d < image.directories.size(); ++d) {
-                if (d == DIR_SECURITY || d == DIR_RESOURCE || d == DIR_BASERELOC || d == DIR_DEBUG) continue;
-                if (image.directories[d].rva && section_of(image, image.directories[d].rva) == static_cast<int>(i))
-                    inPlace = false;
-            }
-            if (s.name != ".reloc" && !(s.characteristics & SCN_MEM_DISCARDABLE)) inPlace = false;
-        }
-    }
-
-    Image fresh = image;
-    std::int64_t fileDelta = 0, rvaDelta = 0;
-    std::size_t insertAt = 0, removeLength = 0, leadPad = 0;
-    Bytes sectionBytes;
-    int target = rs;
-    if (inPlace) {
-        Section& r = fresh.sections[rs];
-        sectionBytes = build_section(list, r.virtualAddress);
-        std::uint32_t newRaw = align_up(sectionBytes.size(), fa);
-        rvaDelta = static_cast<std::int64_t>(align_up(r.virtualAddress + sectionBytes.size(), sa)) -
-                   align_up(static_cast<std::uint64_t>(r.virtualAddress) + section_extent(r), sa);
-        fileDelta = static_cast<std::int64_t>(newRaw) - r.rawSize;
-        insertAt = r.rawPointer;
-        removeLength = r.rawSize;
-        for (std::size_t i = 0; i < fresh.sections.size(); ++i) {
-            Section& s = fresh.sections[i];
-            if (static_cast<int>(i) == rs) continue;
-            if (s.virtualAddress > r.virtualAddress) s.virtualAddress = static_cast<std::uint32_t>(s.virtualAddress + rvaDelta);
-            if (s.rawSize && s.rawPointer > r.rawPointer) s.rawPointer = static_cast<std::uint32_t>(s.rawPointer + fileDelta);
-        }
-        r.virtualSize = static_cast<std::uint32_t>(sectionBytes.size());
-        r.rawSize = newRaw;
-    } else {
-        // A new section after the last one; the old resources stay as dead bytes.
-        std::size_t needed = image.sectionTableOffset + 40 * (image.sections.size() + 1);
-        std::uint32_t firstRaw = image.sizeOfHeaders;
-        for (const Section& s : image.sections)
-            if (s.rawSize) firstRaw = std::min(firstRaw, s.rawPointer);
-        if (needed > firstRaw)
-            throw Failure(what + ": no room in the headers for another section, and the resource section "
-                                 "cannot grow where it is");
-        std::uint64_t vEnd = 0, rawEnd = 0;
-        for (const Section& s : image.sections) {
-            vEnd = std::max<std::uint64_t>(vEnd, static_cast<std::uint64_t>(s.virtualAddress) + section_extent(s));
-            if (s.rawSize) rawEnd = std::max<std::uint64_t>(rawEnd, static_cast<std::uint64_t>(s.rawPointer) + s.rawSize);
-        }
-        Section added;
-        added.name = ".rsrc";
-        added.virtualAddress = align_up(vEnd, sa);
-        sectionBytes = build_section(list, added.virtualAddress);
-        added.virtualSize = static_cast<std::uint32_t>(sectionBytes.size());
-        added.rawSize = align_up(sectionBytes.size(), fa);
-        added.rawPointer = align_up(rawEnd, fa);
-        added.characteristics = SCN_CNT_INITIALIZED_DATA | SCN_MEM_READ;
-        if (rs >= 0) fresh.sections[rs].name = ".rsrcold";
-        // Whatever follows the last section (a symbol table, appended data)
-        // moves behind the new one.
-        insertAt = static_cast<std::size_t>(std::min<std::uint64_t>(rawEnd, out.size()));
-        leadPad = added.rawPointer - insertAt;
-        removeLength = 0;
-        fileDelta = static_cast<std::int64_t>(leadPad) + added.rawSize;
-        fresh.sections.push_back(added);
-        target = static_cast<int>(fresh.sections.size() - 1);
-        put16(&out[image.coffOffset + 2], static_cast<std::uint32_t>(fresh.sections.size()));
-    }
-
-    // Splice the new section's bytes into the file.
-    Bytes raw(leadPad + fresh.sections[target].rawSize, 0);
-    std::memcpy(raw.data() + leadPad, sectionBytes.data(), sectionBytes.size());
-    Bytes result;
-    result.reserve(out.size() + raw.size());
-    result.insert(result.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(insertAt));
-    result.insert(result.end(), raw.begin(), raw.end());
-    result.insert(result.end(), out.begin() + static_cast<std::ptrdiff_t>(insertAt + removeLength), out.end());
-
-    for (std::size_t i = 0; i < fresh.sections.size(); ++i)
-        write_section_header(result, image.sectionTableOffset + 40 * i, fresh.sections[i]);
-
-    // Directories that moved with their sections.
-    auto moved = [&](std::uint32_t rva) {
-        return inPlace && rva > image.sections[rs].virtualAddress && section_of(image, rva) >= 0;
-    };
-    for (std::size_t d = 0; d < image.directories.size(); ++d) {
-        if (d == DIR_SECURITY || d == DIR_RESOURCE) continue;
-        if (image.directories[d].rva && moved(image.directories[d].rva))
-            set_directory(result, image, static_cast<int>(d),
-                          {static_cast<std::uint32_t>(image.directories[d].rva + rvaDelta), image.directories[d].size});
-    }
-    if (image.directories.size() > DIR_DEBUG && image.directories[DIR_DEBUG].rva) {
-        std::uint32_t dirRva = image.directories[DIR_DEBUG].rva;
-        if (moved(dirRva)) dirRva = static_cast<std::uint32_t>(dirRva + rvaDelta);
-        Image now = fresh;
-        auto at = file_offset(now, dirRva, image.directories[DIR_DEBUG].size, result.size());
-        for (std::uint32_t k = 0; at && k + 28 <= image.directories[DIR_DEBUG].size; k += 28) {
-            std::uint8_t* e = &result[*at + k];
-            std::uint32_t dataRva = le32(e + 20), dataPtr = le32(e + 24);
-            if (dataRva && moved(dataRva)) put32(e + 20, static_cast<std::uint32_t>(dataRva + rvaDelta));
-            if (dataPtr && dataPtr >= insertAt + removeLength) put32(e + 24, static_cast<std::uint32_t>(dataPtr + fileDelta));
-        }
-    }
-    set_directory(result, image, DIR_RESOURCE,
-                  {fresh.sections[target].virtualAddress, static_cast<std::uint32_t>(sectionBytes.size())});
-
-    std::uint8_t* coff = &result[image.coffOffset];
-    std::uint32_t symbols = le32(coff + 8);
-    if (symbols && symbols >= insertAt + removeLength) put32(coff + 8, static_cast<std::uint32_t>(symbols + fileDelta));
-
-    std::uint8_t* opt = &result[image.optionalOffset];
-    std::uint64_t vEnd = 0;
-    for (const Section& s : fresh.sections)
-        vEnd = std::max<std::uint64_t>(vEnd, static_cast<std::uint64_t>(s.virtualAddress) + section_extent(s));
-    put32(opt + 56, align_up(vEnd, sa));
-    std::int64_t initialized = static_cast<std::int64_t>(le32(opt + 8));
-    if (inPlace) {
-        if (image.sections[rs].characteristics & SCN_CNT_INITIALIZED_DATA) initialized += fileDelta;
-    } else {
-        initialized += fresh.sections[target].rawSize;
-    }
-    if (initialized >= 0) put32(opt + 8, static_cast<std::uint32_t>(initialized));
-    (void)optSize;
-    if (le32(opt + 64) != 0) put32(opt + 64, compute_checksum(result, image.optionalOffset + 64));
+    Bytes result = splice(out, image, layout);
+    move_directories(result, image, layout);
+    update_headers(result, image, layout, sa);
     return result;
 }
 

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 
 namespace sg::packtool::pe {
 

@@ -1,4 +1,4 @@
-#include "tools/pack/quote.h"
+#include "tools/core/quote.h"
 
 #include <cstdio>
 

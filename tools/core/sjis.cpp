@@ -1,4 +1,4 @@
-#include "tools/pack/sjis.h"
+#include "tools/core/sjis.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "tools/pack/sounds.h"
+#include "tools/core/sounds.h"
 
 #include <cstdio>
 #include <cstring>

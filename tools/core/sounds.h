@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 
 namespace sg::packtool {
 

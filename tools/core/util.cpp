@@ -1,6 +1,6 @@
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 
-#include "tools/pack/output.h"
+#include "tools/core/output.h"
 
 #include <atomic>
 #include <cerrno>
