@@ -14,7 +14,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/headless/scripting.h"
 #include "shell/shell.h"
-#include "tools/pack/check.h"
+#include "tools/core/check.h"
 #include "tools/render/render.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -16,7 +16,7 @@
 #include "tests/support/hostile.h"
 #include "platform/headless/headless.h"
 #include "scenes/default/default_scene.h"
-#include "tools/pack/manifest.h"
+#include "tools/core/manifest.h"
 
 namespace fs = std::filesystem;
 namespace pack = sg::pack;

@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "tools/pack/manifest.h"
+#include "tools/core/manifest.h"
 #include "tools/packlib/packlib.h"
 
 #ifndef SG_FUZZ_ART_DIR

@@ -114,8 +114,9 @@ Object* find_object(HGDIOBJ handle) {
 // Linux its 2 MiB-aligned interior asks for huge pages: a few page faults
 // instead of one per 4 KiB, which is most of the start-up time in a virtual
 // machine. The ends keep small pages, so the resident size stays what the
-// pixels need. Only a hint: the kernel may refuse it.
-constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+// pixels need. Only a hint: the kernel may refuse it. (Unused where there
+// are no huge pages, as in the browser.)
+[[maybe_unused]] constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
 
 void advise_huge_pages(void* memory, std::size_t bytes) {
 #if defined(__linux__)

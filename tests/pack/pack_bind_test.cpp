@@ -8,9 +8,9 @@
 #include <fstream>
 
 #include "format/exe_package.h"
-#include "tools/pack/container.h"
-#include "tools/pack/pe.h"
-#include "tools/pack/util.h"
+#include "tools/core/container.h"
+#include "tools/core/pe.h"
+#include "tools/core/util.h"
 
 using namespace sg::packtool;
 

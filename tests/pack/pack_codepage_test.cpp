@@ -9,12 +9,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/pack/check.h"
-#include "tools/pack/commands.h"
-#include "tools/pack/container.h"
-#include "tools/pack/inspect.h"
-#include "tools/pack/manifest.h"
-#include "tools/pack/util.h"
+#include "tools/core/check.h"
+#include "apps/pack/commands.h"
+#include "tools/core/container.h"
+#include "tools/core/inspect.h"
+#include "tools/core/manifest.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 namespace fs = std::filesystem;

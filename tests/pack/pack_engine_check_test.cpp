@@ -8,9 +8,9 @@
 #include <fstream>
 
 #include "format/exe_package.h"
-#include "tools/pack/container.h"
-#include "tools/pack/engine_check.h"
-#include "tools/pack/pe.h"
+#include "tools/core/container.h"
+#include "tools/core/engine_check.h"
+#include "tools/core/pe.h"
 
 using namespace sg::packtool;
 

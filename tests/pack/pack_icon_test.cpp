@@ -8,9 +8,9 @@
 #include <map>
 #include <set>
 
-#include "tools/pack/container.h"
-#include "tools/pack/icon.h"
-#include "tools/pack/images.h"
+#include "tools/core/container.h"
+#include "tools/core/icon.h"
+#include "tools/core/images.h"
 
 using namespace sg::packtool;
 

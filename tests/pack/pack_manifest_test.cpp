@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tools/pack/commands.h"
-#include "tools/pack/manifest.h"
-#include "tools/pack/util.h"
+#include "apps/pack/commands.h"
+#include "tools/core/manifest.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "tests/support/pack_files.h"
-#include "tools/pack/decoders.h"
+#include "tools/core/decoders.h"
 #include "tools/packlib/packlib.h"
 
 using namespace packfiles;

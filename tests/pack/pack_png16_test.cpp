@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/pack/images.h"
+#include "tools/core/images.h"
 
 using namespace sg::packtool;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <toml++/toml.h>
 
-#include "tools/pack/quote.h"
+#include "tools/core/quote.h"
 
 using sg::packtool::quote;
 

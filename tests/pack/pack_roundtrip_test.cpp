@@ -7,9 +7,9 @@
 
 #include <filesystem>
 
-#include "tools/pack/check.h"
-#include "tools/pack/manifest.h"
-#include "tools/pack/util.h"
+#include "tools/core/check.h"
+#include "tools/core/manifest.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 #ifdef SG_HAVE_DEFAULT_SCENE
 #include "scenes/default/default_scene.h"

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "tools/pack/check.h"
-#include "tools/pack/commands.h"
-#include "tools/pack/util.h"
+#include "tools/core/check.h"
+#include "apps/pack/commands.h"
+#include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
 using namespace sg::packtool;

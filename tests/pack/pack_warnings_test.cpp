@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/pack_files.h"
-#include "tools/pack/check.h"
-#include "tools/pack/commands.h"
-#include "tools/pack/sounds.h"
+#include "tools/core/check.h"
+#include "apps/pack/commands.h"
+#include "tools/core/sounds.h"
 #include "tools/packlib/packlib.h"
 
 using namespace packfiles;

@@ -7,7 +7,7 @@
 
 #include "platform/headless/scripting.h"
 #include "tests/support/fixtures.h"
-#include "tools/pack/check.h"
+#include "tools/core/check.h"
 #include "tools/packlib/packlib.h"
 #include "tools/render/render.h"
 

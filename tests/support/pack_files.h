@@ -16,8 +16,8 @@
 
 #include <jpeglib.h>
 
-#include "tools/pack/manifest.h"
-#include "tools/pack/util.h"
+#include "tools/core/manifest.h"
+#include "tools/core/util.h"
 
 namespace packfiles {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
-#include "tools/pack/sjis.h"
+#include "tools/core/sjis.h"
 #include "tools/render/render.h"
 
 // studio.cpp, where exceptions are caught.

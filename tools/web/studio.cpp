@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/commands.h"
-#include "tools/pack/container.h"
+#include "apps/pack/commands.h"
+#include "tools/core/container.h"
 #include "tools/web/zip.h"
 
 #include <toml++/toml.h>

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tools/pack/util.h"
+#include "tools/core/util.h"
 
 namespace sg::web {
 

@@ -1,0 +1,90 @@
+#include "tools/core/listing.h"
+
+namespace sg::packtool {
+
+namespace {
+
+// Titles may hold any byte but NUL; neither file format takes control
+// characters, and a line break would end a desktop entry's value.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) out += (c < 0x20 || c == 0x7f) ? ' ' : static_cast<char>(c);
+    std::size_t first = out.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return out.substr(first, out.find_last_not_of(' ') - first + 1);
+}
+
+std::string xml_escaped(const std::string& text) {
+    std::string out;
+    for (char c : printable(text)) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// A desktop entry's string values escape only the backslash (and the
+// control characters, already gone).
+std::string desktop_escaped(const std::string& text) {
+    std::string out;
+    for (char c : printable(text)) {
+        if (c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string label_of(const Listing& l) {
+    std::string label = printable(l.label);
+    return label.empty() ? l.name : l.label;
+}
+
+}  // namespace
+
+bool listing_name_ok(const std::string& name) {
+    if (name.empty() || name.size() > 64 || name[0] == '-' || name[0] == '.') return false;
+    for (char c : name) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                  c == '_' || c == '-';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::string listing_xml(const Listing& l) {
+    std::string o;
+    o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
+    o += "<screensaver name=\"" + xml_escaped(l.name) + "\" _label=\"" + xml_escaped(label_of(l)) + "\">\n\n";
+    o += "  <command arg=\"-root\"/>\n\n";
+    o += "  <_description>\n";
+    o += "A snowglobe scene: " + xml_escaped(label_of(l)) + ".\n";
+    for (const std::string& line : l.about) {
+        std::string text = xml_escaped(line);
+        if (!text.empty()) o += text + "\n";
+    }
+    o += "  </_description>\n";
+    o += "</screensaver>\n";
+    return o;
+}
+
+std::string listing_desktop(const Listing& l) {
+    std::string o;
+    o += "[Desktop Entry]\n";
+    o += "Type=Application\n";
+    o += "Name=" + desktop_escaped(label_of(l)) + "\n";
+    o += "Comment=A snowglobe scene\n";
+    o += "TryExec=" + l.name + "\n";
+    o += "Exec=" + l.name + " -root\n";
+    o += "NoDisplay=true\n";
+    o += "StartupNotify=false\n";
+    o += "Categories=Screensaver;\n";
+    return o;
+}
+
+}  // namespace sg::packtool
