@@ -1,4 +1,5 @@
-// Bounded little-endian reads for the package readers (internal to packlib).
+// What the package readers share (internal to packlib): the format's checked
+// view of bytes, copies out of it, and problem reports.
 #pragma once
 
 #include <cstddef>
