@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format/bytes.h"
 #include "format/package_format.h"
 
 namespace sg::format {
@@ -36,29 +37,17 @@ struct BmpLayout {
     BmpRefusal refusal = BmpRefusal::None;
 };
 
-namespace bmp_detail {
-inline std::uint32_t byte_at(const std::uint8_t* data, std::size_t size, std::size_t at) {
-    return at < size && data != nullptr ? data[at] : 0u;
-}
-inline std::uint32_t u16(const std::uint8_t* d, std::size_t n, std::size_t at) {
-    return byte_at(d, n, at) | byte_at(d, n, at + 1) << 8;
-}
-inline std::uint32_t u32(const std::uint8_t* d, std::size_t n, std::size_t at) {
-    return u16(d, n, at) | u16(d, n, at + 2) << 16;
-}
-}  // namespace bmp_detail
-
 // The loader's decision, in the loader's order: the type, then the header
 // fields, then whether the rows fit in the file and its grace.
 inline BmpLayout bmp_layout(const std::uint8_t* data, std::size_t size) {
-    using namespace bmp_detail;
+    const ByteView file(data, size);
     BmpLayout b;
-    b.width = static_cast<std::int32_t>(u32(data, size, 18));
-    b.height = static_cast<std::int32_t>(u32(data, size, 22));
-    b.bitCount = static_cast<std::uint16_t>(u16(data, size, 28));
-    b.compression = u32(data, size, 30);
-    b.colorsUsed = u32(data, size, 46);
-    if (u16(data, size, 0) != 0x4D42) {
+    b.width = file.i32(18);
+    b.height = file.i32(22);
+    b.bitCount = file.u16(28);
+    b.compression = file.u32(30);
+    b.colorsUsed = file.u32(46);
+    if (file.u16(0) != 0x4D42) {
         b.refusal = BmpRefusal::NotBmp;
         return b;
     }

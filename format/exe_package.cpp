@@ -5,6 +5,8 @@
 #include <fstream>
 #include <new>
 
+#include "format/bytes.h"
+
 #if defined(__unix__)
 #include <sys/mman.h>
 #endif
@@ -13,16 +15,10 @@ namespace sg::format::exe_package {
 
 namespace {
 
-std::uint64_t read_u64le(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
 Location locate_tail(const std::uint8_t* tail, std::uint64_t fileBytes) {
     Location where;
     if (std::memcmp(tail, TRAILER_MAGIC, sizeof TRAILER_MAGIC) != 0) return where;
-    std::uint64_t size = read_u64le(tail + 8);
+    std::uint64_t size = read_u64(tail + 8);
     // fileBytes >= TRAILER_BYTES here; compare without adding, so a huge
     // length cannot wrap around.
     if (size > fileBytes - TRAILER_BYTES) {

@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format/bytes.h"
+
 namespace sg::format {
 
 constexpr int PACKAGE_RESOURCE_ID = 103;
@@ -140,12 +142,6 @@ constexpr int BMP_FILE_HEADER_SIZE = 14;
 constexpr int BMP_INFO_HEADER_SIZE = 40;
 constexpr int BMP_HEADERS_SIZE = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
 
-// Little-endian 32-bit field at p (the caller has checked the bytes exist).
-inline std::int32_t read32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-                                     std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
-}
-
 // The code page a text record names, from the first `size` bytes of optional
 // block 1 (the caller has checked they exist); DEFAULT_CODE_PAGE when there is
 // no record, a record of another version, or a code page not allowed.
@@ -154,8 +150,8 @@ inline std::uint32_t text_record_code_page(const std::uint8_t* block, std::size_
     if (block == nullptr || size < static_cast<std::size_t>(SIZE)) return DEFAULT_CODE_PAGE;
     for (int i = 0; i < 4; ++i)
         if (block[i] != static_cast<std::uint8_t>(MAGIC[i])) return DEFAULT_CODE_PAGE;
-    if (read32(block + OFFSET_VERSION) != VERSION) return DEFAULT_CODE_PAGE;
-    const auto codePage = static_cast<std::uint32_t>(read32(block + OFFSET_CODE_PAGE));
+    if (read_i32(block + OFFSET_VERSION) != VERSION) return DEFAULT_CODE_PAGE;
+    const auto codePage = read_u32(block + OFFSET_CODE_PAGE);
     return code_page_allowed(codePage) ? codePage : DEFAULT_CODE_PAGE;
 }
 

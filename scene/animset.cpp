@@ -10,10 +10,10 @@ namespace {
 
 namespace set = format::animset;
 using format::BMP_HEADERS_SIZE;
-using format::read32;
+using format::read_i32;
 
 std::int32_t field(const std::uint8_t* bytes, int offset, int index = 0) {
-    return read32(bytes + offset + 4 * index);
+    return read_i32(bytes + offset + 4 * index);
 }
 
 // Every frame must lie inside the set's bytes plus the zero grace; the set is

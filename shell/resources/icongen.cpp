@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "format/bytes.h"
+
 namespace {
 
 constexpr int SIZE = 32;
@@ -134,15 +136,8 @@ Picture draw() {
     return p;
 }
 
-void put16(std::vector<std::uint8_t>& out, unsigned v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, unsigned v) {
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
+void put16(std::vector<std::uint8_t>& out, unsigned v) { sg::format::append_u16(out, static_cast<std::uint16_t>(v)); }
+void put32(std::vector<std::uint8_t>& out, unsigned v) { sg::format::append_u32(out, v); }
 
 std::vector<std::uint8_t> ico_bytes(const Picture& p) {
     constexpr unsigned xorBytes = SIZE * SIZE / 2;  // 16-byte rows, already 4-aligned

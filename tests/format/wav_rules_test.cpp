@@ -9,21 +9,17 @@
 
 namespace {
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 // RIFF WAVE with a 16-byte fmt chunk and a data chunk of `dataBytes` bytes
 // that claims `claimed`.
 std::vector<std::uint8_t> wav(std::uint32_t dataBytes, std::uint32_t claimed) {
     std::vector<std::uint8_t> b(12 + 8 + 16 + 8 + dataBytes, 0);
     b[0] = 'R', b[1] = 'I', b[2] = 'F', b[3] = 'F';
-    put32(b, 4, static_cast<std::uint32_t>(b.size() - 8));
+    sg::format::write_u32(&b[4], static_cast<std::uint32_t>(b.size() - 8));
     b[8] = 'W', b[9] = 'A', b[10] = 'V', b[11] = 'E';
     b[12] = 'f', b[13] = 'm', b[14] = 't', b[15] = ' ';
-    put32(b, 16, 16);
+    sg::format::write_u32(&b[16], 16);
     b[36] = 'd', b[37] = 'a', b[38] = 't', b[39] = 'a';
-    put32(b, 40, claimed);
+    sg::format::write_u32(&b[40], claimed);
     return b;
 }
 
@@ -64,10 +60,10 @@ TEST(WavCheck, ThePlayersPlayAWaveImageWhoseChunksFitItsRiffLength) {
     EXPECT_FALSE(sg::format::wav_plays(ok.data(), ok.size() - 1)) << "a RIFF length past what is readable";
 
     auto headerOnly = ok;
-    put32(headerOnly, 4, 0);  // RIFF of 8 bytes: no room for WAVE in its length
+    sg::format::write_u32(&headerOnly[4], 0);  // RIFF of 8 bytes: no room for WAVE in its length
     EXPECT_FALSE(sg::format::wav_plays(headerOnly.data(), headerOnly.size()));
     auto justWave = ok;
-    put32(justWave, 4, 4);  // RIFF....WAVE and no chunks: nothing claims too much
+    sg::format::write_u32(&justWave[4], 4);  // RIFF....WAVE and no chunks: nothing claims too much
     EXPECT_TRUE(sg::format::wav_plays(justWave.data(), justWave.size()));
     EXPECT_FALSE(sg::format::wav_plays(ok.data(), 11));
     EXPECT_FALSE(sg::format::wav_plays(nullptr, 100));

@@ -94,12 +94,12 @@ TEST_P(PackBindPe, ChecksumIsRecomputedWhenSet) {
     Bytes exe = fixture(GetParam());
     if (exe.empty()) GTEST_SKIP() << "no mingw-w64 build of the fixture program";
     pe::Image image = pe::parse(exe, "test");
-    put32(&exe[image.optionalOffset + 64], 1);
-    put32(&exe[image.optionalOffset + 64], pe::compute_checksum(exe, image.optionalOffset + 64));
+    write_u32(&exe[image.optionalOffset + 64], 1);
+    write_u32(&exe[image.optionalOffset + 64], pe::compute_checksum(exe, image.optionalOffset + 64));
     ASSERT_TRUE(pe::layout_problems(exe).empty());
     Bytes bound = pe::replace_resource(exe, KAVREN, ID103, 1041, pattern(12345, 1), "test");
     EXPECT_TRUE(pe::layout_problems(bound).empty()) << joined(pe::layout_problems(bound));
-    EXPECT_NE(le32(&bound[image.optionalOffset + 64]), 0u);
+    EXPECT_NE(read_u32(&bound[image.optionalOffset + 64]), 0u);
 }
 
 TEST_P(PackBindPe, SectionsThatCannotMoveGetANewResourceSection) {
@@ -112,7 +112,7 @@ TEST_P(PackBindPe, SectionsThatCannotMoveGetANewResourceSection) {
         std::uint8_t* header = &exe[image.sectionTableOffset + 40 * i];
         if (after) {
             std::memcpy(header, ".keep\0\0\0", 8);
-            put32(header + 36, le32(header + 36) & ~0x02000000u);
+            write_u32(header + 36, read_u32(header + 36) & ~0x02000000u);
         }
         if (image.sections[i].name == ".rsrc") after = true;
     }
@@ -142,7 +142,7 @@ TEST(PackBind, DamagedExecutablesAreRefusedNotRead) {
     for (const pe::Section& s : image.sections)
         if (root >= s.virtualAddress && root < s.virtualAddress + s.rawSize) {
             std::size_t at = s.rawPointer + (root - s.virtualAddress);
-            put32(&looping[at + 16 + 4], 0x80000000u);  // the first type's directory is the root again
+            write_u32(&looping[at + 16 + 4], 0x80000000u);  // the first type's directory is the root again
         }
     EXPECT_THROW(pe::find_resource(looping, KAVREN, ID103, 1041, "test"), Failure);
     Bytes notPe = {'M', 'Z', 0, 0};

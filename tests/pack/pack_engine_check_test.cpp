@@ -29,19 +29,19 @@ Bytes tiny_elf(const std::string& payload) {
     std::copy(payload.begin(), payload.end(), f.begin() + 120);
     std::memcpy(f.data(), "\x7f" "ELF", 4);
     f[4] = 2, f[5] = 1, f[6] = 1;
-    put16(&f[16], 3);    // shared object (a PIE)
-    put16(&f[18], 62);   // x86_64
-    put64(&f[32], 64);   // phoff
-    put64(&f[40], shoff);
-    put16(&f[54], 56), put16(&f[56], 1);
-    put16(&f[58], 64), put16(&f[60], 2);
-    put32(&f[64], 1);                 // PT_LOAD
-    put64(&f[64 + 8], 0);             // offset
-    put64(&f[64 + 32], 120 + payload.size());  // file size
+    write_u16(&f[16], 3);    // shared object (a PIE)
+    write_u16(&f[18], 62);   // x86_64
+    write_u64(&f[32], 64);   // phoff
+    write_u64(&f[40], shoff);
+    write_u16(&f[54], 56), write_u16(&f[56], 1);
+    write_u16(&f[58], 64), write_u16(&f[60], 2);
+    write_u32(&f[64], 1);                 // PT_LOAD
+    write_u64(&f[64 + 8], 0);             // offset
+    write_u64(&f[64 + 32], 120 + payload.size());  // file size
     std::uint8_t* s = &f[shoff + 64];
-    put32(s + 4, 1);  // PROGBITS
-    put64(s + 24, 120);
-    put64(s + 32, payload.size());
+    write_u32(s + 4, 1);  // PROGBITS
+    write_u64(s + 24, 120);
+    write_u64(s + 32, payload.size());
     return f;
 }
 
@@ -72,19 +72,19 @@ TEST(PackEngineCheck, SmallProgramOfOursIsAcceptedAndEveryCutIsRefused) {
 TEST(PackEngineCheck, HeadersPointingPastTheEndAreNamed) {
     const Bytes elf = tiny_elf(OURS);
     Bytes b = elf;
-    put64(&b[40], b.size() - 10);  // section headers run off the end
+    write_u64(&b[40], b.size() - 10);  // section headers run off the end
     EXPECT_NE(refusal(b).find("section headers lie past the end"), std::string::npos) << refusal(b);
     b = elf;
-    put64(&b[64 + 32], 1u << 30);  // a segment larger than the file
+    write_u64(&b[64 + 32], 1u << 30);  // a segment larger than the file
     EXPECT_NE(refusal(b).find("segment 0 lies past the end"), std::string::npos) << refusal(b);
     b = elf;
-    put64(&b[120 + OURS.size() + 64 + 24], ~std::uint64_t{0} - 4);  // a section whose end wraps
+    write_u64(&b[120 + OURS.size() + 64 + 24], ~std::uint64_t{0} - 4);  // a section whose end wraps
     EXPECT_NE(refusal(b).find("section 1 lies past the end"), std::string::npos) << refusal(b);
     b = elf;
-    put16(&b[56], 0);
+    write_u16(&b[56], 0);
     EXPECT_NE(refusal(b).find("no program headers"), std::string::npos) << refusal(b);
     b = elf;
-    put16(&b[16], 1);  // an object file
+    write_u16(&b[16], 1);  // an object file
     EXPECT_NE(refusal(b).find("not an executable"), std::string::npos) << refusal(b);
     b = elf;
     b[5] = 2;  // big-endian
@@ -115,7 +115,7 @@ TEST(PackEngineCheck, BoundProgramIsCheckedWithoutItsPackage) {
     EXPECT_NE(refusal(*boundCut), "");
     // A trailer claiming more than the file: the program's end is unknown.
     Bytes damaged = *bound;
-    put64(&damaged[damaged.size() - 8], damaged.size() * 2);
+    write_u64(&damaged[damaged.size() - 8], damaged.size() * 2);
     EXPECT_NE(refusal(damaged).find("trailer is damaged"), std::string::npos);
 }
 

@@ -42,12 +42,12 @@ struct Decoded {
 Decoded decode(const Bytes& b) {
     Decoded d;
     EXPECT_GE(b.size(), 40u);
-    EXPECT_EQ(le32(&b[0]), 40u);
-    d.width = les32(&b[4]);
-    d.height = les32(&b[8]) / 2;
-    d.bits = le16(&b[14]);
-    EXPECT_EQ(les32(&b[8]), 2 * d.width);
-    EXPECT_EQ(le16(&b[12]), 1);
+    EXPECT_EQ(read_u32(&b[0]), 40u);
+    d.width = read_i32(&b[4]);
+    d.height = read_i32(&b[8]) / 2;
+    d.bits = read_u16(&b[14]);
+    EXPECT_EQ(read_i32(&b[8]), 2 * d.width);
+    EXPECT_EQ(read_u16(&b[12]), 1);
     const std::size_t pal = d.bits <= 8 ? (std::size_t{1} << d.bits) : 0;
     const std::size_t row = (static_cast<std::size_t>(d.width) * d.bits + 31) / 32 * 4;
     const std::size_t mrow = (static_cast<std::size_t>(d.width) + 31) / 32 * 4;
@@ -143,19 +143,19 @@ TEST(PackIcon, BoundSaverHoldsGroup101AndItsSixImages) {
         ASSERT_EQ(icons.size(), 6u);
         const Bytes& g = group->data;
         ASSERT_EQ(g.size(), 6u + 14 * 6);
-        EXPECT_EQ(le16(&g[2]), 1);
-        ASSERT_EQ(le16(&g[4]), 6);
+        EXPECT_EQ(read_u16(&g[2]), 1);
+        ASSERT_EQ(read_u16(&g[4]), 6);
         std::set<std::pair<int, int>> seen;
         for (int i = 0; i < 6; ++i) {
             const std::uint8_t* e = &g[6 + 14 * i];
-            auto it = icons.find(le16(e + 12));
+            auto it = icons.find(read_u16(e + 12));
             ASSERT_NE(it, icons.end()) << "entry " << i << " names a missing image";
             Decoded d = decode(it->second->data);
             EXPECT_EQ(e[0], d.width);
             EXPECT_EQ(e[1], d.width);
             EXPECT_EQ(e[2], d.bits == 4 ? 16 : 0);
-            EXPECT_EQ(le16(e + 6), d.bits);
-            EXPECT_EQ(le32(e + 8), it->second->data.size());
+            EXPECT_EQ(read_u16(e + 6), d.bits);
+            EXPECT_EQ(read_u32(e + 8), it->second->data.size());
             seen.insert({d.width, d.bits});
         }
         EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{16, 4}, {16, 8}, {16, 32}, {32, 4}, {32, 8}, {32, 32}}));
@@ -171,9 +171,9 @@ TEST(PackIcon, ImagesOfOtherGroupsStay) {
     };
     auto group_of = [](std::vector<std::uint16_t> ids) {
         Bytes g(6 + 14 * ids.size(), 0);
-        put16(&g[2], 1);
-        put16(&g[4], static_cast<std::uint32_t>(ids.size()));
-        for (std::size_t i = 0; i < ids.size(); ++i) put16(&g[6 + 14 * i + 12], ids[i]);
+        write_u16(&g[2], 1);
+        write_u16(&g[4], static_cast<std::uint32_t>(ids.size()));
+        for (std::size_t i = 0; i < ids.size(); ++i) write_u16(&g[6 + 14 * i + 12], ids[i]);
         return g;
     };
     add(RT_ICON, 1, {1}), add(RT_ICON, 2, {2}), add(RT_ICON, 3, {3});

@@ -53,8 +53,8 @@ std::string listing(const sg::pack::Problems& problems) {
 
 // Where layer 0's first frame starts in the package.
 std::size_t first_frame(const sg::pack::Bytes& bytes) {
-    std::size_t chunk = static_cast<std::size_t>(les32(&bytes[8]));
-    return chunk + 76 + static_cast<std::size_t>(les32(&bytes[chunk + 76 + 16]));
+    std::size_t chunk = static_cast<std::size_t>(read_i32(&bytes[8]));
+    return chunk + 76 + static_cast<std::size_t>(read_i32(&bytes[chunk + 76 + 16]));
 }
 
 }  // namespace
@@ -86,20 +86,20 @@ TEST(PackValidate, EveryEngineRefusalIsAnError) {
     } cases[] = {
         {"truncated", bytes([](sg::pack::Bytes& b) { b.resize(b.size() - 1600); }), "lies outside"},
         {"shorter than the directory", bytes([](sg::pack::Bytes& b) { b.resize(100); }), "shorter than its 112-byte directory"},
-        {"offset past the end", bytes([](sg::pack::Bytes& b) { put32(&b[88], static_cast<std::uint32_t>(b.size() + 10)); }), "info block at offset"},
-        {"negative offset", bytes([](sg::pack::Bytes& b) { put32(&b[0], 0xfffffff0u); }), "scene header at offset"},
+        {"offset past the end", bytes([](sg::pack::Bytes& b) { write_u32(&b[88], static_cast<std::uint32_t>(b.size() + 10)); }), "info block at offset"},
+        {"negative offset", bytes([](sg::pack::Bytes& b) { write_u32(&b[0], 0xfffffff0u); }), "scene header at offset"},
         {"bad magic", model([](sg::pack::Package& p) { p.layers[0].set->magic = "AP02"; }), "not \"AP01\""},
         {"version 2", model([](sg::pack::Package& p) { p.layers[0].set->version = 2; }), "version is 2"},
         {"frame count 21", model([](sg::pack::Package& p) { p.layers[0].set->frameCountOverride = 21; }), "frame count of 21"},
         {"title without NUL", bytes([](sg::pack::Bytes& b) { std::fill(b.begin() + 112, b.begin() + 412, 'x'); }), "no NUL"},
         {"1-bit frame", bytes([](sg::pack::Bytes& b) { b[first_frame(b) + 28] = 1; }), "1 bits per pixel"},
         {"RLE frame", bytes([](sg::pack::Bytes& b) { b[first_frame(b) + 30] = 1; }), "compressed"},
-        {"negative height", bytes([](sg::pack::Bytes& b) { put32(&b[first_frame(b) + 22], static_cast<std::uint32_t>(-16)); }), "negative"},
-        {"24-bit frame with 300 colours used", bytes([](sg::pack::Bytes& b) { put32(&b[first_frame(b) + 46], 300); }),
+        {"negative height", bytes([](sg::pack::Bytes& b) { write_u32(&b[first_frame(b) + 22], static_cast<std::uint32_t>(-16)); }), "negative"},
+        {"24-bit frame with 300 colours used", bytes([](sg::pack::Bytes& b) { write_u32(&b[first_frame(b) + 46], 300); }),
          "more than 256"},
         {"picture not BMP", bytes([](sg::pack::Bytes& b) { b[112 + 340] = 'X'; }), "does not start with \"BM\""},
-        {"set past the chunk", bytes([](sg::pack::Bytes& b) { put32(&b[static_cast<std::size_t>(les32(&b[8])) + 8], 0x7fffff00); }), "lies outside the package"},
-        {"frame rows far past the set", bytes([](sg::pack::Bytes& b) { put32(&b[first_frame(b) + 22], 5000); }), "more than 1000 bytes past"},
+        {"set past the chunk", bytes([](sg::pack::Bytes& b) { write_u32(&b[static_cast<std::size_t>(read_i32(&b[8])) + 8], 0x7fffff00); }), "lies outside the package"},
+        {"frame rows far past the set", bytes([](sg::pack::Bytes& b) { write_u32(&b[first_frame(b) + 22], 5000); }), "more than 1000 bytes past"},
         {"sound not a WAV", model([](sg::pack::Package& p) { p.scene.sound = sg::pack::Bytes(64, 'x'); }), "not a WAV file image"},
         {"empty title", model([](sg::pack::Package& p) { p.scene.title.clear(); }), "title is empty"},
     };
@@ -129,7 +129,7 @@ TEST(PackValidate, AuthorWarnings) {
     p.layers[3].set = p.layers[0].set;
     sg::pack::Bytes b = sg::pack::package_bytes(p);
     // Layer 5's directory entry points at layer 3's chunk: two blocks share bytes.
-    put32(&b[8 * 6], static_cast<std::uint32_t>(les32(&b[8 * 4])));
+    write_u32(&b[8 * 6], static_cast<std::uint32_t>(read_i32(&b[8 * 4])));
     Checked c = check_package(b);
     EXPECT_TRUE(c.ok()) << listing(c.problems);
     EXPECT_TRUE(has(c.problems, sg::pack::Severity::Warning, "400 x 20 is larger than the 320 x 240 preview"));

@@ -215,10 +215,10 @@ TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
         SCOPED_TRACE(c.what);
         auto file = bmp_bytes(c.shape);
         if (std::string(c.what) == "rows overflow") {
-            sgtest::put32(file, 18, 0x7FFFFFFF);  // 6 GB per row, times 2^31 - 1 rows
-            sgtest::put32(file, 22, 0x7FFFFFFF);
+            sg::format::write_u32(&file[18], 0x7FFFFFFF);  // 6 GB per row, times 2^31 - 1 rows
+            sg::format::write_u32(&file[22], 0x7FFFFFFF);
         } else if (std::string(c.what) == "rows past the grace") {
-            sgtest::put32(file, 22, 400);  // 400 rows of 4 bytes where 1 is given
+            sg::format::write_u32(&file[22], 400);  // 400 rows of 4 bytes where 1 is given
         }
         boxes.clear();
         Record r;

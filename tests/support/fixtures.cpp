@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "format/bytes.h"
+
 namespace sg::test {
 
 namespace pack = sg::pack;
@@ -69,10 +71,7 @@ pack::Bytes silent_wav(int samples) {
     const auto text = [&](std::size_t at, const char* s) {
         for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(s[i]);
     };
-    const auto u16 = [&](std::size_t at, std::uint16_t v) {
-        out[at] = static_cast<std::uint8_t>(v);
-        out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
+    const auto u16 = [&](std::size_t at, std::uint16_t v) { sg::format::write_u16(&out[at], v); };
     text(0, "RIFF");
     pack::put32(out, 4, static_cast<std::int32_t>(36 + n));
     text(8, "WAVE");

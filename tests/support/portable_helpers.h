@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "format/bytes.h"
 #include "platform/platform.h"
 
 namespace sgtest {
@@ -106,15 +107,6 @@ struct BmpSpec {
     std::size_t cutBytes = 0;          // bytes taken off the end
 };
 
-inline void put16(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
-    v[at] = static_cast<std::uint8_t>(x);
-    v[at + 1] = static_cast<std::uint8_t>(x >> 8);
-}
-inline void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
-    put16(v, at, x & 0xFFFF);
-    put16(v, at + 2, x >> 16);
-}
-
 // Colour-table entry i of a built file: blue i, green 255-i, red i^0x5A.
 inline pf::RGBQUAD table_color(int i) {
     return {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
@@ -133,15 +125,15 @@ inline std::vector<std::uint8_t> bmp_bytes(const BmpSpec& s) {
     std::vector<std::uint8_t> v(total, 0);
     v[0] = static_cast<std::uint8_t>(s.type[0]);
     v[1] = static_cast<std::uint8_t>(s.type[1]);
-    put32(v, 2, static_cast<std::uint32_t>(total));
-    put32(v, 10, s.pixelOffset ? s.pixelOffset : static_cast<std::uint32_t>(rows));
-    put32(v, 14, s.headerSize);
-    put32(v, 18, static_cast<std::uint32_t>(s.width));
-    put32(v, 22, static_cast<std::uint32_t>(s.height));
-    put16(v, 26, s.planes);
-    put16(v, 28, static_cast<std::uint32_t>(s.bitCount));
-    put32(v, 30, s.compression);
-    put32(v, 46, s.clrUsed);
+    sg::format::write_u32(&v[2], static_cast<std::uint32_t>(total));
+    sg::format::write_u32(&v[10], s.pixelOffset ? s.pixelOffset : static_cast<std::uint32_t>(rows));
+    sg::format::write_u32(&v[14], s.headerSize);
+    sg::format::write_u32(&v[18], static_cast<std::uint32_t>(s.width));
+    sg::format::write_u32(&v[22], static_cast<std::uint32_t>(s.height));
+    sg::format::write_u16(&v[26], s.planes);
+    sg::format::write_u16(&v[28], static_cast<std::uint32_t>(s.bitCount));
+    sg::format::write_u32(&v[30], s.compression);
+    sg::format::write_u32(&v[46], s.clrUsed);
     for (int i = 0; i < entries; ++i) {
         const pf::RGBQUAD c = table_color(i);
         std::memcpy(&v[54 + 4 * static_cast<std::size_t>(i)], &c, 4);

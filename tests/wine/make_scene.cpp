@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "format/bytes.h"
 #include "tools/packlib/packlib.h"
 
 namespace {
@@ -143,13 +144,8 @@ Bytes quiet_wav() {
     const std::uint32_t samples = 800;
     Bytes wav;
     auto text = [&](const char* four) { wav.insert(wav.end(), four, four + 4); };
-    auto u32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto u16 = [&](std::uint16_t v) {
-        wav.push_back(static_cast<std::uint8_t>(v));
-        wav.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
+    auto u32 = [&](std::uint32_t v) { sg::format::append_u32(wav, v); };
+    auto u16 = [&](std::uint16_t v) { sg::format::append_u16(wav, v); };
     text("RIFF");
     u32(36 + samples);
     text("WAVE");

@@ -63,7 +63,7 @@ Checked check_package(const Bytes& package) {
     const auto inside = [&](std::int64_t at, std::int64_t len) { return in_bounds(at, len, package.size()); };
     // Reads past the end give 0: a set may be shorter than its own header.
     const auto i32 = [&](std::int64_t at) {
-        return inside(at, 4) ? les32(&package[static_cast<std::size_t>(at)]) : 0;
+        return inside(at, 4) ? read_i32(&package[static_cast<std::size_t>(at)]) : 0;
     };
 
     // What the engine reads, to find blocks that share bytes.

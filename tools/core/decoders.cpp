@@ -67,7 +67,7 @@ bool is_gif(std::span<const std::uint8_t> b) { return starts(b, 0, "GIF87a") || 
 // ---------------------------------------------------------------- 32-bit BMP
 
 bool is_bmp32(std::span<const std::uint8_t> b) {
-    return b.size() >= 30 && b[0] == 'B' && b[1] == 'M' && le32(&b[14]) >= 40 && le16(&b[28]) == 32;
+    return b.size() >= 30 && b[0] == 'B' && b[1] == 'M' && read_u32(&b[14]) >= 40 && read_u16(&b[28]) == 32;
 }
 
 namespace {
@@ -99,10 +99,10 @@ bool contiguous(std::uint32_t m) {
 RgbaImage bmp32_decode(std::span<const std::uint8_t> b, const std::string& what) {
     auto refuse = [&](const std::string& why) -> RgbaImage { throw Failure(what + ": 32-bit BMP " + why); };
     if (!is_bmp32(b) || b.size() < 54) return refuse("with its header cut short");
-    const std::uint32_t headerSize = le32(&b[14]);
-    const std::int32_t width = les32(&b[18]), rawHeight = les32(&b[22]);
-    const std::uint32_t compression = le32(&b[30]);
-    const std::uint32_t dataAt = le32(&b[10]);
+    const std::uint32_t headerSize = read_u32(&b[14]);
+    const std::int32_t width = read_i32(&b[18]), rawHeight = read_i32(&b[22]);
+    const std::uint32_t compression = read_u32(&b[30]);
+    const std::uint32_t dataAt = read_u32(&b[10]);
     if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || width > MAX_PICTURE_SIDE ||
         std::abs(rawHeight) > MAX_PICTURE_SIDE)
         return refuse("of " + std::to_string(width) + " x " + std::to_string(rawHeight) + " pixels: sides must be 1.." +
@@ -114,8 +114,8 @@ RgbaImage bmp32_decode(std::span<const std::uint8_t> b, const std::string& what)
         // fields of a longer header or stand after a short one.
         const bool alphaMask = headerSize >= 56 || compression == 6;
         if (!in_bounds(54, alphaMask ? 16 : 12, b.size())) return refuse("with its colour masks cut short");
-        for (int i = 0; i < 3; ++i) masks[i] = le32(&b[54 + 4 * static_cast<std::size_t>(i)]);
-        masks[3] = alphaMask ? le32(&b[66]) : 0;
+        for (int i = 0; i < 3; ++i) masks[i] = read_u32(&b[54 + 4 * static_cast<std::size_t>(i)]);
+        masks[3] = alphaMask ? read_u32(&b[66]) : 0;
         for (std::uint32_t m : masks)
             if (!contiguous(m)) return refuse("with a colour mask of scattered bits");
     } else if (compression != 0) {
@@ -136,7 +136,7 @@ RgbaImage bmp32_decode(std::span<const std::uint8_t> b, const std::string& what)
         const std::uint8_t* src = &b[dataAt + static_cast<std::size_t>(row) * static_cast<std::size_t>(stride)];
         std::uint8_t* dst = &out.rgba[static_cast<std::size_t>(y) * width * 4];
         for (int x = 0; x < width; ++x, src += 4, dst += 4) {
-            const std::uint32_t px = le32(src);
+            const std::uint32_t px = read_u32(src);
             dst[0] = r.of(px, 0), dst[1] = g.of(px, 0), dst[2] = bl.of(px, 0), dst[3] = a.of(px, 255);
             anyAlpha = anyAlpha || (a.mask && (px & a.mask));
         }

@@ -30,12 +30,12 @@ std::vector<std::string> elf_problems(const Bytes& file) {
     if ((file[4] != 1 && file[4] != 2) || file[5] != 1) return {"not a little-endian 32- or 64-bit ELF file"};
     if (wide && file.size() < 64) return {"ELF header cut off"};
     const std::uint8_t* h = file.data();
-    const std::uint16_t type = le16(h + 16);
+    const std::uint16_t type = read_u16(h + 16);
     if (type != 2 && type != 3) out.push_back("not an executable (ELF type " + std::to_string(type) + ")");
-    const std::uint64_t phoff = wide ? le64(h + 32) : le32(h + 28);
-    const std::uint64_t shoff = wide ? le64(h + 40) : le32(h + 32);
-    const std::uint16_t phentsize = le16(h + (wide ? 54 : 42)), phnum = le16(h + (wide ? 56 : 44));
-    const std::uint16_t shentsize = le16(h + (wide ? 58 : 46)), shnum = le16(h + (wide ? 60 : 48));
+    const std::uint64_t phoff = wide ? read_u64(h + 32) : read_u32(h + 28);
+    const std::uint64_t shoff = wide ? read_u64(h + 40) : read_u32(h + 32);
+    const std::uint16_t phentsize = read_u16(h + (wide ? 54 : 42)), phnum = read_u16(h + (wide ? 56 : 44));
+    const std::uint16_t shentsize = read_u16(h + (wide ? 58 : 46)), shnum = read_u16(h + (wide ? 60 : 48));
     const std::uint16_t wantPh = wide ? 56 : 32, wantSh = wide ? 64 : 40;
     auto inside = [&](std::uint64_t at, std::uint64_t len) {
         return at <= file.size() && len <= file.size() - at;
@@ -50,9 +50,9 @@ std::vector<std::string> elf_problems(const Bytes& file) {
         for (std::uint16_t i = 0; i < phnum; ++i) {
             const std::uint8_t* p = h + phoff + std::uint64_t{i} * phentsize;
             Segment s;
-            s.type = le32(p);
-            s.offset = wide ? le64(p + 8) : le32(p + 4);
-            s.fileSize = wide ? le64(p + 32) : le32(p + 16);
+            s.type = read_u32(p);
+            s.offset = wide ? read_u64(p + 8) : read_u32(p + 4);
+            s.fileSize = wide ? read_u64(p + 32) : read_u32(p + 16);
             if (!inside(s.offset, s.fileSize))
                 out.push_back("segment " + std::to_string(i) + " lies past the end of the file (cut off?)");
             else
@@ -67,9 +67,9 @@ std::vector<std::string> elf_problems(const Bytes& file) {
         } else {
             for (std::uint16_t i = 0; i < shnum; ++i) {
                 const std::uint8_t* s = h + shoff + std::uint64_t{i} * shentsize;
-                const std::uint32_t stype = le32(s + 4);
-                const std::uint64_t off = wide ? le64(s + 24) : le32(s + 16);
-                const std::uint64_t size = wide ? le64(s + 32) : le32(s + 20);
+                const std::uint32_t stype = read_u32(s + 4);
+                const std::uint64_t off = wide ? read_u64(s + 24) : read_u32(s + 16);
+                const std::uint64_t size = wide ? read_u64(s + 32) : read_u32(s + 20);
                 if (stype != SHT_NOBITS && size && !inside(off, size)) {
                     out.push_back("section " + std::to_string(i) + " lies past the end of the file (cut off?)");
                     break;
@@ -84,16 +84,16 @@ bool elf_is_ours(const Bytes& file) {
     if (!elf_problems(file).empty()) return false;
     const bool wide = file[4] == 2;
     const std::uint8_t* h = file.data();
-    const std::uint64_t phoff = wide ? le64(h + 32) : le32(h + 28);
-    const std::uint16_t phentsize = le16(h + (wide ? 54 : 42)), phnum = le16(h + (wide ? 56 : 44));
+    const std::uint64_t phoff = wide ? read_u64(h + 32) : read_u32(h + 28);
+    const std::uint16_t phentsize = read_u16(h + (wide ? 54 : 42)), phnum = read_u16(h + (wide ? 56 : 44));
     // The code that finds the appended package carries its magic in a loaded
     // segment; a foreign program would never look for a package.
     const std::string_view magic(sg::format::exe_package::TRAILER_MAGIC, sizeof sg::format::exe_package::TRAILER_MAGIC);
     for (std::uint16_t i = 0; i < phnum; ++i) {
         const std::uint8_t* p = h + phoff + std::uint64_t{i} * phentsize;
-        if (le32(p) != PT_LOAD) continue;
-        const std::uint64_t offset = wide ? le64(p + 8) : le32(p + 4);
-        const std::uint64_t size = wide ? le64(p + 32) : le32(p + 16);
+        if (read_u32(p) != PT_LOAD) continue;
+        const std::uint64_t offset = wide ? read_u64(p + 8) : read_u32(p + 4);
+        const std::uint64_t size = wide ? read_u64(p + 32) : read_u32(p + 16);
         std::string_view bytes(reinterpret_cast<const char*>(file.data() + offset), size);
         if (bytes.find(magic) != std::string_view::npos) return true;
     }
@@ -107,10 +107,10 @@ EngineKind check_engine(const Bytes& file, const std::string& what) {
         if (image.sizeOfHeaders > file.size()) throw bad("the headers are cut off");
         // What lies behind the sections: the COFF symbols and their strings
         // (the length of the strings is their first field), the signature.
-        const std::uint32_t symbols = le32(&file[image.coffOffset + 8]), count = le32(&file[image.coffOffset + 12]);
+        const std::uint32_t symbols = read_u32(&file[image.coffOffset + 8]), count = read_u32(&file[image.coffOffset + 12]);
         if (symbols) {
             const std::uint64_t strings = std::uint64_t{symbols} + 18ull * count;
-            if (strings + 4 > file.size() || strings + le32(&file[strings]) > file.size())
+            if (strings + 4 > file.size() || strings + read_u32(&file[strings]) > file.size())
                 throw bad("its symbol table lies past the end of the file (cut off?)");
         }
         if (image.directories.size() > pe::DIR_SECURITY && image.directories[pe::DIR_SECURITY].rva &&

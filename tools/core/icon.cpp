@@ -110,12 +110,12 @@ Bytes icon_image(const std::vector<Rgba>& px, int n, int bits) {
     const std::size_t paletteBytes = bits <= 8 ? (std::size_t{1} << bits) * 4 : 0;
     Bytes out(40 + paletteBytes + rowBytes * n + maskRow * n, 0);
     std::uint8_t* h = out.data();
-    put32(h, 40);
-    put32(h + 4, static_cast<std::uint32_t>(n));
-    put32(h + 8, static_cast<std::uint32_t>(2 * n));
-    put16(h + 12, 1);
-    put16(h + 14, static_cast<std::uint32_t>(bits));
-    put32(h + 20, static_cast<std::uint32_t>(rowBytes * n + maskRow * n));
+    write_u32(h, 40);
+    write_u32(h + 4, static_cast<std::uint32_t>(n));
+    write_u32(h + 8, static_cast<std::uint32_t>(2 * n));
+    write_u16(h + 12, 1);
+    write_u16(h + 14, static_cast<std::uint32_t>(bits));
+    write_u32(h + 20, static_cast<std::uint32_t>(rowBytes * n + maskRow * n));
     for (std::size_t i = 0; i < pal.size(); ++i) {
         out[40 + i * 4] = pal[i][2];
         out[40 + i * 4 + 1] = pal[i][1];
@@ -161,8 +161,8 @@ void set_icon_group(std::vector<pe::Resource>& list, const std::vector<Bytes>& i
     const pe::ResName group = pe::ResName::of(ICON_GROUP_ID);
     auto members = [](const Bytes& dir) {
         std::set<std::uint32_t> ids;
-        std::size_t count = dir.size() >= 6 ? le16(&dir[4]) : 0;
-        for (std::size_t i = 0; i < count && 6 + 14 * (i + 1) <= dir.size(); ++i) ids.insert(le16(&dir[6 + 14 * i + 12]));
+        std::size_t count = dir.size() >= 6 ? read_u16(&dir[4]) : 0;
+        for (std::size_t i = 0; i < count && 6 + 14 * (i + 1) <= dir.size(); ++i) ids.insert(read_u16(&dir[6 + 14 * i + 12]));
         return ids;
     };
     std::uint32_t language = PACKAGE_LANGUAGE;
@@ -187,20 +187,20 @@ void set_icon_group(std::vector<pe::Resource>& list, const std::vector<Bytes>& i
         if (r.type == iconType && r.name.isId) used.insert(r.name.id);
 
     Bytes dir(6 + 14 * images.size(), 0);
-    put16(&dir[2], 1);
-    put16(&dir[4], static_cast<std::uint32_t>(images.size()));
+    write_u16(&dir[2], 1);
+    write_u16(&dir[4], static_cast<std::uint32_t>(images.size()));
     std::uint32_t next = 1;
     for (std::size_t i = 0; i < images.size(); ++i) {
         while (used.count(next)) ++next;
         const Bytes& image = images[i];
-        const std::uint32_t n = le32(&image[4]), bits = le16(&image[14]);
+        const std::uint32_t n = read_u32(&image[4]), bits = read_u16(&image[14]);
         std::uint8_t* e = &dir[6 + 14 * i];
         e[0] = static_cast<std::uint8_t>(n), e[1] = static_cast<std::uint8_t>(n);
         e[2] = bits == 4 ? 16 : 0;  // colours in the palette, 0 for 256 and more
-        put16(e + 4, 1);
-        put16(e + 6, bits);
-        put32(e + 8, static_cast<std::uint32_t>(image.size()));
-        put16(e + 12, next);
+        write_u16(e + 4, 1);
+        write_u16(e + 6, bits);
+        write_u32(e + 8, static_cast<std::uint32_t>(image.size()));
+        write_u16(e + 12, next);
         pe::Resource r;
         r.type = iconType;
         r.name = pe::ResName::of(next);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "format/wav_rules.h"
 #include "tools/core/names.h"
 #include "tools/core/quote.h"
 #include "tools/core/sjis.h"
@@ -67,21 +68,21 @@ struct WavInfo {
 
 WavInfo wav_info(const Bytes& w) {
     WavInfo info;
-    if (w.size() < 12) return info;
     std::uint32_t byteRate = 0;
-    for (std::size_t at = 12; at + 8 <= w.size();) {
-        std::uint32_t size = le32(&w[at + 4]);
-        if (std::equal(w.begin() + static_cast<std::ptrdiff_t>(at), w.begin() + static_cast<std::ptrdiff_t>(at + 4), "fmt ") && at + 24 <= w.size()) {
-            info.channels = le16(&w[at + 10]);
-            info.rate = static_cast<int>(le32(&w[at + 12]));
-            byteRate = le32(&w[at + 16]);
-            info.bits = le16(&w[at + 22]);
+    // Every chunk, the last that does not fit included: the data chunk's
+    // claimed length gives the time even when the file is cut short.
+    format::wav_walk_chunks(w.data(), w.size(), [&](const format::WavChunk& chunk) {
+        const std::uint8_t* body = chunk.header + 8;
+        if (chunk.is("fmt ") && chunk.at + 24 <= w.size()) {
+            info.channels = format::read_u16(body + 2);
+            info.rate = static_cast<int>(format::read_u32(body + 4));
+            byteRate = format::read_u32(body + 8);
+            info.bits = format::read_u16(body + 14);
             info.ok = true;
         }
-        if (std::equal(w.begin() + static_cast<std::ptrdiff_t>(at), w.begin() + static_cast<std::ptrdiff_t>(at + 4), "data") && byteRate)
-            info.seconds = static_cast<double>(size) / byteRate;
-        at += 8 + static_cast<std::size_t>(size) + (size & 1);
-    }
+        if (chunk.is("data") && byteRate) info.seconds = static_cast<double>(chunk.length) / byteRate;
+        return true;
+    });
     return info;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/core/manifest.h"
 
+#include "format/wav_rules.h"
 #include "tools/core/manifest_pictures.h"
 #include "tools/core/manifest_read.h"
 #include "tools/core/sounds.h"
@@ -167,10 +168,10 @@ void build_sound(Ctx& c, const Table& top, Built& built) {
         int line = line_of(*top.node("sound"));
         s.sound = load(c, line, "sound", *sound);
         const Bytes& w = s.sound;
-        bool riff = w.size() >= 12 && std::equal(w.begin(), w.begin() + 4, "RIFF") && std::equal(w.begin() + 8, w.begin() + 12, "WAVE");
-        if (!riff) fail(c, line, "sound", *sound + " is not a WAV file (no RIFF/WAVE header)");
-        if (static_cast<std::uint64_t>(le32(&w[4])) + 8 > w.size())
-            fail(c, line, "sound", *sound + " is cut short: its RIFF header says " + std::to_string(le32(&w[4]) + 8ull) +
+        if (!format::wav_is_riff_wave(w.data(), w.size()))
+            fail(c, line, "sound", *sound + " is not a WAV file (no RIFF/WAVE header)");
+        if (const std::uint64_t riff = format::wav_riff_bytes(w.data()); riff > w.size())
+            fail(c, line, "sound", *sound + " is cut short: its RIFF header says " + std::to_string(riff) +
                                        " bytes, the file has " + std::to_string(w.size()));
         built.sound = {line, "sound"};
         if (auto encoding = wav_encoding_warning(w)) warn(c, line, "sound", *sound + ": " + *encoding);

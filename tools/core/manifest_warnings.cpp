@@ -12,7 +12,7 @@ namespace {
 // receives the words the package check put before its message for that part
 // ("layer 2: ", "layer 2: frame 1: "), which the place now says.
 Place place_of(const Built& b, const Bytes& bytes, const pack::Layout& dir, std::size_t at, std::string& prefix) {
-    const auto i32 = [&](std::int64_t o) { return in_bounds(o, 4, bytes.size()) ? les32(&bytes[static_cast<std::size_t>(o)]) : 0; };
+    const auto i32 = [&](std::int64_t o) { return in_bounds(o, 4, bytes.size()) ? read_i32(&bytes[static_cast<std::size_t>(o)]) : 0; };
     const auto within = [&](std::int64_t start, std::int64_t length) {
         return static_cast<std::int64_t>(at) >= start && static_cast<std::int64_t>(at) < start + length;
     };

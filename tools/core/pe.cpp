@@ -85,7 +85,7 @@ std::string ResName::display() const {
 
 bool looks_like_pe(const Bytes& file) {
     if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') return false;
-    std::uint32_t at = le32(&file[0x3c]);
+    std::uint32_t at = read_u32(&file[0x3c]);
     return in_bounds(at, 4, file.size()) && std::memcmp(&file[at], "PE\0\0", 4) == 0;
 }
 
@@ -93,35 +93,35 @@ Image parse(const Bytes& file, const std::string& what) {
     auto bad = [&](const std::string& why) { return Failure(what + ": not a usable Windows executable: " + why); };
     if (!looks_like_pe(file)) throw bad("no MZ/PE signature");
     Image image;
-    std::size_t pe = le32(&file[0x3c]);
+    std::size_t pe = read_u32(&file[0x3c]);
     image.coffOffset = pe + 4;
     if (!in_bounds(image.coffOffset, 20, file.size())) throw bad("COFF header cut off");
     const std::uint8_t* coff = &file[image.coffOffset];
-    image.machine = le16(coff);
-    std::uint16_t sectionCount = le16(coff + 2);
-    std::uint16_t optionalSize = le16(coff + 16);
+    image.machine = read_u16(coff);
+    std::uint16_t sectionCount = read_u16(coff + 2);
+    std::uint16_t optionalSize = read_u16(coff + 16);
     image.optionalOffset = image.coffOffset + 20;
     if (!in_bounds(image.optionalOffset, optionalSize, file.size()) || optionalSize < 96)
         throw bad("optional header cut off");
     const std::uint8_t* opt = &file[image.optionalOffset];
-    std::uint16_t magic = le16(opt);
+    std::uint16_t magic = read_u16(opt);
     if (magic == 0x20b)
         image.pe32plus = true;
     else if (magic != 0x10b)
         throw bad("unknown optional header magic");
     if (image.pe32plus && optionalSize < 112) throw bad("optional header too short");
-    image.entryPoint = le32(opt + 16);
-    image.sectionAlignment = le32(opt + 32);
-    image.fileAlignment = le32(opt + 36);
-    image.sizeOfImage = le32(opt + 56);
-    image.sizeOfHeaders = le32(opt + 60);
-    image.checksum = le32(opt + 64);
+    image.entryPoint = read_u32(opt + 16);
+    image.sectionAlignment = read_u32(opt + 32);
+    image.fileAlignment = read_u32(opt + 36);
+    image.sizeOfImage = read_u32(opt + 56);
+    image.sizeOfHeaders = read_u32(opt + 60);
+    image.checksum = read_u32(opt + 64);
     std::size_t countAt = image.pe32plus ? 108 : 92;
     std::size_t dirsAt = countAt + 4;
-    std::uint32_t dirCount = std::min<std::uint32_t>(le32(opt + countAt), 16);
+    std::uint32_t dirCount = std::min<std::uint32_t>(read_u32(opt + countAt), 16);
     if (dirsAt + 8ull * dirCount > optionalSize) throw bad("data directories cut off");
     for (std::uint32_t i = 0; i < dirCount; ++i)
-        image.directories.push_back({le32(opt + dirsAt + 8 * i), le32(opt + dirsAt + 8 * i + 4)});
+        image.directories.push_back({read_u32(opt + dirsAt + 8 * i), read_u32(opt + dirsAt + 8 * i + 4)});
     if (!power_of_two(image.fileAlignment) || !power_of_two(image.sectionAlignment) ||
         image.sectionAlignment < image.fileAlignment)
         throw bad("impossible section or file alignment");
@@ -131,11 +131,11 @@ Image parse(const Bytes& file, const std::string& what) {
         const std::uint8_t* s = &file[image.sectionTableOffset + 40 * i];
         Section section;
         section.name.assign(reinterpret_cast<const char*>(s), strnlen(reinterpret_cast<const char*>(s), 8));
-        section.virtualSize = le32(s + 8);
-        section.virtualAddress = le32(s + 12);
-        section.rawSize = le32(s + 16);
-        section.rawPointer = le32(s + 20);
-        section.characteristics = le32(s + 36);
+        section.virtualSize = read_u32(s + 8);
+        section.virtualAddress = read_u32(s + 12);
+        section.rawSize = read_u32(s + 16);
+        section.rawPointer = read_u32(s + 20);
+        section.characteristics = read_u32(s + 36);
         if (section.rawSize && !in_bounds(section.rawPointer, section.rawSize, file.size()))
             throw bad("section " + section.name + " lies past the end of the file");
         image.sections.push_back(section);
@@ -158,10 +158,10 @@ std::vector<Resource> resources(const Bytes& file, const Image& image, const std
             std::uint32_t rva = root + (raw & 0x7fffffffu);
             auto at = file_offset(image, rva, 2, file.size());
             if (!at) throw bad("name outside the file");
-            std::uint16_t length = le16(&file[*at]);
+            std::uint16_t length = read_u16(&file[*at]);
             auto text = file_offset(image, rva + 2, 2u * length, file.size());
             if (!text) throw bad("name outside the file");
-            for (std::uint16_t i = 0; i < length; ++i) n.name += static_cast<char16_t>(le16(&file[*text + 2 * i]));
+            for (std::uint16_t i = 0; i < length; ++i) n.name += static_cast<char16_t>(read_u16(&file[*text + 2 * i]));
         } else {
             n.id = raw & 0xffff;
         }
@@ -172,13 +172,13 @@ std::vector<Resource> resources(const Bytes& file, const Image& image, const std
         if (!visited.insert(rva).second) throw bad("a directory refers to itself");
         auto at = file_offset(image, rva, 16, file.size());
         if (!at) throw bad("directory outside the file");
-        std::uint32_t count = static_cast<std::uint32_t>(le16(&file[*at + 12])) + le16(&file[*at + 14]);
+        std::uint32_t count = static_cast<std::uint32_t>(read_u16(&file[*at + 12])) + read_u16(&file[*at + 14]);
         auto entries = file_offset(image, rva + 16, 8 * count, file.size());
         if (!entries) throw bad("directory entries outside the file");
         for (std::uint32_t i = 0; i < count; ++i) {
             if (budget-- == 0) throw bad("too many entries");
-            std::uint32_t nameRaw = le32(&file[*entries + 8 * i]);
-            std::uint32_t target = le32(&file[*entries + 8 * i + 4]);
+            std::uint32_t nameRaw = read_u32(&file[*entries + 8 * i]);
+            std::uint32_t target = read_u32(&file[*entries + 8 * i + 4]);
             ResName name = readName(nameRaw);
             if (depth == 0) path.type = name;
             else if (depth == 1) path.name = name;
@@ -191,12 +191,12 @@ std::vector<Resource> resources(const Bytes& file, const Image& image, const std
             }
             auto entry = file_offset(image, root + target, 16, file.size());
             if (!entry) throw bad("data entry outside the file");
-            std::uint32_t dataRva = le32(&file[*entry]);
-            std::uint32_t dataSize = le32(&file[*entry + 4]);
+            std::uint32_t dataRva = read_u32(&file[*entry]);
+            std::uint32_t dataSize = read_u32(&file[*entry + 4]);
             auto data = file_offset(image, dataRva, dataSize, file.size());
             if (!data) throw bad("resource " + path.type.display() + "/" + path.name.display() + " data outside the file");
             Resource r = path;
-            r.codePage = le32(&file[*entry + 8]);
+            r.codePage = read_u32(&file[*entry + 8]);
             r.data.assign(file.begin() + static_cast<std::ptrdiff_t>(*data),
                           file.begin() + static_cast<std::ptrdiff_t>(*data + dataSize));
             out.push_back(std::move(r));
@@ -264,15 +264,15 @@ Bytes build_section(const std::vector<Resource>& list, std::uint32_t baseRva) {
     Bytes out(total, 0);
 
     for (auto& [text, at] : stringOffsets) {
-        put16(&out[at], static_cast<std::uint32_t>(text.size()));
-        for (std::size_t i = 0; i < text.size(); ++i) put16(&out[at + 2 + 2 * i], text[i]);
+        write_u16(&out[at], static_cast<std::uint32_t>(text.size()));
+        for (std::size_t i = 0; i < text.size(); ++i) write_u16(&out[at + 2 + 2 * i], text[i]);
     }
     auto nameField = [&](const ResName& n) -> std::uint32_t {
         return n.isId ? n.id : (0x80000000u | static_cast<std::uint32_t>(stringOffsets[n.name]));
     };
     auto writeDirHeader = [&](std::size_t at, std::size_t named, std::size_t ids) {
-        put16(&out[at + 12], static_cast<std::uint32_t>(named));
-        put16(&out[at + 14], static_cast<std::uint32_t>(ids));
+        write_u16(&out[at + 12], static_cast<std::uint32_t>(named));
+        write_u16(&out[at + 14], static_cast<std::uint32_t>(ids));
     };
     auto countNamed = [](const auto& map) {
         std::size_t n = 0;
@@ -289,8 +289,8 @@ Bytes build_section(const std::vector<Resource>& list, std::uint32_t baseRva) {
     std::size_t i = 0;
     for (auto& [type, names] : tree) {
         typeDirs.push_back(next);
-        put32(&out[16 + 8 * i], nameField(type));
-        put32(&out[16 + 8 * i + 4], 0x80000000u | static_cast<std::uint32_t>(next));
+        write_u32(&out[16 + 8 * i], nameField(type));
+        write_u32(&out[16 + 8 * i + 4], 0x80000000u | static_cast<std::uint32_t>(next));
         next += 16 + 8 * names.size();
         ++i;
     }
@@ -302,16 +302,16 @@ Bytes build_section(const std::vector<Resource>& list, std::uint32_t baseRva) {
         for (auto& [name, langs] : names) {
             std::size_t nameDir = next;
             next += 16 + 8 * langs.size();
-            put32(&out[dir + 16 + 8 * j], nameField(name));
-            put32(&out[dir + 16 + 8 * j + 4], 0x80000000u | static_cast<std::uint32_t>(nameDir));
+            write_u32(&out[dir + 16 + 8 * j], nameField(name));
+            write_u32(&out[dir + 16 + 8 * j + 4], 0x80000000u | static_cast<std::uint32_t>(nameDir));
             writeDirHeader(nameDir, countNamed(langs), langs.size() - countNamed(langs));
             std::size_t k = 0;
             for (auto& [lang, r] : langs) {
-                put32(&out[nameDir + 16 + 8 * k], nameField(lang));
-                put32(&out[nameDir + 16 + 8 * k + 4], static_cast<std::uint32_t>(leafNext));
-                put32(&out[leafNext], static_cast<std::uint32_t>(baseRva + dataNext));
-                put32(&out[leafNext + 4], static_cast<std::uint32_t>(r->data.size()));
-                put32(&out[leafNext + 8], r->codePage);
+                write_u32(&out[nameDir + 16 + 8 * k], nameField(lang));
+                write_u32(&out[nameDir + 16 + 8 * k + 4], static_cast<std::uint32_t>(leafNext));
+                write_u32(&out[leafNext], static_cast<std::uint32_t>(baseRva + dataNext));
+                write_u32(&out[leafNext + 4], static_cast<std::uint32_t>(r->data.size()));
+                write_u32(&out[leafNext + 8], r->codePage);
                 if (!r->data.empty()) std::memcpy(&out[dataNext], r->data.data(), r->data.size());
                 dataNext += align_up(r->data.size(), 8);
                 leafNext += 16;
@@ -326,17 +326,17 @@ Bytes build_section(const std::vector<Resource>& list, std::uint32_t baseRva) {
 void write_section_header(Bytes& file, std::size_t at, const Section& s) {
     std::memset(&file[at], 0, 8);
     std::memcpy(&file[at], s.name.data(), std::min<std::size_t>(s.name.size(), 8));
-    put32(&file[at + 8], s.virtualSize);
-    put32(&file[at + 12], s.virtualAddress);
-    put32(&file[at + 16], s.rawSize);
-    put32(&file[at + 20], s.rawPointer);
-    put32(&file[at + 36], s.characteristics);
+    write_u32(&file[at + 8], s.virtualSize);
+    write_u32(&file[at + 12], s.virtualAddress);
+    write_u32(&file[at + 16], s.rawSize);
+    write_u32(&file[at + 20], s.rawPointer);
+    write_u32(&file[at + 36], s.characteristics);
 }
 
 void set_directory(Bytes& file, const Image& image, int index, DataDirectory value) {
     std::size_t at = image.optionalOffset + (image.pe32plus ? 112 : 96) + 8 * index;
-    put32(&file[at], value.rva);
-    put32(&file[at + 4], value.size);
+    write_u32(&file[at], value.rva);
+    write_u32(&file[at + 4], value.size);
 }
 
 }  // namespace
@@ -484,7 +484,7 @@ void add_section(Layout& l, const Image& image, const std::vector<Resource>& lis
     l.fileDelta = static_cast<std::int64_t>(l.leadPad) + added.rawSize;
     l.fresh.sections.push_back(added);
     l.target = static_cast<int>(l.fresh.sections.size() - 1);
-    put16(&out[image.coffOffset + 2], static_cast<std::uint32_t>(l.fresh.sections.size()));
+    write_u16(&out[image.coffOffset + 2], static_cast<std::uint32_t>(l.fresh.sections.size()));
 }
 
 // The new section's bytes spliced into the file, with the new section table.
@@ -521,9 +521,9 @@ void move_directories(Bytes& result, const Image& image, const Layout& l) {
         auto at = file_offset(now, dirRva, image.directories[DIR_DEBUG].size, result.size());
         for (std::uint32_t k = 0; at && k + 28 <= image.directories[DIR_DEBUG].size; k += 28) {
             std::uint8_t* e = &result[*at + k];
-            std::uint32_t dataRva = le32(e + 20), dataPtr = le32(e + 24);
-            if (dataRva && moved(dataRva)) put32(e + 20, static_cast<std::uint32_t>(dataRva + l.rvaDelta));
-            if (dataPtr && dataPtr >= l.insertAt + l.removeLength) put32(e + 24, static_cast<std::uint32_t>(dataPtr + l.fileDelta));
+            std::uint32_t dataRva = read_u32(e + 20), dataPtr = read_u32(e + 24);
+            if (dataRva && moved(dataRva)) write_u32(e + 20, static_cast<std::uint32_t>(dataRva + l.rvaDelta));
+            if (dataPtr && dataPtr >= l.insertAt + l.removeLength) write_u32(e + 24, static_cast<std::uint32_t>(dataPtr + l.fileDelta));
         }
     }
     set_directory(result, image, DIR_RESOURCE,
@@ -534,22 +534,22 @@ void move_directories(Bytes& result, const Image& image, const Layout& l) {
 // checksum (when the file has one) after the change.
 void update_headers(Bytes& result, const Image& image, const Layout& l, std::uint32_t sa) {
     std::uint8_t* coff = &result[image.coffOffset];
-    std::uint32_t symbols = le32(coff + 8);
-    if (symbols && symbols >= l.insertAt + l.removeLength) put32(coff + 8, static_cast<std::uint32_t>(symbols + l.fileDelta));
+    std::uint32_t symbols = read_u32(coff + 8);
+    if (symbols && symbols >= l.insertAt + l.removeLength) write_u32(coff + 8, static_cast<std::uint32_t>(symbols + l.fileDelta));
 
     std::uint8_t* opt = &result[image.optionalOffset];
     std::uint64_t vEnd = 0;
     for (const Section& s : l.fresh.sections)
         vEnd = std::max<std::uint64_t>(vEnd, static_cast<std::uint64_t>(s.virtualAddress) + section_extent(s));
-    put32(opt + 56, align_up(vEnd, sa));
-    std::int64_t initialized = static_cast<std::int64_t>(le32(opt + 8));
+    write_u32(opt + 56, align_up(vEnd, sa));
+    std::int64_t initialized = static_cast<std::int64_t>(read_u32(opt + 8));
     if (l.inPlace) {
         if (image.sections[l.rs].characteristics & SCN_CNT_INITIALIZED_DATA) initialized += l.fileDelta;
     } else {
         initialized += l.fresh.sections[l.target].rawSize;
     }
-    if (initialized >= 0) put32(opt + 8, static_cast<std::uint32_t>(initialized));
-    if (le32(opt + 64) != 0) put32(opt + 64, compute_checksum(result, image.optionalOffset + 64));
+    if (initialized >= 0) write_u32(opt + 8, static_cast<std::uint32_t>(initialized));
+    if (read_u32(opt + 64) != 0) write_u32(opt + 64, compute_checksum(result, image.optionalOffset + 64));
 }
 
 }  // namespace

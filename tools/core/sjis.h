@@ -7,12 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "format/codepage.h"
+
 namespace sg::packtool {
 
-// nullopt when the bytes are not valid in the target encoding.
+// Through format/codepage.h. nullopt when the bytes or characters do not all
+// convert (code_page_to_utf8: the text is not exactly the page's bytes).
 std::optional<std::string> code_page_to_utf8(std::string_view bytes, std::uint32_t codePage);
 std::optional<std::string> utf8_to_code_page(std::string_view utf8, std::uint32_t codePage);
-// For printing: the UTF-8 text, or, where a byte does not convert, \xNN escapes.
+// For printing: the UTF-8 text, a byte that does not convert shown as U+FFFD,
+// control characters as \xNN escapes.
 std::string code_page_display(std::string_view bytes, std::uint32_t codePage);
 
 // The same for Shift-JIS (code page 932).
@@ -24,11 +28,7 @@ std::string sjis_display(std::string_view sjis);
 std::string code_page_label(std::uint32_t codePage);
 
 // The first character of a UTF-8 text that codePage cannot hold.
-struct Misfit {
-    std::string character;   // its UTF-8 bytes
-    std::uint32_t codePoint = 0;
-    std::size_t position = 0;  // counted in characters from 1
-};
+using Misfit = format::CodePageMisfit;
 std::optional<Misfit> first_misfit(std::string_view utf8, std::uint32_t codePage);
 // The first allowed code page (Western ones first) that holds the whole text.
 std::optional<std::uint32_t> code_page_holding(std::string_view utf8);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "format/wav_rules.h"
+
 namespace sg::packtool {
 
 namespace {
@@ -33,23 +35,22 @@ std::string tag_name(std::uint16_t tag) {
 }  // namespace
 
 std::optional<WavEncoding> wav_encoding(std::span<const std::uint8_t> w) {
-    if (w.size() < 12 || std::memcmp(w.data(), "RIFF", 4) != 0 || std::memcmp(w.data() + 8, "WAVE", 4) != 0)
-        return std::nullopt;
-    // Chunks are word-aligned; stop at the first that does not fit.
-    for (std::size_t at = 12; at + 8 <= w.size();) {
-        const std::uint32_t size = le32(&w[at + 4]);
-        if (std::memcmp(&w[at], "fmt ", 4) == 0) {
-            if (size < 2 || !in_bounds(static_cast<std::int64_t>(at) + 8, size, w.size())) return std::nullopt;
-            WavEncoding e;
-            e.tag = le16(&w[at + 8]);
-            // An extensible header names its real encoding in the sub-format.
-            if (e.tag == EXTENSIBLE && size >= 26) e.tag = le16(&w[at + 8 + 24]);
-            e.name = tag_name(e.tag);
-            return e;
-        }
-        at += 8 + static_cast<std::size_t>(size) + (size & 1);
-    }
-    return std::nullopt;
+    if (!format::wav_is_riff_wave(w.data(), w.size())) return std::nullopt;
+    // The first format chunk decides; one that does not fit has no encoding.
+    std::optional<WavEncoding> found;
+    format::wav_walk_chunks(w.data(), w.size(), [&](const format::WavChunk& chunk) {
+        if (!chunk.is("fmt ")) return true;
+        if (chunk.length < 2 || !chunk.fits) return false;
+        const std::uint8_t* body = chunk.header + 8;
+        WavEncoding e;
+        e.tag = format::read_u16(body);
+        // An extensible header names its real encoding in the sub-format.
+        if (e.tag == EXTENSIBLE && chunk.length >= 26) e.tag = format::read_u16(body + 24);
+        e.name = tag_name(e.tag);
+        found = e;
+        return false;
+    });
+    return found;
 }
 
 std::optional<std::string> wav_encoding_warning(std::span<const std::uint8_t> wav) {

@@ -1,5 +1,5 @@
 // Small helpers shared by the parts of snowglobe-pack: files, little-endian
-// numbers, and the one exception type that reaches the user.
+// numbers (from format/bytes.h), and the one exception type that reaches the user.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "format/bytes.h"
 
 namespace sg::packtool {
 
@@ -38,34 +40,15 @@ void write_file_atomic(const std::filesystem::path& path, const std::string& tex
 // tracked so that SIGINT, SIGTERM and SIGHUP remove the file.
 std::filesystem::path temp_path_beside(const std::filesystem::path& path);
 
-inline std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::int32_t les32(const std::uint8_t* p) { return static_cast<std::int32_t>(le32(p)); }
-inline std::uint64_t le64(const std::uint8_t* p) {
-    return le32(p) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
-}
-inline void put16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void put64(std::uint8_t* p, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-// True when [offset, offset + length) lies inside a buffer of size bytes;
-// the arithmetic is done wide so that hostile numbers cannot wrap.
-inline bool in_bounds(std::int64_t offset, std::int64_t length, std::size_t size) {
-    return offset >= 0 && length >= 0 && offset <= static_cast<std::int64_t>(size) &&
-           length <= static_cast<std::int64_t>(size) - offset;
-}
+// Little-endian fields and ranges: the project's one set, in format/bytes.h.
+using format::in_bounds;
+using format::read_i32;
+using format::read_u16;
+using format::read_u32;
+using format::read_u64;
+using format::write_u16;
+using format::write_u32;
+using format::write_u64;
 
 std::string hex_bytes(std::span<const std::uint8_t> bytes);  // "00ff10"
 bool parse_hex_bytes(const std::string& text, Bytes& out);

@@ -12,6 +12,7 @@ namespace sg::pack {
 using detail::num;
 using detail::report;
 using detail::View;
+using detail::copy_out;
 
 namespace {
 
@@ -66,7 +67,7 @@ Bytes animset_bytes(const AnimSet& set) {
 AnimSetRead animset_parse(const std::uint8_t* data, std::size_t size, std::size_t base) {
     const View v{data, data ? size : 0};
     const auto at = [base](std::int64_t offset) { return static_cast<std::int64_t>(base) + offset; };
-    const std::int64_t reach = static_cast<std::int64_t>(v.size + READ_GRACE_BYTES);
+    const std::int64_t reach = static_cast<std::int64_t>(v.size() + READ_GRACE_BYTES);
     AnimSetRead r;
     Problems& out = r.problems;
 
@@ -84,14 +85,14 @@ AnimSetRead animset_parse(const std::uint8_t* data, std::size_t size, std::size_
         const std::int32_t duration = v.i32(DURATIONS_AT + 4 * i);
         if (off == 0 && len == 0 && duration == 0) break;
         if (off < 0 || len < 0 || off + len > reach) break;
-        r.frames.push_back({v.copy(off, len), duration});
+        r.frames.push_back({copy_out(v, off, len), duration});
     }
     if (frameCount < 0 || static_cast<std::size_t>(frameCount) != r.frames.size())
         r.frameCountOverride = frameCount;
 
-    if (v.size < ANIMSET_HEADER_BYTES)
+    if (v.size() < ANIMSET_HEADER_BYTES)
         report(out, Severity::Warning, at(0),
-               "animation set is " + num(v.size) + " bytes, shorter than its 256-byte header");
+               "animation set is " + num(v.size()) + " bytes, shorter than its 256-byte header");
     bool refused = false;
     if (r.magic != "AP01") {
         report(out, Severity::Error, at(0),
@@ -123,15 +124,15 @@ AnimSetRead animset_parse(const std::uint8_t* data, std::size_t size, std::size_
         if (off + len > reach) {
             report(out, Severity::Error, at(OFFSETS_AT + 4 * i),
                    frame + "bytes " + num(off) + ".." + num(off + len) + " run past the set's " +
-                       num(v.size) + " bytes");
+                       num(v.size()) + " bytes");
             continue;
         }
-        if (off + len > static_cast<std::int64_t>(v.size))
+        if (off + len > static_cast<std::int64_t>(v.size()))
             report(out, Severity::Warning, at(OFFSETS_AT + 4 * i),
-                   frame + "ends " + num(off + len - static_cast<std::int64_t>(v.size)) +
+                   frame + "ends " + num(off + len - static_cast<std::int64_t>(v.size())) +
                        " bytes past the set; those bytes read as zeros");
         // The loader sees the set through its zero-filled working copy.
-        const Bytes bmp = v.copy(off, len);
+        const Bytes bmp = copy_out(v, off, len);
         Problems frameProblems;
         bmp_check(bmp.data(), bmp.size(), true, static_cast<std::size_t>(at(off)), frameProblems);
         for (Problem& p : frameProblems) {

@@ -32,25 +32,23 @@ void Image::set(int x, int y, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
     bgr[i + 2] = r;
 }
 
+// The checked writers and reader of the package writer: the format's own
+// little-endian fields, refused with an exception outside the bytes.
 void put32(Bytes& out, std::size_t at, std::int32_t value) {
-    if (at + 4 > out.size() || at + 4 < at) throw std::out_of_range("put32: past the end");
-    const auto v = static_cast<std::uint32_t>(value);
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    out[at + 2] = static_cast<std::uint8_t>(v >> 16);
-    out[at + 3] = static_cast<std::uint8_t>(v >> 24);
+    if (!format::in_bounds(static_cast<std::int64_t>(at), 4, out.size())) throw std::out_of_range("put32: past the end");
+    format::write_i32(&out[at], value);
 }
 
 std::int32_t get32(const Bytes& in, std::size_t at) {
-    if (at + 4 > in.size() || at + 4 < at) throw std::out_of_range("get32: past the end");
-    return View{in.data(), in.size()}.i32(static_cast<std::int64_t>(at));
+    if (!format::in_bounds(static_cast<std::int64_t>(at), 4, in.size())) throw std::out_of_range("get32: past the end");
+    return format::read_i32(&in[at]);
 }
 
 namespace {
 
 void put16(Bytes& out, std::size_t at, std::uint16_t value) {
-    out.at(at) = static_cast<std::uint8_t>(value);
-    out.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+    if (!format::in_bounds(static_cast<std::int64_t>(at), 2, out.size())) throw std::out_of_range("put16: past the end");
+    format::write_u16(&out[at], value);
 }
 
 std::size_t checked_stride(int width, int bytesPerPixel) {
@@ -126,7 +124,7 @@ Bytes bmp8(int width, int height, const std::vector<std::uint8_t>& topDownIndice
 BmpHeader bmp_header(const std::uint8_t* data, std::size_t size) {
     const View v{data, data ? size : 0};
     BmpHeader h;
-    h.typeOk = v.size >= 2 && v.u8(0) == 'B' && v.u8(1) == 'M';
+    h.typeOk = v.size() >= 2 && v.u8(0) == 'B' && v.u8(1) == 'M';
     h.pixelDataOffset = v.u32(10);
     h.headerSize = v.u32(14);
     h.width = v.i32(18);
@@ -148,8 +146,8 @@ BmpHeader bmp_header(const std::uint8_t* data, std::size_t size) {
     }
     h.rowsEnd = h.rowsStart + h.stride * static_cast<std::int64_t>(h.height);
     const bool sized = h.width > 0 && h.height > 0 && h.stride > 0;
-    h.rowsInside = sized && h.rowsEnd <= static_cast<std::int64_t>(v.size);
-    h.rowsFit = sized && h.rowsEnd <= static_cast<std::int64_t>(v.size + READ_GRACE_BYTES);
+    h.rowsInside = sized && h.rowsEnd <= static_cast<std::int64_t>(v.size());
+    h.rowsFit = sized && h.rowsEnd <= static_cast<std::int64_t>(v.size() + READ_GRACE_BYTES);
     return h;
 }
 

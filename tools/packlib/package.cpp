@@ -15,6 +15,7 @@ namespace sg::pack {
 using detail::num;
 using detail::report;
 using detail::View;
+using detail::copy_out;
 
 namespace {
 
@@ -44,7 +45,7 @@ void put_text(Bytes& out, std::size_t at, const std::string& text, const char* w
 std::optional<std::string> get_text(const View& v, std::int64_t at, std::size_t fieldBytes) {
     for (std::size_t i = 0; i < fieldBytes; ++i)
         if (v.u8(at + static_cast<std::int64_t>(i)) == 0)
-            return std::string(reinterpret_cast<const char*>(v.data) + at, i);
+            return std::string(reinterpret_cast<const char*>(v.data()) + at, i);
     return std::nullopt;
 }
 
@@ -233,7 +234,7 @@ struct Reader {
         const auto len = static_cast<std::int64_t>(bytes);
         if (!v.contains(off, len)) {
             error(8 * entry, what + " at offset " + num(off) + " (" + num(len) + " bytes) lies outside the " +
-                                 num(v.size) + "-byte package");
+                                 num(v.size()) + "-byte package");
             return false;
         }
         reach(off, len);
@@ -286,7 +287,7 @@ void Reader::scene() {
                         "saver ends at once with no window");
     } else {
         error(base, "title has no NUL in its 300 bytes");
-        s.title = std::string(reinterpret_cast<const char*>(v.data) + base, TITLE_BYTES - 1);
+        s.title = std::string(reinterpret_cast<const char*>(v.data()) + base, TITLE_BYTES - 1);
     }
     s.backgroundMode = v.i32(base + 300);
     s.pictureFit = v.i32(base + 312);
@@ -308,17 +309,17 @@ void Reader::scene() {
         // whose size field says more is loaded from what is there.
         if (v.contains(at, 0) && len > 0 && !v.contains(at, len)) {
             warning(base + fieldAt + 4, std::string(what) + " size field says " + num(len) + " bytes, but only " +
-                                            num(static_cast<std::int64_t>(v.size) - at) +
+                                            num(static_cast<std::int64_t>(v.size()) - at) +
                                             " are left in the package; the picture is read from those");
-            len = static_cast<std::int64_t>(v.size) - at;
+            len = static_cast<std::int64_t>(v.size()) - at;
         }
         if (!v.contains(at, len)) {
             error(base + fieldAt, std::string(what) + " at package offset " + num(at) + " (" + num(len) +
-                                      " bytes) lies outside the " + num(v.size) + "-byte package");
+                                      " bytes) lies outside the " + num(v.size()) + "-byte package");
             return;
         }
         reach(at, len);
-        into = v.copy(at, len);
+        into = copy_out(v, at, len);
         bmp_check(into.data(), into.size(), false, static_cast<std::size_t>(at), r.problems);
         if (!into.empty()) leftoverOffset = leftoverSize = 0;
     };
@@ -340,20 +341,20 @@ void Reader::scene() {
     const std::int64_t at = base + v.i32(base + 324);
     const std::int64_t sizeField = v.i32(base + 328);
     if (!v.contains(at, 12)) {
-        error(base + 324, "sound at package offset " + num(at) + " lies outside the " + num(v.size) +
+        error(base + 324, "sound at package offset " + num(at) + " lies outside the " + num(v.size()) +
                               "-byte package");
         return;
     }
     const bool riff = v.u8(at) == 'R' && v.u8(at + 1) == 'I' && v.u8(at + 2) == 'F' && v.u8(at + 3) == 'F' &&
                       v.u8(at + 8) == 'W' && v.u8(at + 9) == 'A' && v.u8(at + 10) == 'V' && v.u8(at + 11) == 'E';
-    const auto riffBytes = static_cast<std::int64_t>(format::wav_riff_bytes(v.data + at));
+    const auto riffBytes = static_cast<std::int64_t>(format::wav_riff_bytes(v.data() + at));
     if (!riff) {
         error(at, "sound is not a WAV file image (no \"RIFF\" ... \"WAVE\" header)");
     } else if (!v.contains(at, riffBytes)) {
         error(at + 4, "sound's RIFF data (" + num(riffBytes) + " bytes) runs past the end of the package");
     } else {
         reach(at, riffBytes);
-        if (!format::wav_plays(v.data + at, static_cast<std::size_t>(riffBytes)))
+        if (!format::wav_plays(v.data() + at, static_cast<std::size_t>(riffBytes)))
             error(at, "sound has a chunk that claims more bytes than its RIFF data holds; the players "
                       "refuse it and the scene stays silent");
         if (sizeField != riffBytes)
@@ -361,10 +362,10 @@ void Reader::scene() {
                                     num(riffBytes) + " bytes");
     }
     if (sizeField > 0 && v.contains(at, sizeField)) {
-        s.sound = v.copy(at, sizeField);
+        s.sound = copy_out(v, at, sizeField);
         reach(at, sizeField);
     } else if (riff && v.contains(at, riffBytes)) {
-        s.sound = v.copy(at, riffBytes);
+        s.sound = copy_out(v, at, riffBytes);
     }
     if (!s.sound.empty()) s.leftoverSoundOffset = s.leftoverSoundSize = 0;
 }
@@ -376,7 +377,7 @@ void Reader::layer(int k) {
     const std::int64_t chunk = r.layout.offsets[1 + k];
     const std::int64_t chunkSize = r.layout.sizes[1 + k];
     LayerSettings& s = layer.settings;
-    s = layer_block_parse(v.data + chunk);
+    s = layer_block_parse(v.data() + chunk);
 
     const std::int64_t setAt = chunk + s.setOffset;
     const bool enabled = s.enabled != 0;
@@ -388,7 +389,7 @@ void Reader::layer(int k) {
                                  num(s.setSize) + " bytes) lies outside the package");
         } else {
             reach(setAt, s.setSize);
-            read = animset_parse(v.data + setAt, static_cast<std::size_t>(s.setSize),
+            read = animset_parse(v.data() + setAt, static_cast<std::size_t>(s.setSize),
                                  static_cast<std::size_t>(setAt));
             for (Problem& p : read->problems) {
                 p.message = name + p.message;
@@ -425,7 +426,7 @@ void Reader::layer(int k) {
     const bool writerSet = stored > 0 && v.contains(chunk, chunkSize);
     if (writerSet && (!engineSet || s.setOffset == static_cast<std::int32_t>(LAYER_BLOCK_BYTES))) {
         layer.set = static_cast<AnimSet>(
-            animset_parse(v.data + chunk + LAYER_BLOCK_BYTES, static_cast<std::size_t>(stored)));
+            animset_parse(v.data() + chunk + LAYER_BLOCK_BYTES, static_cast<std::size_t>(stored)));
         layer.keepSetFields = !(s.setOffset == static_cast<std::int32_t>(LAYER_BLOCK_BYTES) && s.setSize == stored);
     } else if (engineSet) {
         layer.set = static_cast<AnimSet>(*read);
@@ -446,7 +447,7 @@ void Reader::info() {
         } else {
             report(r.problems, Severity::Warning, at,
                    "info line " + num(i) + " has no NUL in its 300 bytes; the saver shows its first 299");
-            r.info.lines[i] = std::string(reinterpret_cast<const char*>(v.data) + at, LINE_BYTES - 1);
+            r.info.lines[i] = std::string(reinterpret_cast<const char*>(v.data()) + at, LINE_BYTES - 1);
         }
     }
 }
@@ -459,19 +460,19 @@ void Reader::optional_blocks() {
     const bool second = header && v.i32(base + 336) != 0;
     if (sound) {
         if (block(12, OPTIONAL_BLOCK1_BYTES, "optional block 1")) {
-            r.optionalBlock1 = v.copy(r.layout.offsets[12], OPTIONAL_BLOCK1_BYTES);
+            r.optionalBlock1 = copy_out(v, r.layout.offsets[12], OPTIONAL_BLOCK1_BYTES);
             if (text_record(r.layout.offsets[12]))
                 std::fill_n(r.optionalBlock1.begin(), format::textrecord::SIZE, 0);
         }
     } else if (text_record(r.layout.offsets[12])) {
         // Without a sound the block is there for the record alone.
-        reach(r.layout.offsets[12], std::min<std::int64_t>(OPTIONAL_BLOCK1_BYTES, static_cast<std::int64_t>(v.size) - r.layout.offsets[12]));
+        reach(r.layout.offsets[12], std::min<std::int64_t>(OPTIONAL_BLOCK1_BYTES, static_cast<std::int64_t>(v.size()) - r.layout.offsets[12]));
     } else {
         r.entry12 = {r.layout.offsets[12], r.layout.sizes[12]};
     }
     if (second) {
         if (block(13, OPTIONAL_BLOCK2_BYTES, "optional block 2"))
-            r.optionalBlock2 = v.copy(r.layout.offsets[13], OPTIONAL_BLOCK2_BYTES);
+            r.optionalBlock2 = copy_out(v, r.layout.offsets[13], OPTIONAL_BLOCK2_BYTES);
     } else {
         r.entry13 = {r.layout.offsets[13], r.layout.sizes[13]};
     }
@@ -482,8 +483,8 @@ void Reader::optional_blocks() {
 PackageRead package_parse(const std::uint8_t* data, std::size_t size) {
     PackageRead r;
     Reader reader{View{data, data ? size : 0}, r};
-    if (reader.v.size < DIRECTORY_BYTES) {
-        reader.error(0, "package is " + num(reader.v.size) + " bytes, shorter than its 112-byte directory");
+    if (reader.v.size() < DIRECTORY_BYTES) {
+        reader.error(0, "package is " + num(reader.v.size()) + " bytes, shorter than its 112-byte directory");
         return r;
     }
     for (int i = 0; i < 14; ++i) {
@@ -495,8 +496,8 @@ PackageRead package_parse(const std::uint8_t* data, std::size_t size) {
     reader.info();
     reader.optional_blocks();
 
-    r.layout.endOfData = static_cast<std::size_t>(std::min<std::int64_t>(reader.end, reader.v.size));
-    for (std::size_t i = r.layout.endOfData; i < reader.v.size; ++i) {
+    r.layout.endOfData = static_cast<std::size_t>(std::min<std::int64_t>(reader.end, reader.v.size()));
+    for (std::size_t i = r.layout.endOfData; i < reader.v.size(); ++i) {
         if (data[i] != 0) {
             reader.warning(static_cast<std::int64_t>(i),
                            "bytes after the end of the data (" + num(r.layout.endOfData) +
@@ -507,7 +508,7 @@ PackageRead package_parse(const std::uint8_t* data, std::size_t size) {
     // Padding that reproduces the package's size, when the rebuilt data is
     // shorter than it.
     const std::size_t rebuilt = unpadded_size(r);
-    r.padTo = reader.v.size > rebuilt ? reader.v.size : 0;
+    r.padTo = reader.v.size() > rebuilt ? reader.v.size() : 0;
     return r;
 }
 

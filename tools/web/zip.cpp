@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "format/bytes.h"
 #include "tools/core/util.h"
 
 namespace sg::web {
@@ -25,14 +26,8 @@ struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-void put16(Bytes& b, unsigned v) {
-    b.push_back(v & 0xff);
-    b.push_back((v >> 8) & 0xff);
-}
-void put32(Bytes& b, std::uint32_t v) {
-    put16(b, v & 0xffff);
-    put16(b, v >> 16);
-}
+void put16(Bytes& b, unsigned v) { format::append_u16(b, static_cast<std::uint16_t>(v)); }
+void put32(Bytes& b, std::uint32_t v) { format::append_u32(b, v); }
 
 Bytes deflate_raw(const Bytes& in) {
     z_stream z{};
@@ -67,10 +62,13 @@ Bytes inflate_raw(const std::uint8_t* data, std::size_t size, std::size_t expect
 struct Reader {
     const Bytes& b;
     std::uint32_t u16(std::size_t at) const {
-        if (at + 2 > b.size()) throw Failure("the zip is cut short");
-        return b[at] | b[at + 1] << 8;
+        if (!format::in_bounds(static_cast<std::int64_t>(at), 2, b.size())) throw Failure("the zip is cut short");
+        return format::read_u16(&b[at]);
     }
-    std::uint32_t u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
+    std::uint32_t u32(std::size_t at) const {
+        if (!format::in_bounds(static_cast<std::int64_t>(at), 4, b.size())) throw Failure("the zip is cut short");
+        return format::read_u32(&b[at]);
+    }
 };
 
 }  // namespace
