@@ -47,6 +47,10 @@ TEST(Codepage, WritingATextNamesTheFirstCharacterThePageCannotHold) {
     ASSERT_TRUE(written.misfit);
     EXPECT_EQ(written.misfit->character, "\xe3");
     EXPECT_EQ(written.misfit->position, 3u);
+    written = utf8_to_code_page("Caf\xc3", 1252);  // é cut short
+    ASSERT_TRUE(written.misfit);
+    EXPECT_EQ(written.misfit->character, "\xc3");
+    EXPECT_EQ(written.misfit->position, 4u);
     EXPECT_EQ(utf8_to_code_page("ok\xc3\xa9", 99999).misfit->position, 3u) << "no converter: ASCII only";
 }
 

@@ -345,7 +345,8 @@ std::uint32_t compute_checksum(const Bytes& file, std::size_t checksumOffset) {
     std::uint64_t sum = 0;
     for (std::size_t i = 0; i < file.size(); i += 2) {
         if (i == checksumOffset || i == checksumOffset + 2) continue;
-        std::uint32_t word = file[i] | (i + 1 < file.size() ? file[i + 1] << 8 : 0);
+        // A last odd byte counts as a word with a zero high byte.
+        const std::uint32_t word = i + 1 < file.size() ? read_u16(&file[i]) : file[i];
         sum += word;
         sum = (sum & 0xffff) + (sum >> 16);
     }
