@@ -470,7 +470,8 @@ int listing(const Args& args) {
     write_file_atomic(fs::path(dir) / (name + ".xml"), listing_xml(l));
     write_file_atomic(fs::path(dir) / (name + ".desktop"), listing_desktop(l));
     std::cout << "wrote " << (fs::path(dir) / (name + ".xml")).string() << " and " << name << ".desktop for \""
-              << l.label << "\"\n";
+              << l.label << "\"\n"
+              << listing_instructions(name);
     return 0;
 }
 
