@@ -95,7 +95,9 @@ const std::map<std::string, std::string>& HELP() {
          "for a saver installed as the program NAME: both run `NAME -root` and show the\n"
          "scene's title as the saver's name. FILE is the bound saver, a package or a manifest.\n"
          "NAME defaults to FILE's name when FILE is a Linux program; it may hold letters,\n"
-         "digits, '.', '_' and '-'.\n"},
+         "digits, '.', '_' and '-'. Prints the programs: entry of ~/.xscreensaver that\n"
+         "makes the daemon run the saver, and where the daemons read the two files\n"
+         "(XScreenSaver's settings: /usr/share/xscreensaver/config/ only).\n"},
 #ifndef __EMSCRIPTEN__
         {"preview", PREVIEW_HELP},
 #endif
