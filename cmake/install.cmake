@@ -32,7 +32,7 @@ foreach(program snowglobe snowglobe-pack)
     VERBATIM)
   add_custom_target(sg_stage_${program} ALL DEPENDS ${SG_DEB_STAGE}/bin/${program})
   install(PROGRAMS ${SG_DEB_STAGE}/bin/${program} DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(DIRECTORY ${SG_DEB_STAGE}/debug-${program}/ DESTINATION ${CMAKE_INSTALL_LIBDIR}/debug
+  install(DIRECTORY ${SG_DEB_STAGE}/debug-${program}/ DESTINATION lib/debug
           COMPONENT debug)
 endforeach()
 

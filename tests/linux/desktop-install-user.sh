@@ -3,7 +3,7 @@
 # (nothing changes), an existing ~/.xscreensaver (its other lines kept, one
 # entry more), and a file that is no scene (refused, nothing touched).
 #
-#   install-user-test SNOWGLOBE_PACK SNOWGLOBE PACKAGE SCRATCH_DIR
+#   desktop-install-user.sh SNOWGLOBE_PACK SNOWGLOBE PACKAGE SCRATCH_DIR
 set -uo pipefail
 
 pack=$1 engine=$2 package=$3 scratch=$4
@@ -56,5 +56,5 @@ grep -q "install-user: .*notes.txt" "$scratch/refused.txt" || fail "no message n
 cmp -s "$scratch/before" "$HOME/.xscreensaver" || fail "a refused install changed ~/.xscreensaver"
 [ -e "$HOME/.local/bin/notes" ] && fail "a refused install left a program"
 
-[ "$failures" = 0 ] || { echo "install-user-test: $failures check(s) failed"; exit 1; }
-echo "install-user-test: passed"
+[ "$failures" = 0 ] || { echo "desktop-install-user: $failures check(s) failed"; exit 1; }
+echo "desktop-install-user: passed"
