@@ -57,7 +57,8 @@ if(TARGET snowglobe-pack)
   install(FILES ${SG_DEB_STAGE}/snowglobe-pack.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/docs/authoring.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# Every package has its own copyright file and changelog.
+# Every package has its own copyright file and changelog (and the lintian
+# overrides of checks meant for uploads to Debian).
 foreach(package snowglobe snowglobe-dbg)
   if(package STREQUAL snowglobe)
     set(component Unspecified)
@@ -66,6 +67,9 @@ foreach(package snowglobe snowglobe-dbg)
   endif()
   install(FILES ${CMAKE_SOURCE_DIR}/data/debian/copyright ${SG_DEB_STAGE}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+  install(FILES ${CMAKE_SOURCE_DIR}/data/debian/${package}.lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${package}
+          COMPONENT ${component})
 endforeach()
 
 # The listing. XScreenSaver's settings (Debian 12's xscreensaver-settings)

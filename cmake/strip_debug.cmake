@@ -11,7 +11,7 @@
 # A scene package appended after the ELF image (the 16-byte "SGKAVREN"
 # trailer) is not part of any section, so objcopy would drop it: it is copied
 # from IN and appended to OUT again, byte for byte.
-foreach(var IN OUT DEBUG_ROOT OBJCOPY READELF)
+foreach(var IN ITEMS IN OUT DEBUG_ROOT OBJCOPY READELF)
   if(NOT ${var})
     message(FATAL_ERROR "strip_debug.cmake: -D${var}= is missing")
   endif()

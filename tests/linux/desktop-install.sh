@@ -20,6 +20,7 @@ usr/share/applications/screensavers/snowglobe.desktop
 usr/share/doc/snowglobe/authoring.md
 usr/share/doc/snowglobe/changelog.Debian.gz
 usr/share/doc/snowglobe/copyright
+usr/share/lintian/overrides/snowglobe
 usr/share/man/man1/snowglobe-pack.1.gz
 usr/share/man/man1/snowglobe.1.gz
 usr/share/xscreensaver/config/snowglobe.xml"
@@ -28,7 +29,8 @@ usr/share/xscreensaver/config/snowglobe.xml"
 EXPECTED_DBG="usr/lib/debug/.build-id/ID.debug
 usr/lib/debug/.build-id/ID.debug
 usr/share/doc/snowglobe-dbg/changelog.Debian.gz
-usr/share/doc/snowglobe-dbg/copyright"
+usr/share/doc/snowglobe-dbg/copyright
+usr/share/lintian/overrides/snowglobe-dbg"
 
 files_under() { (cd "$1" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort); }
 same_list() {  # what, expected, actual (build IDs read as ID)
