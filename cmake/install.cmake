@@ -131,7 +131,7 @@ if(SG_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS
-      "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libx11-6, libxext6, libxrandr2, libpng16-16, libgif7, libjpeg62-turbo, libimagequant0")
+      "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libx11-6, libxext6, libxrandr2, libpng16-16, libgif7, libjpeg62-turbo, libimagequant0, libtomlplusplus3")
 endif()
 
 set(CPACK_DEBIAN_DEBUG_PACKAGE_NAME snowglobe-dbg)
