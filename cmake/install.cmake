@@ -22,6 +22,11 @@ foreach(program snowglobe snowglobe-pack)
   if(NOT TARGET ${program})
     continue()
   endif()
+  if(NOT CMAKE_OBJCOPY OR NOT CMAKE_READELF)
+    message(STATUS "${program} is installed as built: no objcopy and readelf to strip it with")
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    continue()
+  endif()
   add_custom_command(
     OUTPUT ${SG_DEB_STAGE}/bin/${program}
     COMMAND ${CMAKE_COMMAND} -DIN=$<TARGET_FILE:${program}> -DOUT=${SG_DEB_STAGE}/bin/${program}
