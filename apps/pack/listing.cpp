@@ -22,7 +22,9 @@ constexpr const char* HELP =
     "for a saver installed as the program NAME: both run `NAME -root` and show the\n"
     "scene's title as the saver's name. FILE is the bound saver, a package or a manifest.\n"
     "NAME defaults to FILE's name when FILE is a Linux program; it may hold letters,\n"
-    "digits, '.', '_' and '-'.\n";
+    "digits, '.', '_' and '-'. Prints the programs: entry of ~/.xscreensaver that\n"
+    "makes the daemon run the saver, and where the daemons read the two files\n"
+    "(XScreenSaver's settings: /usr/share/xscreensaver/config/ only).\n";
 
 int listing(const Args& args) {
     Parsed p = parse(args, {"-o", "--output", "--name"}, {});
@@ -65,7 +67,8 @@ int listing(const Args& args) {
     write_file_atomic(fs::path(dir) / (name + ".xml"), listing_xml(l));
     write_file_atomic(fs::path(dir) / (name + ".desktop"), listing_desktop(l));
     std::cout << "wrote " << (fs::path(dir) / (name + ".xml")).string() << " and " << name << ".desktop for \""
-              << l.label << "\"\n";
+              << l.label << "\"\n"
+              << listing_instructions(name);
     return 0;
 }
 

@@ -1,42 +1,82 @@
 #!/usr/bin/env bash
 # Installing: `cmake --install` into a DESTDIR gives exactly the expected
-# files; the Debian package holds the same, with the library dependencies,
-# installs into and removes from a fresh root cleanly, and the program
-# installed from it runs as the screen-saver daemon starts it.
+# files, the programs stripped (the Linux program keeping its scene) and their
+# debugging information apart; the Debian packages (snowglobe and
+# snowglobe-dbg) hold the same, pass lintian without errors or warnings, name
+# the library dependencies, install into and remove from a fresh root
+# cleanly, and the program installed from them runs as the screen-saver
+# daemon starts it.
 #
-#   desktop-install.sh BUILD_DIR WORKDIR
+#   desktop-install.sh BUILD_DIR WORKDIR BUILT_SNOWGLOBE
 set -uo pipefail
-BUILD=${1:?build directory} WORK=${2:?work directory}
+BUILD=${1:?build directory} WORK=${2:?work directory} BUILT=${3:?the built snowglobe}
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 . "$(dirname "$0")/desktop-common.sh"
-need cpack dpkg-deb dpkg groff
+need cpack dpkg-deb dpkg groff lintian readelf
 
 EXPECTED="usr/bin/snowglobe
 usr/bin/snowglobe-pack
 usr/share/applications/screensavers/snowglobe.desktop
 usr/share/doc/snowglobe/authoring.md
-usr/share/man/man1/snowglobe-pack.1
-usr/share/man/man1/snowglobe.1
+usr/share/doc/snowglobe/changelog.Debian.gz
+usr/share/doc/snowglobe/copyright
+usr/share/lintian/overrides/snowglobe
+usr/share/man/man1/snowglobe-pack.1.gz
+usr/share/man/man1/snowglobe.1.gz
 usr/share/xscreensaver/config/snowglobe.xml"
+# The debug package: its own copyright and changelog, and one file of
+# debugging information per program, named by the program's build ID.
+EXPECTED_DBG="usr/lib/debug/.build-id/ID.debug
+usr/lib/debug/.build-id/ID.debug
+usr/share/doc/snowglobe-dbg/changelog.Debian.gz
+usr/share/doc/snowglobe-dbg/copyright
+usr/share/lintian/overrides/snowglobe-dbg"
 
 files_under() { (cd "$1" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort); }
-same_list() {  # what, actual
-  if [ "$2" = "$EXPECTED" ]; then pass "$1 holds every expected file and nothing else"
-  else fail "$1 differs from the expected files:"; diff <(echo "$EXPECTED") <(echo "$2"); fi
+same_list() {  # what, expected, actual (build IDs read as ID)
+  local actual
+  actual=$(sed 's|^usr/lib/debug/\.build-id/[0-9a-f][0-9a-f]/[0-9a-f]*\.debug$|usr/lib/debug/.build-id/ID.debug|' <<<"$3" | LC_ALL=C sort)
+  if [ "$actual" = "$(LC_ALL=C sort <<<"$2")" ]; then pass "$1 holds every expected file and nothing else"
+  else fail "$1 differs from the expected files:"; diff <(LC_ALL=C sort <<<"$2") <(echo "$actual"); fi
+}
+
+# check_programs ROOT: the programs under ROOT/usr/bin are stripped, the
+# Linux program carries the built one's scene byte for byte, and each has
+# its debugging information where its build ID says.
+scene_bytes() {  # the appended package and its 16-byte trailer
+  [ "$(tail -c 16 "$1" | head -c 8)" = SGKAVREN ] || return 1
+  echo $(( $(tail -c 8 "$1" | od -An -tu8 | tr -d ' ') + 16 ))
+}
+check_programs() {
+  local root=$1 program bin id n
+  for program in snowglobe snowglobe-pack; do
+    bin="$root/usr/bin/$program"
+    readelf -S "$bin" | grep -q '\.debug_info' && fail "$program is not stripped"
+    id=$(readelf -n "$bin" | sed -n 's/.*Build ID: \([0-9a-f]*\).*/\1/p')
+    [ -n "$id" ] && readelf -S "$root/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug" 2>/dev/null | grep -q '\.debug_info' \
+      && pass "$program is stripped, its debugging information under its build ID" \
+      || fail "no debugging information for $program (build ID '$id')"
+  done
+  if n=$(scene_bytes "$BUILT") && [ "$(scene_bytes "$root/usr/bin/snowglobe")" = "$n" ] &&
+     cmp -s <(tail -c "$n" "$BUILT") <(tail -c "$n" "$root/usr/bin/snowglobe"); then
+    pass "the installed program carries the built one's scene"
+  else
+    fail "the installed snowglobe lost the scene of the built one"
+  fi
 }
 
 # ---- cmake --install into a DESTDIR ----
 if DESTDIR="$WORK/destdir" cmake --install "$BUILD" --prefix /usr >"$WORK/install.log" 2>&1; then
-  same_list "cmake --install" "$(files_under "$WORK/destdir")"
-  cmp -s "$WORK/destdir/usr/bin/snowglobe" "$BUILD/platform/sdl/snowglobe" \
-    && pass "the installed program is the built one, scene included" || fail "installed snowglobe differs from the build"
+  same_list "cmake --install" "$EXPECTED
+$EXPECTED_DBG" "$(files_under "$WORK/destdir")"
+  check_programs "$WORK/destdir"
   [ -x "$WORK/destdir/usr/bin/snowglobe" ] && [ -x "$WORK/destdir/usr/bin/snowglobe-pack" ] \
     || fail "installed programs are not executable"
   "$WORK/destdir/usr/bin/snowglobe-pack" inspect "$WORK/destdir/usr/bin/snowglobe" >"$WORK/inspect.txt" 2>&1 \
     && pass "the installed program carries its scene" || fail "no scene in the installed program: $(cat "$WORK/inspect.txt")"
   for page in snowglobe snowglobe-pack; do
-    warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$WORK/destdir/usr/share/man/man1/$page.1" 2>&1)
-    [ -z "$warnings" ] && pass "man page $page.1 formats without warnings" || fail "$page.1: $warnings"
+    warnings=$(zcat "$WORK/destdir/usr/share/man/man1/$page.1.gz" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] && pass "man page $page.1.gz formats without warnings" || fail "$page.1.gz: $warnings"
   done
   grep -qx 'Exec=snowglobe -root' "$WORK/destdir/usr/share/applications/screensavers/snowglobe.desktop" \
     || fail "the desktop entry does not run snowglobe -root"
@@ -48,12 +88,24 @@ fi
 
 # ---- the Debian package ----
 if (cd "$BUILD" && cpack -G DEB -B "$WORK/pkg" >"$WORK/cpack.log" 2>&1); then
-  DEB=$(ls "$WORK"/pkg/*.deb 2>/dev/null | head -n1)
+  DEB=$(ls "$WORK"/pkg/snowglobe_*.deb 2>/dev/null | head -n1)
+  DBG=$(ls "$WORK"/pkg/snowglobe-dbg_*.deb 2>/dev/null | head -n1)
+  [ -n "$DEB" ] && [ -n "$DBG" ] || fail "cpack made $(ls "$WORK/pkg"), not snowglobe_*.deb and snowglobe-dbg_*.deb"
 else
-  DEB=""
+  DEB="" DBG=""
   fail "cpack -G DEB: $(tail -5 "$WORK/cpack.log")"
 fi
-if [ -n "$DEB" ]; then
+if [ -n "$DEB" ] && [ -n "$DBG" ]; then
+  if lintian --fail-on error,warning "$DEB" "$DBG" >"$WORK/lintian.log" 2>&1; then
+    pass "lintian: no errors or warnings"
+  else
+    fail "lintian: $(grep -v '^N:' "$WORK/lintian.log")"
+  fi
+  dpkg-deb -f "$DBG" Depends Section >"$WORK/control-dbg.txt"
+  grep -qx "Depends: snowglobe (= $(dpkg-deb -f "$DEB" Version))" "$WORK/control-dbg.txt" \
+    && grep -qx "Section: debug" "$WORK/control-dbg.txt" \
+    && pass "snowglobe-dbg goes with this very snowglobe" || fail "snowglobe-dbg: $(cat "$WORK/control-dbg.txt")"
+
   dpkg-deb -f "$DEB" Package Version Architecture Depends >"$WORK/control.txt"
   depends=$(sed -n 's/^Depends: //p' "$WORK/control.txt")
   missing=""
@@ -68,9 +120,10 @@ if [ -n "$DEB" ]; then
 
   # Extracted into a fresh root: every path, and the program runs from there.
   dpkg-deb -x "$DEB" "$WORK/root" || fail "dpkg-deb -x"
-  same_list "the .deb" "$(files_under "$WORK/root")"
-  cmp -s "$WORK/root/usr/bin/snowglobe" "$BUILD/platform/sdl/snowglobe" \
-    && pass "the packaged program was not stripped of its scene" || fail "packaged snowglobe differs from the build"
+  same_list "the .deb" "$EXPECTED" "$(files_under "$WORK/root")"
+  dpkg-deb -x "$DBG" "$WORK/dbgroot" || fail "dpkg-deb -x (dbg)"
+  same_list "the -dbg .deb" "$EXPECTED_DBG" "$(files_under "$WORK/dbgroot")"
+  cp -a "$WORK/dbgroot/usr/lib" "$WORK/root/usr/" && check_programs "$WORK/root"
   bad_owner=$(dpkg-deb -c "$DEB" | awk '$2 != "root/root"' | head -n3)
   [ -z "$bad_owner" ] && pass "every packaged file is owned by root" || fail "owners: $bad_owner"
 
@@ -80,7 +133,7 @@ if [ -n "$DEB" ]; then
   : >"$R/var/lib/dpkg/status"
   : >"$R/var/lib/dpkg/available"
   if dpkg --root="$R" --log="$WORK/dpkg.log" --force-depends --force-not-root -i "$DEB" >"$WORK/dpkg-i.log" 2>&1; then
-    same_list "dpkg -i" "$(files_under "$R" | grep '^usr/')"
+    same_list "dpkg -i" "$EXPECTED" "$(files_under "$R" | grep '^usr/')"
     [ "$(dpkg --root="$R" -s snowglobe 2>/dev/null | sed -n 's/^Status: //p')" = "install ok installed" ] \
       && pass "dpkg -i installs the package" || fail "dpkg -s after install: $(dpkg --root="$R" -s snowglobe 2>&1)"
     if dpkg --root="$R" --log="$WORK/dpkg.log" --force-depends --force-not-root -r snowglobe >"$WORK/dpkg-r.log" 2>&1; then

@@ -31,7 +31,10 @@ entry() { sed -n "s/^$2=//p" "$1"; }
 
 # ---- a bound Linux saver: NAME comes from the file ----
 "$PACK" bind "$ENGINE" plain.kavren -o snow-night >/dev/null || fail "bind"
-if "$PACK" listing snow-night -o out >/dev/null; then
+if "$PACK" listing snow-night -o out >listing.txt; then
+  grep -qxF '  snow-night -root \n\' listing.txt && grep -qF /usr/share/xscreensaver/config/ listing.txt \
+    && pass "listing prints the programs: entry and where the daemon reads the description" \
+    || fail "listing printed: $(cat listing.txt)"
   if xmllint --noout out/snow-night.xml 2>err.txt; then
     [ "$(xml_attr out/snow-night.xml name)" = snow-night ] && pass "xml names the program" \
       || fail "xml name is $(xml_attr out/snow-night.xml name)"

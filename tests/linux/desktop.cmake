@@ -9,8 +9,15 @@ if(TARGET snowglobe-pack)
 
   add_test(NAME desktop_install
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-install.sh ${CMAKE_BINARY_DIR}
-            ${CMAKE_CURRENT_BINARY_DIR}/desktop-install)
-  set_tests_properties(desktop_install PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-install $<TARGET_FILE:snowglobe>)
+  set_tests_properties(desktop_install PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # scripts/install-user on a temporary HOME.
+  add_test(NAME desktop_install_user
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-install-user.sh $<TARGET_FILE:snowglobe-pack>
+            $<TARGET_FILE:snowglobe> ${CMAKE_BINARY_DIR}/scenes/default.kavren
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-install-user)
+  set_tests_properties(desktop_install_user PROPERTIES TIMEOUT 120)
 endif()
 
 # Run as a screen-saver daemon runs it. In a build configured with

@@ -87,4 +87,17 @@ std::string listing_desktop(const Listing& l) {
     return o;
 }
 
+std::string listing_programs_entry(const std::string& name) { return "  " + name + " -root \\n\\"; }
+
+std::string listing_instructions(const std::string& name) {
+    std::string o;
+    o += "XScreenSaver runs what the programs: list of ~/.xscreensaver names (merged with the\n";
+    o += "system's list); put this line inside that list, or run scripts/install-user:\n";
+    o += listing_programs_entry(name) + "\n";
+    o += "Its settings read " + name + ".xml from /usr/share/xscreensaver/config/ only (as root).\n";
+    o += "Desktop screen savers read " + name + ".desktop from applications/screensavers/ under\n";
+    o += "/usr/share, /usr/local/share or ~/.local/share.\n";
+    return o;
+}
+
 }  // namespace sg::packtool

@@ -22,4 +22,13 @@ bool listing_name_ok(const std::string& name);
 std::string listing_xml(const Listing& listing);
 std::string listing_desktop(const Listing& listing);
 
+// The line that makes XScreenSaver's daemon run the saver: one entry of the
+// programs: resource of ~/.xscreensaver, in that file's continued form
+// ("  NAME -root \n\"). The daemon merges this list with the system's.
+std::string listing_programs_entry(const std::string& name);
+
+// What to do with the files, for the person who asked for them: where the
+// daemons of a Debian 12 desktop read each one, and the programs: entry.
+std::string listing_instructions(const std::string& name);
+
 }  // namespace sg::packtool
