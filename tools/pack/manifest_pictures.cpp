@@ -1,6 +1,7 @@
 #include "tools/pack/manifest_pictures.h"
 
-#include <unordered_set>
+#include <optional>
+#include <vector>
 
 #include "tools/pack/decoders.h"
 #include "tools/pack/images.h"
@@ -22,9 +23,30 @@ struct FrameSource {
 
 std::uint32_t colour_key(const std::uint8_t* bgr) { return bgr[0] | (bgr[1] << 8) | (bgr[2] << 16); }
 
+// One bit for each of the 2^24 colours: 2 MiB whatever the picture's size,
+// and a lookup that costs the same for every pixel.
+class ColourSet {
+public:
+    ColourSet() : bits_(COLOURS / 64, 0) {}
+    void insert(std::uint32_t c) { bits_[c >> 6] |= std::uint64_t{1} << (c & 63); }
+    bool count(std::uint32_t c) const { return (bits_[(c & 0xffffff) >> 6] >> (c & 63)) & 1; }
+    // The lowest colour not in the set, if any.
+    std::optional<std::uint32_t> first_free() const {
+        for (std::size_t w = 0; w < bits_.size(); ++w)
+            if (bits_[w] != ~std::uint64_t{0})
+                for (std::uint32_t b = 0; b < 64; ++b)
+                    if (!((bits_[w] >> b) & 1)) return static_cast<std::uint32_t>(w * 64 + b);
+        return std::nullopt;
+    }
+    static constexpr std::uint32_t COLOURS = 1u << 24;
+
+private:
+    std::vector<std::uint64_t> bits_;
+};
+
 // Colours of a frame's visible pixels.
-std::unordered_set<std::uint32_t> visible_colours(const FrameSource& f) {
-    std::unordered_set<std::uint32_t> used;
+ColourSet visible_colours(const FrameSource& f) {
+    ColourSet used;
     for (int y = 0; y < f.pixels.height; ++y)
         for (int x = 0; x < f.pixels.width; ++x)
             if (!f.decoded || !f.decoded->transparent(x, y))
@@ -32,12 +54,16 @@ std::unordered_set<std::uint32_t> visible_colours(const FrameSource& f) {
     return used;
 }
 
-std::uint32_t unused_colour(const std::unordered_set<std::uint32_t>& used) {
-    // Colours no artist picks on purpose first, then anything free.
+std::optional<std::uint32_t> unused_colour(const ColourSet& used) {
+    // Colours no artist picks on purpose first, then a walk that strides
+    // across the colour cube (its 2^21 steps are the colours it can reach),
+    // then every colour in order: a frame that shows all 2^24 has none free.
     for (std::uint32_t candidate : {0xff00ffu, 0x00ff00u, 0xffff00u, 0x00ffffu})
         if (!used.count(candidate)) return candidate;
-    for (std::uint32_t v = 0x010203;; v += 0x010101 * 7 + 1)
+    std::uint32_t v = 0x010203;
+    for (std::uint32_t step = 0; step < ColourSet::COLOURS / 8; ++step, v += 0x010101 * 7 + 1)
         if (!used.count(v & 0xffffff)) return v & 0xffffff;
+    return used.first_free();
 }
 
 void convert(FrameSource& f, RgbaImage image) {
@@ -214,7 +240,7 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
         mask = *layer.word("mask", names::MASK, false, "a mask mode");
     bool anyAlpha = false;
     for (const FrameSource& f : frames) anyAlpha = anyAlpha || (f.decoded && f.decoded->anyTransparent());
-    std::vector<std::unordered_set<std::uint32_t>> used;
+    std::vector<ColourSet> used;
     for (const FrameSource& f : frames) used.push_back(visible_colours(f));
     auto unusedEverywhere = [&](std::uint32_t key) {
         return std::none_of(used.begin(), used.end(), [&](const auto& u) { return u.count(key) != 0; });
@@ -259,7 +285,13 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
                     fail(c, f.line, f.setting,
                          f.file + ": with mask = \"top-left\" the top-left pixel is the key colour, but it is not "
                                   "transparent in this frame");
-                key = unused_colour(used[i]);
+                const auto free = unused_colour(used[i]);
+                if (!free)
+                    fail(c, f.line, f.setting,
+                         f.file + ": its visible pixels show every one of the 16777216 colours, so none is free to "
+                                  "key the transparent ones; use mask = \"black\" or \"white\" with that colour kept "
+                                  "out of the visible pixels, or fewer colours");
+                key = *free;
             } else if (used[i].count(key)) {
                 fail(c, f.line, f.setting,
                      f.file + ": visible pixels are pure " + (mask == 1 ? "black" : "white") + ", which mask = \"" +
