@@ -2,6 +2,7 @@
 
 #include "tools/pack/manifest_pictures.h"
 #include "tools/pack/manifest_read.h"
+#include "tools/pack/scene_budget.h"
 #include "tools/pack/sounds.h"
 
 namespace sg::packtool {
@@ -113,8 +114,9 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
 
 }  // namespace
 
-Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir) {
+Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir, std::uint64_t budget) {
     Ctx c{name, dir, {}, {}};
+    c.budget = budget;
     toml::table root;
     try {
         root = toml::parse(text, name);
@@ -173,6 +175,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
     if (auto sound = top.string("sound")) {
         int line = line_of(*top.node("sound"));
         s.sound = load(c, line, "sound", *sound);
+        charge(c, line, "sound", *sound, s.sound.size());
         const Bytes& w = s.sound;
         bool riff = w.size() >= 12 && std::equal(w.begin(), w.begin() + 4, "RIFF") && std::equal(w.begin() + 8, w.begin() + 12, "WAVE");
         if (!riff) fail(c, line, "sound", *sound + " is not a WAV file (no RIFF/WAVE header)");
@@ -254,7 +257,10 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         if (!s.sound.empty() && left->node("directory_12")) left->wrong("directory_12", "is only for a scene without a sound");
         if (p.textCodePage != 932 && left->node("directory_12"))
             left->wrong("directory_12", "is only for a scene without a sound and with codepage 932 (entry 12 then points at the text record)");
-        p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, std::numeric_limits<std::int32_t>::max(), "0 (no padding) up to 2 GB").value_or(0));
+        // Padding is zeros in memory: at most what a package read from a file can be.
+        p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, static_cast<std::int64_t>(MAX_FILE_BYTES),
+                                                         "0 (no padding) up to " + std::to_string(MAX_FILE_BYTES))
+                                               .value_or(0));
         padLine = left->node("pad_to") ? line_of(*left->node("pad_to")) : 0;
         if (auto block = left->string("optional_block_1")) {
             if (s.sound.empty()) left->wrong("optional_block_1", "is only stored with a sound");
@@ -267,7 +273,8 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         }
         s.optionalBlock2Present = left->int32("optional_block_2_present").value_or(0);
         if (auto file = left->string("optional_block_2")) {
-            p.optionalBlock2 = load(c, line_of(*left->node("optional_block_2")), left->where("optional_block_2"), *file);
+            p.optionalBlock2 = load(c, line_of(*left->node("optional_block_2")), left->where("optional_block_2"), *file,
+                                    pack::OPTIONAL_BLOCK2_BYTES);
             if (p.optionalBlock2.size() > pack::OPTIONAL_BLOCK2_BYTES)
                 left->wrong("optional_block_2", "is " + std::to_string(p.optionalBlock2.size()) + " bytes; the block holds 52428");
             if (!left->node("optional_block_2_present")) s.optionalBlock2Present = 1;
@@ -294,7 +301,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
 }
 
 Built build_manifest(const fs::path& manifest) {
-    Bytes raw = read_file(manifest);
+    Bytes raw = read_regular_file(manifest, MAX_MANIFEST_BYTES);
     return build_manifest_text(std::string(raw.begin(), raw.end()), manifest.string(), manifest.parent_path());
 }
 

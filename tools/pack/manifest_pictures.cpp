@@ -5,10 +5,21 @@
 
 #include "tools/pack/decoders.h"
 #include "tools/pack/images.h"
+#include "tools/pack/scene_budget.h"
 
 namespace sg::packtool::manifest {
 
 namespace {
+
+// Which pixels of a converted picture were transparent: one bit each, kept
+// instead of the decoded picture until the key colour is chosen.
+struct Coverage {
+    int width = 0;
+    std::vector<bool> clear;
+    bool any = false;
+    bool transparent(int x, int y) const { return clear[static_cast<std::size_t>(y) * width + x]; }
+    bool anyTransparent() const { return any; }
+};
 
 // One frame as the author gave it.
 struct FrameSource {
@@ -17,7 +28,7 @@ struct FrameSource {
     int line = 0;
     std::int32_t duration = 2;
     Bytes raw;                     // BMP bytes kept as they are
-    std::optional<RgbaImage> decoded;  // or a PNG, JPEG, GIF frame or 32-bit BMP to convert
+    std::optional<Coverage> decoded;  // or a PNG, JPEG, GIF frame or 32-bit BMP, converted
     Image pixels;                  // what the frame shows, for choosing a key colour
 };
 
@@ -66,13 +77,22 @@ std::optional<std::uint32_t> unused_colour(const ColourSet& used) {
     return used.first_free();
 }
 
+// The decoded picture's colours and transparency; the picture itself is freed.
 void convert(FrameSource& f, RgbaImage image) {
+    const std::size_t n = static_cast<std::size_t>(image.width) * image.height;
     f.pixels.width = image.width;
     f.pixels.height = image.height;
-    f.pixels.bgr.resize(static_cast<std::size_t>(image.width) * image.height * 3);
-    for (std::size_t p = 0; p < static_cast<std::size_t>(image.width) * image.height; ++p)
+    f.pixels.bgr.resize(n * 3);
+    Coverage coverage;
+    coverage.width = image.width;
+    coverage.clear.resize(n);
+    for (std::size_t p = 0; p < n; ++p) {
         for (int ch = 0; ch < 3; ++ch) f.pixels.bgr[3 * p + ch] = image.rgba[4 * p + 2 - ch];
-    f.decoded = std::move(image);
+        const bool clear = image.rgba[4 * p + 3] < 128;
+        coverage.clear[p] = clear;
+        coverage.any = coverage.any || clear;
+    }
+    f.decoded = std::move(coverage);
 }
 
 // A duration in ticks, or in milliseconds rounded to the nearest tick.
@@ -86,7 +106,7 @@ std::optional<std::int32_t> duration_of(const Table& t) {
 }
 
 // One entry of frames = [ ... ]: a path or { file, duration }.
-FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& item, std::size_t i, std::int32_t defaultDuration) {
+FrameSource listed_frame(Ctx& c, const Table& layer, const toml::node& item, std::size_t i, std::int32_t defaultDuration) {
     FrameSource f;
     f.setting = layer.where("frames") + "[" + std::to_string(i) + "]";
     f.line = line_of(item);
@@ -104,6 +124,7 @@ FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& ite
         fail(c, f.line, f.setting, "must be a path or { file = \"...\", duration = N }, not " + kind_of(item));
     }
     Bytes raw = load(c, f.line, f.setting, f.file);
+    expect_picture_room(c, f.line, f.setting, f.file, raw, 3);
     std::optional<RgbaImage> decoded;
     try {
         decoded = decode_picture(raw, f.file, "a PNG, a JPEG, or an uncompressed 24- or 32-bit BMP");
@@ -111,13 +132,17 @@ FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& ite
         fail(c, f.line, f.setting, e.what());
     }
     if (decoded) {
+        Bytes().swap(raw);
         convert(f, std::move(*decoded));
+        decoded.reset();
+        charge(c, f.line, f.setting, f.file, bmp24_bytes(f.pixels.width, f.pixels.height));
     } else {
         pack::Problems problems;
         pack::bmp_check(raw.data(), raw.size(), true, 0, problems);
         if (pack::has_errors(problems))
             fail(c, f.line, f.setting,
                  f.file + ": " + problem_text(problems) + "; frames must be PNG, JPEG, or uncompressed 24- or 32-bit BMP");
+        charge(c, f.line, f.setting, f.file, raw.size());
         f.pixels = *pack::bmp_image(raw.data(), raw.size());
         f.raw = std::move(raw);
     }
@@ -125,7 +150,7 @@ FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& ite
 }
 
 // frames = "walk.gif": every frame of an animated GIF, with its own delays.
-std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std::string& file) {
+std::vector<FrameSource> gif_frames(Ctx& c, const Table& layer, const std::string& file) {
     const int line = line_of(*layer.node("frames"));
     const std::string setting = layer.where("frames");
     Bytes raw = load(c, line, setting, file);
@@ -133,6 +158,7 @@ std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std:
         fail(c, line, setting, file + " looks like " + describe_file(raw) +
                                    "; frames as one path names an animated GIF (write frames = [\"" + file +
                                    "\"] for a single picture)");
+    expect_picture_room(c, line, setting, file, raw, 3);
     std::vector<GifFrame> decoded;
     try {
         decoded = gif_decode(raw, file, pack::MAX_SET_FRAMES);
@@ -147,6 +173,7 @@ std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std:
         f.line = line;
         f.duration = ticks_of_ms(decoded[i].delayMs);
         convert(f, std::move(decoded[i].image));
+        charge(c, line, f.setting, file, bmp24_bytes(f.pixels.width, f.pixels.height));
         frames.push_back(std::move(f));
     }
     return frames;
@@ -175,6 +202,7 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
     }
     const int line = line_of(*n);
     Bytes raw = load(c, line, setting, file);
+    expect_picture_room(c, line, setting, file, raw, bits == 8 ? 1 : 3);
     Image image;
     std::optional<RgbaImage> decoded;
     try {
@@ -183,6 +211,7 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
         fail(c, line, setting, e.what());
     }
     if (decoded) {
+        Bytes().swap(raw);
         const RgbaImage& png = *decoded;
         image.width = png.width;
         image.height = png.height;
@@ -193,14 +222,19 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
             for (int ch = 0; ch < 3; ++ch)
                 image.bgr[3 * i + ch] = static_cast<std::uint8_t>(png.rgba[4 * i + 2 - ch] * a / 255);
         }
+        decoded.reset();
     } else {
         pack::Problems problems;
         pack::bmp_check(raw.data(), raw.size(), false, 0, problems);
         if (pack::has_errors(problems))
             fail(c, line, setting, file + ": " + problem_text(problems) + " (give a PNG, a JPEG, or an uncompressed 8-, 24- or 32-bit BMP)");
         pack::BmpHeader h = pack::bmp_header(raw.data(), raw.size());
-        if (bits == 0 || bits == h.bitCount) return raw;
+        if (bits == 0 || bits == h.bitCount) {
+            charge(c, line, setting, file, raw.size());
+            return raw;
+        }
         image = *pack::bmp_image(raw.data(), raw.size());
+        Bytes().swap(raw);
     }
     if (bits == 8) {
         Bytes out;
@@ -211,8 +245,10 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
             c.notes.push_back(setting + ": " + file + " has " + std::to_string(colours) +
                               " colours; reduced to 256 with dithering for bits = 8 (use bits = 24 to keep them all)");
         }
+        charge(c, line, setting, file, out.size());
         return out;
     }
+    charge(c, line, setting, file, bmp24_bytes(image.width, image.height));
     return pack::bmp24(image);
 }
 
@@ -303,6 +339,8 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
                     if (f.decoded->transparent(x, y)) f.pixels.set(x, y, key & 0xff, (key >> 8) & 0xff, key >> 16);
         }
         set.frames.push_back({pack::bmp24(f.pixels), f.duration});
+        f.pixels = Image{};
+        f.decoded.reset();
     }
     return set;
 }
