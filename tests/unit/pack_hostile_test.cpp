@@ -8,6 +8,7 @@
 #include "tests/unit/pack_files.h"
 #include "tools/pack/check.h"
 #include "tools/pack/container.h"
+#include "tools/pack/icon.h"
 #include "tools/pack/inspect.h"
 #include "tools/pack/safe_files.h"
 #include "tools/packlib/packlib.h"
@@ -142,6 +143,36 @@ TEST_F(PackHostile, ScenesLargerThanTheirBudgetAreRefusedBeforeDecoding) {
               std::string::npos);
     const std::string alone = error("\"huge.png\"", sg::packtool::MAX_SCENE_BYTES);
     EXPECT_NE(alone.find("huge.png: not a readable PNG"), std::string::npos) << alone;
+}
+
+// A BMP header may declare rows past what 64 bits count: the span is
+// weighed without wrapping, and the picture is refused by its name.
+TEST(PackHostileFiles, HugeDeclaredBmpsAreRefusedByName) {
+    Bytes bmp(54, 0);
+    bmp[0] = 'B', bmp[1] = 'M';
+    put_le(bmp, 10, 54, 4);
+    put_le(bmp, 14, 40, 4);
+    put_le(bmp, 18, 2147483647u, 4);
+    put_le(bmp, 22, 2000000000u, 4);
+    put_le(bmp, 26, 1, 2);
+    put_le(bmp, 28, 24, 2);
+    const auto h = sg::pack::bmp_header(bmp.data(), bmp.size());
+    EXPECT_GT(h.rowsEnd, 0);
+    EXPECT_FALSE(h.rowsFit);
+    EXPECT_FALSE(sg::pack::bmp_image(bmp.data(), bmp.size()));
+    try {
+        sg::packtool::icon_images(bmp, "huge.bmp");
+        ADD_FAILURE() << "a picture of 2147483647 x 2000000000 was taken";
+    } catch (const sg::packtool::Failure& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("huge.bmp: ", 0), 0u) << e.what();
+    }
+}
+
+// A 32-bit BMP with bit fields, as build takes for a frame, makes an icon too.
+TEST(PackHostileFiles, ThirtyTwoBitBitfieldBmpsMakeIcons) {
+    const Bytes bmp = bmp32(8, 8, fill(64, {200, 10, 10, 255}), 3);
+    const std::vector<Bytes> images = sg::packtool::icon_images(bmp, "icon.bmp");
+    EXPECT_EQ(images.size(), 6u);
 }
 
 // inspect shows the optional blocks a package carries, so that a file the
