@@ -3,7 +3,8 @@
 # write through a symlink planted where their temporary files go; extract
 # leaves nothing behind when a signal ends it, and fills an empty folder the
 # user gave (its mode kept, through the user's symlink); files that never
-# end (a FIFO, /dev/zero) are refused at once wherever they are named.
+# end (a FIFO, /dev/zero) are refused at once wherever they are named; the
+# man page lists every option --help gives.
 #
 #   hostile_test.sh PACK BUILD_DIR SOURCE_DIR
 set -uo pipefail
@@ -76,6 +77,15 @@ fi
 printf 'title = "t"\nbackground = "picture"\npicture = "/dev/zero"\n' >m/zero.toml
 timeout 20 "$PACK" build m/zero.toml -o m/never.kavren >"$work/err" 2>&1
 [ $? = 1 ] && grep -q "is an absolute path" "$work/err" && ok || bad "picture = /dev/zero: $(cat "$work/err")"
+
+# The man page's synopsis names every option of each command's --help.
+man="$SOURCE/docs/man/snowglobe-pack.1"
+for cmd in build inspect validate extract render preview bind listing; do
+  synopsis="$(awk -v c="$cmd" '/^\.SH DESCRIPTION/ {exit} $0 ~ "^\\.B snowglobe\\\\-pack " c "$" {on=1; next} on && /^\.br/ {on=0} on' "$man")"
+  for opt in $("$PACK" "$cmd" --help | sed -n '/^usage:/,/^$/p' | grep -o -- '--[a-z-]*' | sort -u); do
+    grep -qF -- "$(printf '%s' "$opt" | sed 's/-/\\-/g')" <<<"$synopsis" && ok || bad "the man page's synopsis of $cmd lacks $opt"
+  done
+done
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
