@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tools/pack/safe_files.h"
 #include "tools/pack/util.h"
 
 namespace sg::web {
@@ -20,6 +21,8 @@ namespace {
 
 constexpr std::uint32_t LOCAL = 0x04034b50, CENTRAL = 0x02014b50, END = 0x06054b50;
 constexpr std::size_t MAX_ENTRY = 64u << 20;
+// All entries together: what a scene folder may hold (safe_files.h).
+constexpr std::uint64_t MAX_TOTAL = packtool::MAX_FILE_BYTES;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -144,9 +147,39 @@ int unzip_to(const std::string& in, const std::string& dir) {
             --end;
         }
         const std::uint32_t count = r.u16(end + 10);
-        std::size_t at = r.u32(end + 16);
         std::error_code ec;
         if (fs::exists(dir, ec) && !fs::is_empty(dir, ec)) throw Failure(dir + ": exists and is not empty");
+        // First the directory alone: what the entries add up to, and where
+        // each one's bytes lie. A record that shares or overlaps another's
+        // bytes (one run of data under many names) is refused, and so is a
+        // total past the budget, before anything is inflated.
+        {
+            std::uint64_t total = 0;
+            std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
+            std::size_t next = r.u32(end + 16);
+            for (std::uint32_t i = 0; i < count; ++i) {
+                if (r.u32(next) != CENTRAL) throw Failure("entry " + std::to_string(i + 1) + ": damaged central directory");
+                const std::uint32_t packedSize = r.u32(next + 20), size = r.u32(next + 24);
+                const std::uint32_t nameLength = r.u16(next + 28), extra = r.u16(next + 30), comment = r.u16(next + 32);
+                const std::uint32_t local = r.u32(next + 42);
+                if (next + 46 + nameLength > b.size()) throw Failure("the zip is cut short");
+                const std::string name(b.begin() + next + 46, b.begin() + next + 46 + nameLength);
+                next += 46 + nameLength + extra + comment;
+                if (name.empty() || name.back() == '/') continue;
+                total += size;
+                if (total > MAX_TOTAL)
+                    throw Failure(name + ": the entries hold more than " + std::to_string(MAX_TOTAL >> 20) +
+                                  " MiB together, more than a scene may");
+                const std::uint64_t dataEnd = static_cast<std::uint64_t>(local) + 30 + r.u16(local + 26) + r.u16(local + 28) +
+                                              packedSize;
+                spans.emplace_back(local, dataEnd);
+            }
+            std::sort(spans.begin(), spans.end());
+            for (std::size_t i = 1; i < spans.size(); ++i)
+                if (spans[i].first < spans[i - 1].second)
+                    throw Failure("two entries share the same bytes; a zip of a scene folder holds each file once");
+        }
+        std::size_t at = r.u32(end + 16);
         for (std::uint32_t i = 0; i < count; ++i) {
             if (r.u32(at) != CENTRAL) throw Failure("entry " + std::to_string(i + 1) + ": damaged central directory");
             const std::uint32_t flags = r.u16(at + 8), method = r.u16(at + 10);

@@ -52,7 +52,7 @@ function setPlaying(on) {
 
 // ---- opening ----
 function findManifest(engine, dir) {
-  const names = [...engine.files(dir).keys()].filter((n) => n.endsWith(".toml"));
+  const names = engine.names(dir).filter((n) => n.endsWith(".toml"));
   names.sort((a, b) => a.split("/").length - b.split("/").length || a.localeCompare(b));
   return names.length ? dir + "/" + names[0] : "";
 }
