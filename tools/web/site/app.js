@@ -41,8 +41,18 @@ async function restart(pauseAt = 0) {
   return Promise.all([stage, pane]);
 }
 
+// What ended a run, for the page: the engine's C++ exceptions reach us as
+// bare numbers (a pointer into its memory); at this page's sizes that is an
+// allocation the browser's memory could not hold.
+function stopReason(e) {
+  if (typeof e === "number")
+    return "the saver stopped: a " + studio.size.width + " x " + studio.size.height +
+      " screen needs more memory than the browser gives this page; choose a smaller screen size";
+  return "the saver stopped: " + String((e && e.message) || e);
+}
+
 function restartSoon(pauseAt = 0) {
-  restart(pauseAt).catch((e) => say("the saver stopped: " + e, true));
+  restart(pauseAt).catch((e) => say(stopReason(e), true));
 }
 
 function setPlaying(on) {
