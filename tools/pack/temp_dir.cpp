@@ -126,7 +126,8 @@ TempDir::TempDir(const fs::path& beside) {
 
 TempDir::~TempDir() {
     if (path_.empty()) return;
-    remove_flat_dir(path_.c_str());
+    std::error_code ec;
+    fs::remove_all(path_, ec);
     release();
 }
 
