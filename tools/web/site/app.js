@@ -92,8 +92,19 @@ function adopt(manifest, original, notes, pauseAt) {
   return true;
 }
 
-// A package, .scr, Linux program or zip of a scene folder.
+// A package, .scr, Linux program or zip of a scene folder. Whatever goes
+// wrong on the way (the browser's memory among it) is said in place of the
+// last scene's message.
 function openBytes(name, bytes, pauseAt = 0) {
+  try {
+    return openBytesOrThrow(name, bytes, pauseAt);
+  } catch (e) {
+    say(baseName(name) + ": not opened: " + String((e && e.message) || e), true);
+    return false;
+  }
+}
+
+function openBytesOrThrow(name, bytes, pauseAt) {
   const engine = studio.stage.engine;
   name = baseName(name);
   engine.remove("/s/next");
