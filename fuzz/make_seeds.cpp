@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     const fs::path art = argv[2];
     try {
-        for (const char* dir : {"package", "scene", "animset", "bmp", "cmdline", "manifest", "differential"})
+        for (const char* dir : {"package", "scene", "animset", "bmp", "cmdline", "manifest", "differential", "files"})
             fs::create_directories(out / dir);
 
         // Hostile packages: every frame of every layer naming one picture
@@ -177,6 +177,25 @@ int main(int argc, char** argv) {
         for (const char* text : MANIFESTS) write(out / "manifest" / ("small-" + std::to_string(m++) + ".toml"), std::string(text));
         // Each small manifest must build: a seed that fails at once explores nothing.
         for (const char* text : MANIFESTS) sg::packtool::build_manifest_text(text, "seed.toml", art);
+
+        // Manifests naming each file of fuzz/files.cpp's hostile folder where
+        // a picture, a tile, frames, an animated GIF, a sound and a block go.
+        int f = 0;
+        for (const char* name : {"ok.png", "big.png", "wide.bmp", "wide.gif", "wide.jpg", "huge.png", "pipe.png",
+                                 "null.png", "zero.png", "alias.png", "loop-a.png", "dangling.png", "dir.png",
+                                 "../secret.wav", "/dev/zero"}) {
+            const std::string n = name;
+            for (const std::string& text :
+                 {"title = \"t\"\nbackground = \"picture\"\npicture = { file = \"" + n + "\", bits = 8 }\n",
+                  "title = \"t\"\nbackground = \"tiled\"\ntile = \"" + n + "\"\n",
+                  "title = \"t\"\n[[layer]]\nframes = [\"ok.png\", \"" + n + "\"]\nmask = \"top-left\"\n",
+                  "title = \"t\"\n[[layer]]\nframes = \"" + n + "\"\n",
+                  "title = \"t\"\n[leftovers]\noptional_block_2 = \"" + n + "\"\n"})
+                write(out / "files" / ("named-" + std::to_string(f++) + ".toml"), text);
+        }
+        for (const char* name : {"ok.wav", "long.wav", "out.wav", "pipe.png"})
+            write(out / "files" / ("sound-" + std::to_string(f++) + ".toml"),
+                  "title = \"t\"\nsound = \"" + std::string(name) + "\"\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_seeds: %s\n", e.what());
         return 1;

@@ -3,6 +3,7 @@
 // manifest or a file in its folders changes.
 #include "apps/pack/command.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -10,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -33,7 +36,7 @@ namespace sg::packtool {
 namespace fs = std::filesystem;
 
 const char* const PREVIEW_HELP =
-    "usage: snowglobe-pack preview SCENE.toml [--size WxH] [--engine PROGRAM]\n"
+    "usage: snowglobe-pack preview SCENE.toml [--size WxH] [--engine PROGRAM] [--time-limit S]\n"
     "\n"
     "Builds the scene in memory and shows it in a window of W x H (default 640x480)\n"
     "with the Linux snowglobe program, as a screen-saver daemon would. Whenever the\n"
@@ -41,13 +44,17 @@ const char* const PREVIEW_HELP =
     "built again and shown from its start, within a second. Build errors are printed\n"
     "and the last good scene keeps playing. Close the window or press Ctrl-C to end.\n"
     "--engine  the snowglobe program to use (default: the one beside snowglobe-pack,\n"
-    "          in the build tree, or in the install prefix).\n";
+    "          in the build tree, or in the install prefix).\n"
+    "--time-limit  the seconds a build may take before it is stopped (default 30);\n"
+    "          builds run beside the window, which keeps answering meanwhile.\n";
 
 namespace {
 
 // What the X error and exit paths must undo: read by a handler, so plain data.
 pid_t shownPid = -1;
+pid_t buildPid = -1;
 char shownProgram[4096];
+char shownDir[4096];
 
 void stop_shown() {
     if (shownPid <= 0) return;
@@ -66,7 +73,9 @@ void stop_shown() {
 
 int lost_display(Display*) {
     if (shownPid > 0) ::kill(shownPid, SIGTERM);
+    if (buildPid > 0) ::kill(buildPid, SIGKILL);
     if (shownProgram[0]) ::unlink(shownProgram);
+    if (shownDir[0]) ::rmdir(shownDir);
     std::fprintf(stderr, "snowglobe-pack preview: the X display went away\n");
     std::_Exit(1);
 }
@@ -97,6 +106,95 @@ std::optional<Scene> build(const fs::path& manifest) {
         std::cerr << e.what() << "\n";
         return std::nullopt;
     }
+}
+
+// A build of the manifest in a child process, so that a file that takes
+// long (or never ends) holds up neither the window nor the signals. The
+// child writes the title's length (4 bytes), the title and the package to
+// a pipe; its errors go to stderr.
+struct Building {
+    pid_t pid = -1;
+    int fd = -1;
+    Bytes got;
+    std::chrono::steady_clock::time_point started;
+};
+
+void start_build(Building& b, const fs::path& manifest, const sigset_t& original) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw Failure(std::string("cannot start a build: ") + std::strerror(errno));
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw Failure(std::string("cannot start a build: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+        ::sigprocmask(SIG_SETMASK, &original, nullptr);
+        // The tests stop the build here to see the time limit at work.
+        if (std::getenv("SNOWGLOBE_PACK_STOP_PREVIEW_BUILD")) ::raise(SIGSTOP);
+        auto scene = build(manifest);
+        if (!scene) std::_Exit(1);
+        Bytes out(4);
+        write_u32(out.data(), static_cast<std::uint32_t>(scene->title.size()));
+        out.insert(out.end(), scene->title.begin(), scene->title.end());
+        out.insert(out.end(), scene->package.begin(), scene->package.end());
+        for (std::size_t done = 0; done < out.size();) {
+            const ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) std::_Exit(1);
+            done += static_cast<std::size_t>(n);
+        }
+        std::_Exit(0);
+    }
+    ::close(fds[1]);
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    b.pid = buildPid = pid;
+    b.fd = fds[0];
+    b.got.clear();
+    b.started = std::chrono::steady_clock::now();
+}
+
+void stop_build(Building& b) {
+    if (b.pid <= 0) return;
+    ::kill(b.pid, SIGKILL);
+    ::waitpid(b.pid, nullptr, 0);
+    ::close(b.fd);
+    b.pid = buildPid = -1;
+    b.fd = -1;
+    b.got.clear();
+}
+
+// Reads what the build sent; the scene once it has ended well, nullopt
+// while it runs or when it failed (done says which).
+std::optional<Scene> read_build(Building& b, bool& done) {
+    done = false;
+    std::uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(b.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;  // nothing more yet
+        if (n == 0) break;
+        b.got.insert(b.got.end(), buffer, buffer + n);
+    }
+    int status = 0;
+    ::waitpid(b.pid, &status, 0);
+    ::close(b.fd);
+    b.pid = buildPid = -1;
+    b.fd = -1;
+    done = true;
+    Bytes got = std::move(b.got);
+    b.got.clear();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got.size() < 4 || read_u32(got.data()) > got.size() - 4)
+        return std::nullopt;
+    Scene scene;
+    const std::size_t titleBytes = read_u32(got.data());
+    scene.title.assign(got.begin() + 4, got.begin() + 4 + static_cast<std::ptrdiff_t>(titleBytes));
+    scene.package.assign(got.begin() + 4 + static_cast<std::ptrdiff_t>(titleBytes), got.end());
+    return scene;
 }
 
 pid_t show(const fs::path& program, unsigned long window, const sigset_t& original) {
@@ -170,13 +268,21 @@ fs::path find_linux_program(const std::optional<fs::path>& given) {
 int run_preview(const std::vector<std::string>& args) {
     std::optional<fs::path> manifest, given;
     int width = 640, height = 480;
+    long limitSeconds = 30;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--size" || a == "--engine") {
+        if (a == "--size" || a == "--engine" || a == "--time-limit") {
             if (i + 1 >= args.size()) throw Usage(a + " needs a value");
             const std::string& v = args[++i];
             if (a == "--engine") {
                 given = v;
+                continue;
+            }
+            if (a == "--time-limit") {
+                char* end = nullptr;
+                limitSeconds = std::strtol(v.c_str(), &end, 10);
+                if (v.empty() || *end || limitSeconds < 1 || limitSeconds > 3600)
+                    throw Usage("--time-limit must be a number of seconds, 1 to 3600");
                 continue;
             }
             char* end = nullptr;
@@ -210,6 +316,7 @@ int run_preview(const std::vector<std::string>& args) {
     if (!::mkdtemp(dirTemplate)) throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     const fs::path program = fs::path(dirTemplate) / "snowglobe";
     std::snprintf(shownProgram, sizeof shownProgram, "%s", program.c_str());
+    std::snprintf(shownDir, sizeof shownDir, "%s", dirTemplate);
 
     const int screen = DefaultScreen(display);
     Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
@@ -237,9 +344,14 @@ int run_preview(const std::vector<std::string>& args) {
     std::map<int, fs::path> watched;
 
     Bytes shownPackage;
+    Building building;
+    const auto limit = std::chrono::seconds(limitSeconds);
     auto rebuild = [&] {
         watch(notify, *manifest, &watched);
-        auto scene = build(*manifest);
+        stop_build(building);  // the newest files win
+        start_build(building, *manifest, original);
+    };
+    auto built = [&](std::optional<Scene> scene) {
         if (!scene) {
             std::cerr << (shownPid > 0 ? "preview: the last good scene keeps playing\n" : "preview: nothing to show yet\n");
             return;
@@ -259,8 +371,15 @@ int run_preview(const std::vector<std::string>& args) {
 
     int status = 0;
     for (bool running = true; running;) {
-        pollfd fds[3] = {{notify, POLLIN, 0}, {signals, POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
-        ::poll(fds, 3, XPending(display) ? 0 : 200);
+        pollfd fds[4] = {{notify, POLLIN, 0}, {signals, POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0},
+                         {building.fd, POLLIN, 0}};
+        int wait = XPending(display) ? 0 : 200;
+        if (building.pid > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                building.started + limit - std::chrono::steady_clock::now());
+            wait = std::clamp(static_cast<int>(left.count()), 0, wait);
+        }
+        ::poll(fds, building.pid > 0 ? 4 : 3, wait);
         if (fds[1].revents & POLLIN) {
             signalfd_siginfo info{};
             if (::read(signals, &info, sizeof info) > 0) status = 128 + static_cast<int>(info.ssi_signo);
@@ -281,6 +400,22 @@ int run_preview(const std::vector<std::string>& args) {
                           << "); waiting for a change\n";
             }
         }
+        if (running && building.pid > 0) {
+            bool done = false;
+            auto scene = read_build(building, done);
+            if (done) {
+                try {
+                    built(std::move(scene));
+                } catch (const Failure& e) {
+                    std::cerr << e.what() << "\n";
+                }
+            } else if (std::chrono::steady_clock::now() - building.started >= limit) {
+                stop_build(building);
+                std::cerr << "preview: building " << manifest->string() << " took more than "
+                          << count_of(limitSeconds, "second") << "; stopped it (a file that never ends?)\n";
+                built(std::nullopt);
+            }
+        }
         if (running && (fds[0].revents & POLLIN) && drain(notify)) {
             // Let a save that writes in several steps finish first.
             auto start = std::chrono::steady_clock::now();
@@ -296,10 +431,12 @@ int run_preview(const std::vector<std::string>& args) {
             }
         }
     }
+    stop_build(building);
     stop_shown();
     std::error_code ec;
     fs::remove_all(dirTemplate, ec);
     shownProgram[0] = 0;
+    shownDir[0] = 0;
     XDestroyWindow(display, window);
     XCloseDisplay(display);
     ::close(notify);

@@ -117,13 +117,11 @@ int render(const Args& args) {
     // The GIF grows frame by frame in a file beside the output (or in the
     // temporary directory when the output is not a place for files).
     std::optional<GifWriter> gif;
-    fs::path staged;
     if (kind == Gif) {
         fs::path target = resolve_output(out);
         struct stat st {};
         bool fileThere = ::stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode);
-        staged = temp_path_beside(fileThere ? target : fs::temp_directory_path() / "snowglobe-pack.gif");
-        gif.emplace(staged, options.width, options.height);
+        gif.emplace(fileThere ? target : fs::temp_directory_path() / "snowglobe-pack.gif", options.width, options.height);
     }
 
     const bool bar = ::isatty(2) && options.ticks >= 30;
@@ -164,7 +162,7 @@ int render(const Args& args) {
         throw Failure(p.positional[0] + ": the saver did not run (exit status " + std::to_string(outcome.exitStatus) +
                       "); snowglobe-pack validate says why");
     if (gif) {
-        gif->finish();
+        const fs::path staged = gif->finish();
         gif.reset();
         try {
             commit_staged(staged, out);

@@ -100,5 +100,45 @@ for c in $children; do kill -0 "$c" 2>/dev/null && bad "the snowglobe program $c
 for d in $dirs; do [ -e "$d" ] && bad "the preview left $d"; done
 [ -n "$dirs" ] && ok
 
+# A build that never ends (the test hook stops each one) is stopped at the
+# time limit and the window keeps answering; SIGTERM during such a build ends
+# the preview and the build.
+SNOWGLOBE_PACK_STOP_PREVIEW_BUILD=1 "$PACK" preview scene.toml --size 160x120 --engine "$ENGINE" --time-limit 2 \
+  >"$work/log2" 2>&1 &
+PREVIEW_PID=$!
+for _ in $(seq 100); do grep -q "took more than" "$work/log2" && break; sleep 0.1; done
+grep -q "took more than 2 seconds; stopped it" "$work/log2" && ok || bad "a build that never ends went on: $(cat "$work/log2")"
+kill -0 "$PREVIEW_PID" 2>/dev/null && ok || bad "the preview ended when its build was stopped"
+touch sky.png
+builder=""
+for _ in $(seq 100); do
+  builder="$(pgrep -P "$PREVIEW_PID" | head -n1)"
+  [ -n "$builder" ] && [ "$(awk '{print $3}' "/proc/$builder/stat" 2>/dev/null)" = T ] && break
+  sleep 0.1
+done
+[ -n "$builder" ] && ok || bad "no build started on a change"
+kill -TERM "$PREVIEW_PID"
+for _ in $(seq 50); do kill -0 "$PREVIEW_PID" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$PREVIEW_PID" 2>/dev/null && bad "SIGTERM during a build was not answered" || ok
+wait "$PREVIEW_PID" 2>/dev/null
+PREVIEW_PID=""
+[ -n "$builder" ] && [ -d "/proc/$builder" ] && bad "the build $builder outlived the preview" || ok
+
+# A FIFO named as the picture is refused at once, and SIGTERM ends the
+# preview; no temporary folder is left.
+mkfifo pipe.png
+printf 'title = "fifo"\nbackground = "picture"\npicture = "pipe.png"\n' >fifo.toml
+before="$(ls -d /tmp/snowglobe-preview-* 2>/dev/null | sort)"
+"$PACK" preview fifo.toml --size 160x120 --engine "$ENGINE" >"$work/log3" 2>&1 &
+PREVIEW_PID=$!
+for _ in $(seq 100); do grep -q "nothing to show yet" "$work/log3" && break; sleep 0.1; done
+grep -q "pipe.png: is a FIFO, not a regular file" "$work/log3" && ok || bad "the FIFO was not refused: $(cat "$work/log3")"
+kill -TERM "$PREVIEW_PID"
+for _ in $(seq 50); do kill -0 "$PREVIEW_PID" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$PREVIEW_PID" 2>/dev/null && bad "the preview of a FIFO did not end on SIGTERM" || ok
+wait "$PREVIEW_PID" 2>/dev/null
+PREVIEW_PID=""
+[ "$(ls -d /tmp/snowglobe-preview-* 2>/dev/null | sort)" = "$before" ] && ok || bad "a temporary folder was left in /tmp"
+
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

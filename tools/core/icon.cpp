@@ -5,6 +5,7 @@
 #include <set>
 
 #include "tools/core/container.h"
+#include "tools/core/decoders.h"
 #include "tools/core/images.h"
 
 namespace sg::packtool {
@@ -17,7 +18,9 @@ struct Rgba {
 
 // The picture as straight RGBA, whatever it was stored as.
 RgbaImage decode(const Bytes& picture, const std::string& what) {
-    if (is_png(picture)) return png_decode(picture, what);
+    if (is_png(picture) || is_bmp32(picture)) {
+        if (auto image = decode_picture(picture, what, "a PNG or BMP picture")) return std::move(*image);
+    }
     auto bmp = pack::bmp_image(picture.data(), picture.size());
     if (!bmp) throw Failure(what + ": not a PNG or BMP picture that can be read");
     RgbaImage out;

@@ -1,5 +1,10 @@
 #include "tools/core/images.h"
 
+#include <unistd.h>
+
+#include "tools/core/output.h"
+#include "tools/core/temp_dir.h"
+
 #include <gif_lib.h>
 #include <png.h>
 
@@ -330,15 +335,27 @@ struct GifWriter::State {
 GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.path = path;
-    s.temp = temp_path_beside(path);
+    // A name nobody can have planted, opened once: giflib writes to the handle.
+    const TempFile made = make_temp_file_beside(path);
+    s.temp = made.path;
     s.width = width;
     s.height = height;
     s.shown.width = width;
     s.shown.height = height;
     s.shown.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    // The usual permissions of a new file, not mkstemp's private ones.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(made.fd, 0666 & ~mask);
     int error = 0;
-    s.gif = EGifOpenFileName(s.temp.c_str(), false, &error);
-    if (!s.gif) throw Failure(path.string() + ": cannot write (" + gif_error_text(error) + ")");
+    s.gif = EGifOpenFileHandle(made.fd, &error);
+    if (!s.gif) {
+        ::close(made.fd);
+        std::error_code ec;
+        fs::remove(s.temp, ec);
+        untrack_temp(s.temp);
+        throw Failure(path.string() + ": cannot write (" + gif_error_text(error) + ")");
+    }
     EGifSetGifVersion(s.gif, true);
     ColorMapObject* global = GifMakeMapObject(2, nullptr);
     bool ok = global && EGifPutScreenDesc(s.gif, width, height, 8, 0, global) != GIF_ERROR;
@@ -355,6 +372,7 @@ GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::
         s.gif = nullptr;
         std::error_code ec;
         fs::remove(s.temp, ec);
+        untrack_temp(s.temp);
         throw Failure(path.string() + ": cannot write the GIF header");
     }
 }
@@ -365,6 +383,7 @@ GifWriter::~GifWriter() {
         EGifCloseFile(state_->gif, &error);
         std::error_code ec;
         fs::remove(state_->temp, ec);
+        untrack_temp(state_->temp);
     }
 }
 
@@ -381,27 +400,20 @@ void GifWriter::add(const Image& frame, int delayMs) {
     s.havePending = true;
 }
 
-void GifWriter::finish() {
+fs::path GifWriter::finish() {
     State& s = *state_;
     if (s.havePending) s.write(s.pending, s.pendingMs);
     s.havePending = false;
     int error = 0;
     int result = EGifCloseFile(s.gif, &error);
     s.gif = nullptr;
-    std::error_code ec;
     if (result == GIF_ERROR) {
+        std::error_code ec;
         fs::remove(s.temp, ec);
+        untrack_temp(s.temp);
         throw Failure(s.path.string() + ": cannot finish the GIF (" + gif_error_text(error) + ")");
     }
-    // giflib creates its file private; give it the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(s.temp.c_str(), 0666 & ~mask);
-    fs::rename(s.temp, s.path, ec);
-    if (ec) {
-        fs::remove(s.temp, ec);
-        throw Failure(s.path.string() + ": cannot replace: " + ec.message());
-    }
+    return s.temp;
 }
 
 }  // namespace sg::packtool

@@ -51,14 +51,16 @@ std::string gif_error_text(int code);
 // merged into one longer frame, and each frame stores only what changed.
 class GifWriter {
 public:
+    // The GIF is written to a new file beside `path` (its name made by mkstemp).
     GifWriter(const std::filesystem::path& path, int width, int height);
     ~GifWriter();
     GifWriter(const GifWriter&) = delete;
     GifWriter& operator=(const GifWriter&) = delete;
     // delayMs: how long this frame stays on screen.
     void add(const Image& frame, int delayMs);
-    // Writes the file (atomically); throws Failure on error.
-    void finish();
+    // Completes the file and returns where it is; the caller moves it into
+    // place (or removes it) and untracks it. Throws Failure on error.
+    std::filesystem::path finish();
 
 private:
     struct State;

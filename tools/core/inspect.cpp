@@ -1,5 +1,6 @@
 #include "tools/core/inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -99,6 +100,25 @@ std::string key_text(const std::array<std::uint8_t, 3>& k) {
     return buffer;
 }
 
+// The blocks a package may carry besides what the saver shows: each one
+// present, with how many of its bytes are not zero (a block of data the
+// author never meant to ship stands out).
+struct Block {
+    const char* name;
+    std::size_t bytes;
+    std::size_t nonZero;
+};
+
+std::vector<Block> optional_blocks(const pack::PackageRead& r) {
+    std::vector<Block> out;
+    auto add = [&](const char* name, const Bytes& b) {
+        out.push_back({name, b.size(), static_cast<std::size_t>(std::count_if(b.begin(), b.end(), [](std::uint8_t v) { return v != 0; }))});
+    };
+    if (!r.optionalBlock1.empty()) add("optional_block_1", r.optionalBlock1);
+    if (r.scene.optionalBlock2Present != 0) add("optional_block_2", r.optionalBlock2);
+    return out;
+}
+
 const char* kind_name(FileKind k) {
     switch (k) {
     case FileKind::WindowsExe: return "windows-executable";
@@ -146,6 +166,9 @@ std::string inspect_text(const Source& source, const Checked& c) {
         if (r.info.lines[n].empty() && !r.info.lineShown[n]) continue;
         o << "  " << i << (r.info.lineShown[n] ? "  " : " (hidden) ") << code_page_display(r.info.lines[n], codePage) << "\n";
     }
+    for (const Block& b : optional_blocks(r))
+        o << "block:       " << b.name << ", " << count_of(static_cast<long long>(b.bytes), "byte") << ", "
+          << b.nonZero << " not zero\n";
     for (int k = 0; k < 10; ++k) {
         const pack::Layer& l = r.layers[static_cast<std::size_t>(k)];
         if (l.settings.enabled == 0) {
@@ -213,6 +236,11 @@ std::string inspect_json(const Source& source, const Checked& c) {
         o << (i ? ", " : "") << "{\"text\": " << json_string(code_page_display(r.info.lines[n], r.textCodePage))
           << ", \"shown\": " << (r.info.lineShown[n] != 0 ? "true" : "false") << "}";
     }
+    o << "],\n  \"blocks\": [";
+    const std::vector<Block> blocks = optional_blocks(r);
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        o << (i ? ", " : "") << "{\"name\": " << json_string(blocks[i].name) << ", \"bytes\": " << blocks[i].bytes
+          << ", \"not_zero\": " << blocks[i].nonZero << "}";
     o << "],\n  \"layers\": [";
     for (int k = 0; k < 10; ++k) {
         const pack::Layer& l = r.layers[static_cast<std::size_t>(k)];

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/core/safe_files.h"
 #include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
@@ -35,8 +36,11 @@ struct Built {
 // Reads the manifest and every file it names. Throws Failure with
 // "MANIFEST:LINE: SETTING: what is wrong, and what is allowed".
 Built build_manifest(const std::filesystem::path& manifest);
-// The same from manifest text; `name` is used in messages, `dir` resolves paths.
-Built build_manifest_text(const std::string& text, const std::string& name, const std::filesystem::path& dir);
+// The same from manifest text; `name` is used in messages, `dir` resolves
+// paths; `budget`: the bytes the scene's files may take in the package (the
+// tests give less than MAX_SCENE_BYTES of safe_files.h).
+Built build_manifest_text(const std::string& text, const std::string& name, const std::filesystem::path& dir,
+                          std::uint64_t budget = MAX_SCENE_BYTES);
 
 // Everything build warns about, each as "MANIFEST:LINE: SETTING: ...": the
 // warnings found reading the files, then `problems` (the package checks' warnings

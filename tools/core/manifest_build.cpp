@@ -3,6 +3,7 @@
 #include "format/wav_rules.h"
 #include "tools/core/manifest_pictures.h"
 #include "tools/core/manifest_read.h"
+#include "tools/core/scene_budget.h"
 #include "tools/core/sounds.h"
 
 namespace sg::packtool {
@@ -167,6 +168,7 @@ void build_sound(Ctx& c, const Table& top, Built& built) {
     if (auto sound = top.string("sound")) {
         int line = line_of(*top.node("sound"));
         s.sound = load(c, line, "sound", *sound);
+        charge(c, line, "sound", *sound, s.sound.size());
         const Bytes& w = s.sound;
         if (!format::wav_is_riff_wave(w.data(), w.size()))
             fail(c, line, "sound", *sound + " is not a WAV file (no RIFF/WAVE header)");
@@ -262,7 +264,10 @@ int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
         if (!s.sound.empty() && left->node("directory_12")) left->wrong("directory_12", "is only for a scene without a sound");
         if (p.textCodePage != 932 && left->node("directory_12"))
             left->wrong("directory_12", "is only for a scene without a sound and with codepage 932 (entry 12 then points at the text record)");
-        p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, std::numeric_limits<std::int32_t>::max(), "0 (no padding) up to 2 GB").value_or(0));
+        // Padding is zeros in memory: at most what a package read from a file can be.
+        p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, static_cast<std::int64_t>(MAX_FILE_BYTES),
+                                                         "0 (no padding) up to " + std::to_string(MAX_FILE_BYTES))
+                                               .value_or(0));
         padLine = left->node("pad_to") ? line_of(*left->node("pad_to")) : 0;
         if (auto block = left->string("optional_block_1")) {
             if (s.sound.empty()) left->wrong("optional_block_1", "is only stored with a sound");
@@ -275,7 +280,8 @@ int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
         }
         s.optionalBlock2Present = left->int32("optional_block_2_present").value_or(0);
         if (auto file = left->string("optional_block_2")) {
-            p.optionalBlock2 = load(c, line_of(*left->node("optional_block_2")), left->where("optional_block_2"), *file);
+            p.optionalBlock2 = load(c, line_of(*left->node("optional_block_2")), left->where("optional_block_2"), *file,
+                                    pack::OPTIONAL_BLOCK2_BYTES);
             if (p.optionalBlock2.size() > pack::OPTIONAL_BLOCK2_BYTES)
                 left->wrong("optional_block_2", "is " + std::to_string(p.optionalBlock2.size()) + " bytes; the block holds 52428");
             if (!left->node("optional_block_2_present")) s.optionalBlock2Present = 1;
@@ -305,8 +311,9 @@ void check_padding(const Ctx& c, const pack::Package& p, int padLine) {
 
 }  // namespace
 
-Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir) {
+Built build_manifest_text(const std::string& text, const std::string& name, const fs::path& dir, std::uint64_t budget) {
     Ctx c{name, dir, {}, {}};
+    c.budget = budget;
     toml::table root;
     try {
         root = toml::parse(text, name);
@@ -332,7 +339,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
 }
 
 Built build_manifest(const fs::path& manifest) {
-    Bytes raw = read_file(manifest);
+    Bytes raw = read_regular_file(manifest, MAX_MANIFEST_BYTES);
     return build_manifest_text(std::string(raw.begin(), raw.end()), manifest.string(), manifest.parent_path());
 }
 

@@ -1,13 +1,25 @@
 #include "tools/core/manifest_pictures.h"
 
-#include <unordered_set>
+#include <optional>
+#include <vector>
 
 #include "tools/core/decoders.h"
 #include "tools/core/images.h"
+#include "tools/core/scene_budget.h"
 
 namespace sg::packtool::manifest {
 
 namespace {
+
+// Which pixels of a converted picture were transparent: one bit each, kept
+// instead of the decoded picture until the key colour is chosen.
+struct Coverage {
+    int width = 0;
+    std::vector<bool> clear;
+    bool any = false;
+    bool transparent(int x, int y) const { return clear[static_cast<std::size_t>(y) * width + x]; }
+    bool anyTransparent() const { return any; }
+};
 
 // One frame as the author gave it.
 struct FrameSource {
@@ -16,15 +28,36 @@ struct FrameSource {
     int line = 0;
     std::int32_t duration = 2;
     Bytes raw;                     // BMP bytes kept as they are
-    std::optional<RgbaImage> decoded;  // or a PNG, JPEG, GIF frame or 32-bit BMP to convert
+    std::optional<Coverage> decoded;  // or a PNG, JPEG, GIF frame or 32-bit BMP, converted
     Image pixels;                  // what the frame shows, for choosing a key colour
 };
 
 std::uint32_t colour_key(const std::uint8_t* bgr) { return bgr[0] | (bgr[1] << 8) | (bgr[2] << 16); }
 
+// One bit for each of the 2^24 colours: 2 MiB whatever the picture's size,
+// and a lookup that costs the same for every pixel.
+class ColourSet {
+public:
+    ColourSet() : bits_(COLOURS / 64, 0) {}
+    void insert(std::uint32_t c) { bits_[c >> 6] |= std::uint64_t{1} << (c & 63); }
+    bool count(std::uint32_t c) const { return (bits_[(c & 0xffffff) >> 6] >> (c & 63)) & 1; }
+    // The lowest colour not in the set, if any.
+    std::optional<std::uint32_t> first_free() const {
+        for (std::size_t w = 0; w < bits_.size(); ++w)
+            if (bits_[w] != ~std::uint64_t{0})
+                for (std::uint32_t b = 0; b < 64; ++b)
+                    if (!((bits_[w] >> b) & 1)) return static_cast<std::uint32_t>(w * 64 + b);
+        return std::nullopt;
+    }
+    static constexpr std::uint32_t COLOURS = 1u << 24;
+
+private:
+    std::vector<std::uint64_t> bits_;
+};
+
 // Colours of a frame's visible pixels.
-std::unordered_set<std::uint32_t> visible_colours(const FrameSource& f) {
-    std::unordered_set<std::uint32_t> used;
+ColourSet visible_colours(const FrameSource& f) {
+    ColourSet used;
     for (int y = 0; y < f.pixels.height; ++y)
         for (int x = 0; x < f.pixels.width; ++x)
             if (!f.decoded || !f.decoded->transparent(x, y))
@@ -32,21 +65,34 @@ std::unordered_set<std::uint32_t> visible_colours(const FrameSource& f) {
     return used;
 }
 
-std::uint32_t unused_colour(const std::unordered_set<std::uint32_t>& used) {
-    // Colours no artist picks on purpose first, then anything free.
+std::optional<std::uint32_t> unused_colour(const ColourSet& used) {
+    // Colours no artist picks on purpose first, then a walk that strides
+    // across the colour cube (its 2^21 steps are the colours it can reach),
+    // then every colour in order: a frame that shows all 2^24 has none free.
     for (std::uint32_t candidate : {0xff00ffu, 0x00ff00u, 0xffff00u, 0x00ffffu})
         if (!used.count(candidate)) return candidate;
-    for (std::uint32_t v = 0x010203;; v += 0x010101 * 7 + 1)
+    std::uint32_t v = 0x010203;
+    for (std::uint32_t step = 0; step < ColourSet::COLOURS / 8; ++step, v += 0x010101 * 7 + 1)
         if (!used.count(v & 0xffffff)) return v & 0xffffff;
+    return used.first_free();
 }
 
+// The decoded picture's colours and transparency; the picture itself is freed.
 void convert(FrameSource& f, RgbaImage image) {
+    const std::size_t n = static_cast<std::size_t>(image.width) * image.height;
     f.pixels.width = image.width;
     f.pixels.height = image.height;
-    f.pixels.bgr.resize(static_cast<std::size_t>(image.width) * image.height * 3);
-    for (std::size_t p = 0; p < static_cast<std::size_t>(image.width) * image.height; ++p)
+    f.pixels.bgr.resize(n * 3);
+    Coverage coverage;
+    coverage.width = image.width;
+    coverage.clear.resize(n);
+    for (std::size_t p = 0; p < n; ++p) {
         for (int ch = 0; ch < 3; ++ch) f.pixels.bgr[3 * p + ch] = image.rgba[4 * p + 2 - ch];
-    f.decoded = std::move(image);
+        const bool clear = image.rgba[4 * p + 3] < 128;
+        coverage.clear[p] = clear;
+        coverage.any = coverage.any || clear;
+    }
+    f.decoded = std::move(coverage);
 }
 
 // A duration in ticks, or in milliseconds rounded to the nearest tick.
@@ -60,7 +106,7 @@ std::optional<std::int32_t> duration_of(const Table& t) {
 }
 
 // One entry of frames = [ ... ]: a path or { file, duration }.
-FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& item, std::size_t i, std::int32_t defaultDuration) {
+FrameSource listed_frame(Ctx& c, const Table& layer, const toml::node& item, std::size_t i, std::int32_t defaultDuration) {
     FrameSource f;
     f.setting = layer.where("frames") + "[" + std::to_string(i) + "]";
     f.line = line_of(item);
@@ -78,6 +124,7 @@ FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& ite
         fail(c, f.line, f.setting, "must be a path or { file = \"...\", duration = N }, not " + kind_of(item));
     }
     Bytes raw = load(c, f.line, f.setting, f.file);
+    expect_picture_room(c, f.line, f.setting, f.file, raw, 3);
     std::optional<RgbaImage> decoded;
     try {
         decoded = decode_picture(raw, f.file, "a PNG, a JPEG, or an uncompressed 24- or 32-bit BMP");
@@ -85,13 +132,17 @@ FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& ite
         fail(c, f.line, f.setting, e.what());
     }
     if (decoded) {
+        Bytes().swap(raw);
         convert(f, std::move(*decoded));
+        decoded.reset();
+        charge(c, f.line, f.setting, f.file, bmp24_bytes(f.pixels.width, f.pixels.height));
     } else {
         pack::Problems problems;
         pack::bmp_check(raw.data(), raw.size(), true, 0, problems);
         if (pack::has_errors(problems))
             fail(c, f.line, f.setting,
                  f.file + ": " + problem_text(problems) + "; frames must be PNG, JPEG, or uncompressed 24- or 32-bit BMP");
+        charge(c, f.line, f.setting, f.file, raw.size());
         f.pixels = *pack::bmp_image(raw.data(), raw.size());
         f.raw = std::move(raw);
     }
@@ -99,7 +150,7 @@ FrameSource listed_frame(const Ctx& c, const Table& layer, const toml::node& ite
 }
 
 // frames = "walk.gif": every frame of an animated GIF, with its own delays.
-std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std::string& file) {
+std::vector<FrameSource> gif_frames(Ctx& c, const Table& layer, const std::string& file) {
     const int line = line_of(*layer.node("frames"));
     const std::string setting = layer.where("frames");
     Bytes raw = load(c, line, setting, file);
@@ -107,6 +158,7 @@ std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std:
         fail(c, line, setting, file + " looks like " + describe_file(raw) +
                                    "; frames as one path names an animated GIF (write frames = [\"" + file +
                                    "\"] for a single picture)");
+    expect_picture_room(c, line, setting, file, raw, 3);
     std::vector<GifFrame> decoded;
     try {
         decoded = gif_decode(raw, file, pack::MAX_SET_FRAMES);
@@ -121,6 +173,7 @@ std::vector<FrameSource> gif_frames(const Ctx& c, const Table& layer, const std:
         f.line = line;
         f.duration = ticks_of_ms(decoded[i].delayMs);
         convert(f, std::move(decoded[i].image));
+        charge(c, line, f.setting, file, bmp24_bytes(f.pixels.width, f.pixels.height));
         frames.push_back(std::move(f));
     }
     return frames;
@@ -149,6 +202,7 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
     }
     const int line = line_of(*n);
     Bytes raw = load(c, line, setting, file);
+    expect_picture_room(c, line, setting, file, raw, bits == 8 ? 1 : 3);
     Image image;
     std::optional<RgbaImage> decoded;
     try {
@@ -157,6 +211,7 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
         fail(c, line, setting, e.what());
     }
     if (decoded) {
+        Bytes().swap(raw);
         const RgbaImage& png = *decoded;
         image.width = png.width;
         image.height = png.height;
@@ -167,14 +222,19 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
             for (int ch = 0; ch < 3; ++ch)
                 image.bgr[3 * i + ch] = static_cast<std::uint8_t>(png.rgba[4 * i + 2 - ch] * a / 255);
         }
+        decoded.reset();
     } else {
         pack::Problems problems;
         pack::bmp_check(raw.data(), raw.size(), false, 0, problems);
         if (pack::has_errors(problems))
             fail(c, line, setting, file + ": " + problem_text(problems) + " (give a PNG, a JPEG, or an uncompressed 8-, 24- or 32-bit BMP)");
         pack::BmpHeader h = pack::bmp_header(raw.data(), raw.size());
-        if (bits == 0 || bits == h.bitCount) return raw;
+        if (bits == 0 || bits == h.bitCount) {
+            charge(c, line, setting, file, raw.size());
+            return raw;
+        }
         image = *pack::bmp_image(raw.data(), raw.size());
+        Bytes().swap(raw);
     }
     if (bits == 8) {
         Bytes out;
@@ -185,8 +245,10 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
             c.notes.push_back(setting + ": " + file + " has " + std::to_string(colours) +
                               " colours; reduced to 256 with dithering for bits = 8 (use bits = 24 to keep them all)");
         }
+        charge(c, line, setting, file, out.size());
         return out;
     }
+    charge(c, line, setting, file, bmp24_bytes(image.width, image.height));
     return pack::bmp24(image);
 }
 
@@ -214,7 +276,7 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
         mask = *layer.word("mask", names::MASK, false, "a mask mode");
     bool anyAlpha = false;
     for (const FrameSource& f : frames) anyAlpha = anyAlpha || (f.decoded && f.decoded->anyTransparent());
-    std::vector<std::unordered_set<std::uint32_t>> used;
+    std::vector<ColourSet> used;
     for (const FrameSource& f : frames) used.push_back(visible_colours(f));
     auto unusedEverywhere = [&](std::uint32_t key) {
         return std::none_of(used.begin(), used.end(), [&](const auto& u) { return u.count(key) != 0; });
@@ -259,7 +321,13 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
                     fail(c, f.line, f.setting,
                          f.file + ": with mask = \"top-left\" the top-left pixel is the key colour, but it is not "
                                   "transparent in this frame");
-                key = unused_colour(used[i]);
+                const auto free = unused_colour(used[i]);
+                if (!free)
+                    fail(c, f.line, f.setting,
+                         f.file + ": its visible pixels show every one of the 16777216 colours, so none is free to "
+                                  "key the transparent ones; use mask = \"black\" or \"white\" with that colour kept "
+                                  "out of the visible pixels, or fewer colours");
+                key = *free;
             } else if (used[i].count(key)) {
                 fail(c, f.line, f.setting,
                      f.file + ": visible pixels are pure " + (mask == 1 ? "black" : "white") + ", which mask = \"" +
@@ -271,6 +339,8 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
                     if (f.decoded->transparent(x, y)) f.pixels.set(x, y, key & 0xff, (key >> 8) & 0xff, key >> 16);
         }
         set.frames.push_back({pack::bmp24(f.pixels), f.duration});
+        f.pixels = Image{};
+        f.decoded.reset();
     }
     return set;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tools/core/safe_files.h"
 #include "tools/core/sjis.h"
 
 namespace sg::packtool::manifest {
@@ -63,10 +64,9 @@ std::string hex_text(const Ctx& c, int line, const std::string& setting, const s
     return std::string(bytes.begin(), bytes.end());
 }
 
-Bytes load(const Ctx& c, int line, const std::string& setting, const std::string& file) {
-    fs::path path = fs::path(file).is_absolute() ? fs::path(file) : c.dir / file;
+Bytes load(const Ctx& c, int line, const std::string& setting, const std::string& file, std::uint64_t limit) {
     try {
-        return read_file(path);
+        return read_regular_file(inside_folder(c.dir, file), limit);
     } catch (const Failure& e) {
         fail(c, line, setting, std::string(e.what()));
     }

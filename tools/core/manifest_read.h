@@ -15,6 +15,7 @@
 
 #include "tools/core/manifest.h"
 #include "tools/core/names.h"
+#include "tools/core/safe_files.h"
 #include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 
@@ -26,6 +27,8 @@ struct Ctx {
     std::vector<std::string> notes;
     std::vector<std::string> warnings;
     std::uint32_t codePage = 932;  // of the title and about lines (setting codepage)
+    std::uint64_t stored = 0;      // bytes the files read so far take in the package (scene_budget.h)
+    std::uint64_t budget = MAX_SCENE_BYTES;  // the most they may take
 };
 
 inline int line_of(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
@@ -118,8 +121,10 @@ struct Table {
 std::string package_text(const Ctx& c, int line, const std::string& setting, const std::string& utf8);
 // The same given as hexadecimal bytes.
 std::string hex_text(const Ctx& c, int line, const std::string& setting, const std::string& hex);
-// A file the manifest names, relative to the manifest's folder.
-Bytes load(const Ctx& c, int line, const std::string& setting, const std::string& file);
+// A file the manifest names, inside the manifest's folder, of at most
+// `limit` bytes (safe_files.h).
+Bytes load(const Ctx& c, int line, const std::string& setting, const std::string& file,
+           std::uint64_t limit = MAX_SCENE_BYTES);
 // The first error among problems ("" when none).
 std::string problem_text(const pack::Problems& problems);
 

@@ -13,6 +13,9 @@
 
 #include <toml++/toml.h>
 
+#include "tools/core/safe_files.h"
+#include "tools/core/temp_dir.h"
+
 namespace sg::packtool {
 
 namespace fs = std::filesystem;
@@ -30,6 +33,7 @@ std::mutex slotsLock;
 extern "C" void remove_temps_and_die(int sig) {
     for (int i = 0; i < SLOTS; ++i)
         if (tempUsed[i]) ::unlink(tempPaths[i]);
+    remove_temp_dirs_now();
     // SA_RESETHAND gave the signal its default action back; the signal is
     // blocked while we run, so it ends the program as soon as we return.
     ::raise(sig);
@@ -117,13 +121,10 @@ void write_output(const fs::path& path, std::span<const std::uint8_t> bytes, std
         if (!ok) throw Failure(path.string() + ": write failed: " + std::strerror(err));
         return;
     }
-    fs::path temp = temp_path_beside(target);
+    const TempFile made = make_temp_file_beside(target);
+    const fs::path temp = made.path;
+    const int fd = made.fd;
     mode_t perms = mode ? *mode : exists ? (st.st_mode & 07777) : 0666;
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        untrack_temp(temp);
-        throw Failure(path.string() + ": cannot write: " + std::strerror(errno));
-    }
     bool ok = write_all(fd, bytes);
     ok = set_file_mode(fd, perms, mode || exists) && ok;
     ok = (::close(fd) == 0) && ok;
@@ -160,7 +161,8 @@ std::vector<fs::path> manifest_inputs(const fs::path& manifest) {
     std::vector<fs::path> files{manifest};
     toml::table table;
     try {
-        table = toml::parse_file(manifest.string());
+        const Bytes text = read_regular_file(manifest, MAX_MANIFEST_BYTES);
+        table = toml::parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), manifest.string());
     } catch (const std::exception&) {
         return files;  // build reports what is wrong with it
     }

@@ -1,6 +1,7 @@
 #include "tools/core/util.h"
 
 #include "tools/core/output.h"
+#include "tools/core/safe_files.h"
 
 #include <atomic>
 #include <cerrno>
@@ -13,33 +14,7 @@ namespace sg::packtool {
 
 namespace fs = std::filesystem;
 
-Bytes read_file(const fs::path& path) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) throw Failure(path.string() + ": is a directory, not a file");
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw Failure(path.string() + ": cannot open: " + std::strerror(errno));
-    Bytes out;
-    std::uint8_t buffer[65536];
-    for (;;) {
-        std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        out.insert(out.end(), buffer, buffer + n);
-        if (n < sizeof buffer) break;
-    }
-    bool bad = std::ferror(f);
-    std::fclose(f);
-    if (bad) throw Failure(path.string() + ": read error");
-    return out;
-}
-
-fs::path temp_path_beside(const fs::path& path) {
-    static std::atomic<unsigned> counter{0};
-    fs::path dir = path.parent_path();
-    std::string name = "." + path.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter++);
-    fs::path temp = dir.empty() ? fs::path(name) : dir / name;
-    track_temp(temp);  // removed if a signal ends the program before it is renamed
-    return temp;
-}
+Bytes read_file(const fs::path& path) { return read_regular_file(path, MAX_FILE_BYTES); }
 
 void write_file_atomic(const fs::path& path, std::span<const std::uint8_t> bytes) { write_output(path, bytes); }
 

@@ -31,14 +31,13 @@ inline std::string count_of(long long n, const std::string& noun) {
     return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
+// A regular file of at most MAX_FILE_BYTES (safe_files.h); anything else is
+// refused with a Failure.
 Bytes read_file(const std::filesystem::path& path);
 // write_output (output.h): a regular file is written beside the target and
 // renamed over it, so a failed or interrupted write never leaves half a file.
 void write_file_atomic(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 void write_file_atomic(const std::filesystem::path& path, const std::string& text);
-// A fresh temporary name beside path (same directory, so rename is atomic),
-// tracked so that SIGINT, SIGTERM and SIGHUP remove the file.
-std::filesystem::path temp_path_beside(const std::filesystem::path& path);
 
 // Little-endian fields and ranges: the project's one set, in format/bytes.h.
 using format::in_bounds;

@@ -144,7 +144,13 @@ BmpHeader bmp_header(const std::uint8_t* data, std::size_t size) {
     } else {
         h.rowsStart = 0;
     }
-    h.rowsEnd = h.rowsStart + h.stride * static_cast<std::int64_t>(h.height);
+    // A hostile header can declare rows past what 64 bits count: such a
+    // span is held at a size far past any file instead of wrapping.
+    constexpr std::int64_t FAR = std::int64_t{1} << 60;
+    const std::int64_t height = h.height;
+    h.rowsEnd = h.rowsStart + (h.stride > 0 && (height > FAR / h.stride || height < -FAR / h.stride)
+                                   ? (height > 0 ? FAR : -FAR)
+                                   : h.stride * height);
     const bool sized = h.width > 0 && h.height > 0 && h.stride > 0;
     h.rowsInside = sized && h.rowsEnd <= static_cast<std::int64_t>(v.size());
     h.rowsFit = sized && h.rowsEnd <= static_cast<std::int64_t>(v.size() + READ_GRACE_BYTES);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/bytes.h"
+#include "tools/core/safe_files.h"
 #include "tools/core/util.h"
 
 namespace sg::web {
@@ -21,13 +22,15 @@ namespace {
 
 constexpr std::uint32_t LOCAL = 0x04034b50, CENTRAL = 0x02014b50, END = 0x06054b50;
 constexpr std::size_t MAX_ENTRY = 64u << 20;
+// All entries together: what a scene folder may hold (safe_files.h).
+constexpr std::uint64_t MAX_TOTAL = packtool::MAX_FILE_BYTES;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-void put16(Bytes& b, unsigned v) { format::append_u16(b, static_cast<std::uint16_t>(v)); }
-void put32(Bytes& b, std::uint32_t v) { format::append_u32(b, v); }
+void write_u16(Bytes& b, unsigned v) { format::append_u16(b, static_cast<std::uint16_t>(v)); }
+void write_u32(Bytes& b, std::uint32_t v) { format::append_u32(b, v); }
 
 Bytes deflate_raw(const Bytes& in) {
     z_stream z{};
@@ -86,24 +89,24 @@ int zip_folder(const std::string& dir, const std::string& out) {
             const std::uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
             const std::uint32_t offset = static_cast<std::uint32_t>(zip.size());
             auto header = [&](Bytes& b, bool local) {
-                put32(b, local ? LOCAL : CENTRAL);
-                if (!local) put16(b, 20);  // made by
-                put16(b, 20);              // needed to extract
-                put16(b, 0x0800);          // names are UTF-8
-                put16(b, 8);               // deflated
-                put16(b, 0);               // time
-                put16(b, 0x21);            // date: 1980-01-01
-                put32(b, crc);
-                put32(b, static_cast<std::uint32_t>(packed.size()));
-                put32(b, static_cast<std::uint32_t>(data.size()));
-                put16(b, static_cast<unsigned>(name.size()));
-                put16(b, 0);  // extra
+                write_u32(b, local ? LOCAL : CENTRAL);
+                if (!local) write_u16(b, 20);  // made by
+                write_u16(b, 20);              // needed to extract
+                write_u16(b, 0x0800);          // names are UTF-8
+                write_u16(b, 8);               // deflated
+                write_u16(b, 0);               // time
+                write_u16(b, 0x21);            // date: 1980-01-01
+                write_u32(b, crc);
+                write_u32(b, static_cast<std::uint32_t>(packed.size()));
+                write_u32(b, static_cast<std::uint32_t>(data.size()));
+                write_u16(b, static_cast<unsigned>(name.size()));
+                write_u16(b, 0);  // extra
                 if (!local) {
-                    put16(b, 0);                    // comment
-                    put16(b, 0);                    // disk
-                    put16(b, 0);                    // internal attributes
-                    put32(b, 0100644u << 16);       // a plain file, rw-r--r--
-                    put32(b, offset);
+                    write_u16(b, 0);                    // comment
+                    write_u16(b, 0);                    // disk
+                    write_u16(b, 0);                    // internal attributes
+                    write_u32(b, 0100644u << 16);       // a plain file, rw-r--r--
+                    write_u32(b, offset);
                 }
                 b.insert(b.end(), name.begin(), name.end());
             };
@@ -113,14 +116,14 @@ int zip_folder(const std::string& dir, const std::string& out) {
         }
         const std::uint32_t centralAt = static_cast<std::uint32_t>(zip.size());
         zip.insert(zip.end(), central.begin(), central.end());
-        put32(zip, END);
-        put16(zip, 0);
-        put16(zip, 0);
-        put16(zip, static_cast<unsigned>(names.size()));
-        put16(zip, static_cast<unsigned>(names.size()));
-        put32(zip, static_cast<std::uint32_t>(central.size()));
-        put32(zip, centralAt);
-        put16(zip, 0);
+        write_u32(zip, END);
+        write_u16(zip, 0);
+        write_u16(zip, 0);
+        write_u16(zip, static_cast<unsigned>(names.size()));
+        write_u16(zip, static_cast<unsigned>(names.size()));
+        write_u32(zip, static_cast<std::uint32_t>(central.size()));
+        write_u32(zip, centralAt);
+        write_u16(zip, 0);
         packtool::write_file_atomic(out, zip);
         return 0;
     } catch (const std::exception& e) {
@@ -142,9 +145,39 @@ int unzip_to(const std::string& in, const std::string& dir) {
             --end;
         }
         const std::uint32_t count = r.u16(end + 10);
-        std::size_t at = r.u32(end + 16);
         std::error_code ec;
         if (fs::exists(dir, ec) && !fs::is_empty(dir, ec)) throw Failure(dir + ": exists and is not empty");
+        // First the directory alone: what the entries add up to, and where
+        // each one's bytes lie. A record that shares or overlaps another's
+        // bytes (one run of data under many names) is refused, and so is a
+        // total past the budget, before anything is inflated.
+        {
+            std::uint64_t total = 0;
+            std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
+            std::size_t next = r.u32(end + 16);
+            for (std::uint32_t i = 0; i < count; ++i) {
+                if (r.u32(next) != CENTRAL) throw Failure("entry " + std::to_string(i + 1) + ": damaged central directory");
+                const std::uint32_t packedSize = r.u32(next + 20), size = r.u32(next + 24);
+                const std::uint32_t nameLength = r.u16(next + 28), extra = r.u16(next + 30), comment = r.u16(next + 32);
+                const std::uint32_t local = r.u32(next + 42);
+                if (next + 46 + nameLength > b.size()) throw Failure("the zip is cut short");
+                const std::string name(b.begin() + next + 46, b.begin() + next + 46 + nameLength);
+                next += 46 + nameLength + extra + comment;
+                if (name.empty() || name.back() == '/') continue;
+                total += size;
+                if (total > MAX_TOTAL)
+                    throw Failure(name + ": the entries hold more than " + std::to_string(MAX_TOTAL >> 20) +
+                                  " MiB together, more than a scene may");
+                const std::uint64_t dataEnd = static_cast<std::uint64_t>(local) + 30 + r.u16(local + 26) + r.u16(local + 28) +
+                                              packedSize;
+                spans.emplace_back(local, dataEnd);
+            }
+            std::sort(spans.begin(), spans.end());
+            for (std::size_t i = 1; i < spans.size(); ++i)
+                if (spans[i].first < spans[i - 1].second)
+                    throw Failure("two entries share the same bytes; a zip of a scene folder holds each file once");
+        }
+        std::size_t at = r.u32(end + 16);
         for (std::uint32_t i = 0; i < count; ++i) {
             if (r.u32(at) != CENTRAL) throw Failure("entry " + std::to_string(i + 1) + ": damaged central directory");
             const std::uint32_t flags = r.u16(at + 8), method = r.u16(at + 10);

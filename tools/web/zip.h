@@ -11,8 +11,9 @@ namespace sg::web {
 int zip_folder(const std::string& dir, const std::string& out);
 
 // Unpacks the zip `in` into `dir` (which must not exist or be empty). Stored
-// and deflated entries; names with "..", absolute names and entries larger
-// than 64 MiB are refused. Returns 0, or 1 after printing why to std::cerr.
+// and deflated entries; names with "..", absolute names, entries larger
+// than 64 MiB, more than MAX_FILE_BYTES (safe_files.h) in all, and records
+// that share or overlap another's bytes are refused. Returns 0, or 1 after printing why to std::cerr.
 int unzip_to(const std::string& in, const std::string& dir);
 
 }  // namespace sg::web

@@ -41,8 +41,18 @@ async function restart(pauseAt = 0) {
   return Promise.all([stage, pane]);
 }
 
+// What ended a run, for the page: the engine's C++ exceptions reach us as
+// bare numbers (a pointer into its memory); at this page's sizes that is an
+// allocation the browser's memory could not hold.
+function stopReason(e) {
+  if (typeof e === "number")
+    return "the saver stopped: a " + studio.size.width + " x " + studio.size.height +
+      " screen needs more memory than the browser gives this page; choose a smaller screen size";
+  return "the saver stopped: " + String((e && e.message) || e);
+}
+
 function restartSoon(pauseAt = 0) {
-  restart(pauseAt).catch((e) => say("the saver stopped: " + e, true));
+  restart(pauseAt).catch((e) => say(stopReason(e), true));
 }
 
 function setPlaying(on) {
@@ -52,7 +62,7 @@ function setPlaying(on) {
 
 // ---- opening ----
 function findManifest(engine, dir) {
-  const names = [...engine.files(dir).keys()].filter((n) => n.endsWith(".toml"));
+  const names = engine.names(dir).filter((n) => n.endsWith(".toml"));
   names.sort((a, b) => a.split("/").length - b.split("/").length || a.localeCompare(b));
   return names.length ? dir + "/" + names[0] : "";
 }
@@ -82,8 +92,19 @@ function adopt(manifest, original, notes, pauseAt) {
   return true;
 }
 
-// A package, .scr, Linux program or zip of a scene folder.
+// A package, .scr, Linux program or zip of a scene folder. Whatever goes
+// wrong on the way (the browser's memory among it) is said in place of the
+// last scene's message.
 function openBytes(name, bytes, pauseAt = 0) {
+  try {
+    return openBytesOrThrow(name, bytes, pauseAt);
+  } catch (e) {
+    say(baseName(name) + ": not opened: " + String((e && e.message) || e), true);
+    return false;
+  }
+}
+
+function openBytesOrThrow(name, bytes, pauseAt) {
   const engine = studio.stage.engine;
   name = baseName(name);
   engine.remove("/s/next");

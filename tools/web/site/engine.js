@@ -48,6 +48,18 @@ class Engine {
 
   read(path) { return this.FS.readFile(path); }
 
+  // The names of every file under dir, relative to it; nothing is read.
+  names(dir, prefix = "") {
+    const out = [];
+    for (const name of this.FS.readdir(dir)) {
+      if (name === "." || name === "..") continue;
+      const full = dir + "/" + name;
+      if (this.FS.isDir(this.FS.stat(full).mode)) out.push(...this.names(full, prefix + name + "/"));
+      else out.push(prefix + name);
+    }
+    return out;
+  }
+
   // Every file under dir: relative name -> bytes.
   files(dir, prefix = "") {
     const out = new Map();
