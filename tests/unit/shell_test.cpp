@@ -215,6 +215,39 @@ TEST(StartUp, AboutLinesCarryThePackagesCodePage) {
     EXPECT_EQ(hl::message_boxes()[0].textCodePage, 932u);
 }
 
+// A scene in another code page gets English captions; the Japanese ones
+// (checked above and below) stay for packages without the record.
+TEST(StartUp, CaptionsAreEnglishForAnotherCodePage) {
+    pack::Package p = base_package(TITLE);
+    p.textCodePage = 1253;
+    Program prog = program(p);
+    std::string caption;
+    prog.beforeStart = [&] { hl::set_dialog_hook([&](pf::HWND dialog) {
+        caption = hl::window_text(dialog);
+        hl::dialog_command(dialog, pf::IDOK);
+    }); };
+    EXPECT_EQ(prog.run("/c"), 0);
+    EXPECT_EQ(caption, "About");
+    prog.beforeStart = [] { hl::set_dialog_fails(true); };
+    EXPECT_EQ(prog.run(""), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].caption, "About");
+    prog.beforeStart = nullptr;
+    EXPECT_EQ(prog.run("/"), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].caption, "Invalid argument");
+    EXPECT_EQ(hl::message_boxes()[0].text, BAD_TEXT);
+
+    p.textCodePage = 932;
+    prog = program(p);
+    prog.beforeStart = [&] { hl::set_dialog_hook([&](pf::HWND dialog) {
+        caption = hl::window_text(dialog);
+        hl::dialog_command(dialog, pf::IDOK);
+    }); };
+    EXPECT_EQ(prog.run("/c"), 0);
+    EXPECT_EQ(caption, VERSION_CAPTION);
+}
+
 TEST(StartUp, OwnedBoxThatCannotBeCreatedShowsNothing) {
     Program prog = program();
     pf::HWND host = nullptr;

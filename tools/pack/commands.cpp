@@ -24,7 +24,10 @@
 #ifndef __EMSCRIPTEN__  // the studio has its own live canvas
 #include "tools/pack/preview.h"
 #endif
+#include "tools/pack/installer.h"
+#include "tools/pack/saver_name.h"
 #include "tools/pack/sjis.h"
+#include "tools/pack/version_resource.h"
 #include "tools/render/render.h"
 
 namespace sg::packtool {
@@ -380,13 +383,12 @@ int bind(const Args& args) {
     Parsed p = parse(args, {"-o", "--output", "--icon"}, {});
     if (p.positional.size() != 2) throw Usage("give an engine and a package");
     std::string out = output_option(p);
-    if (out.empty()) throw Usage("give the output file with -o OUT");
     const std::string& enginePath = p.positional[0];
     const std::string icon = p.values.count("--icon") ? p.values["--icon"] : "";
     std::vector<fs::path> inputs = inputs_of(p.positional[1]);
     inputs.push_back(enginePath);
     if (!icon.empty()) inputs.push_back(icon);
-    refuse_output_is_input(out, inputs);
+    if (!out.empty()) refuse_output_is_input(out, inputs);
 
     Bytes engine = read_file(enginePath);
     const EngineKind kind = check_engine(engine, enginePath);
@@ -399,6 +401,13 @@ int bind(const Args& args) {
         print_problems_for(p.positional[1], checked.problems, std::cerr);
         return 1;
     }
+    const std::string title = title_utf8(checked.read.scene.title, checked.read.textCodePage);
+    if (out.empty()) {
+        // Named after the scene, beside the package.
+        const std::string name = saver_file_stem(title) + (kind == EngineKind::Windows ? ".scr" : "");
+        out = (fs::path(p.positional[1]).parent_path() / name).string();
+        refuse_output_is_input(out, inputs);
+    }
     Bytes result;
     std::vector<std::string> notes;
     if (kind == EngineKind::Windows) {
@@ -407,6 +416,7 @@ int bind(const Args& args) {
         auto edit = [&](std::vector<pe::Resource>& list) {
             pe::set_resource(list, pe::ResName::of("KAVREN"), pe::ResName::of(103), PACKAGE_LANGUAGE, package);
             if (!icons.empty()) set_icon_group(list, icons);
+            if (!title.empty()) set_saver_name(list, utf8_to_utf16(title), SNOWGLOBE_VERSION);
         };
         result = pe::rebuild_resources(engine, edit, enginePath, &notes);
         auto problems = pe::layout_problems(result);
@@ -506,6 +516,9 @@ int cmd_render(const Args& args) { return guarded("render", render, args); }
 int cmd_bind(const Args& args) { return guarded("bind", bind, args); }
 int cmd_listing(const Args& args) { return guarded("listing", listing, args); }
 #ifndef __EMSCRIPTEN__
+int cmd_installer(const Args& args) { return guarded("installer", run_installer, args); }
+#endif
+#ifndef __EMSCRIPTEN__
 int cmd_preview(const Args& args) { return guarded("preview", run_preview, args); }
 #endif
 
@@ -528,7 +541,7 @@ int run_pack(const Args& args) {
         {"extract", cmd_extract}, {"render", cmd_render},   {"bind", cmd_bind},
         {"listing", cmd_listing},
 #ifndef __EMSCRIPTEN__
-        {"preview", cmd_preview},
+        {"preview", cmd_preview},   {"installer", cmd_installer},
 #endif
     };
     auto it = commands.find(args[0]);

@@ -19,9 +19,11 @@ extern const char* const MAIN_HELP =
     "                                run the saver headlessly and save what it shows\n"
     "  preview SCENE.toml [--size WxH]\n"
     "                                show the scene in a window, rebuilt on every change\n"
-    "  bind ENGINE PACKAGE [--icon PICTURE.png] -o OUT\n"
+    "  bind ENGINE PACKAGE [--icon PICTURE.png] [-o OUT]\n"
     "                                make a saver for a scene from a built snowglobe.scr\n"
-    "                                or Linux snowglobe program\n"
+    "                                or Linux snowglobe program, named after its title\n"
+    "  installer SAVER.scr [--set-active] [-o NAME.msi]\n"
+    "                                make a Windows Installer package for a bound saver\n"
     "  listing FILE [--name NAME] -o DIR\n"
     "                                write NAME.xml and NAME.desktop that list a bound\n"
     "                                saver in the desktop's screen saver settings\n";
@@ -75,18 +77,38 @@ const std::map<std::string, std::string>& HELP() {
          "saver does there. A progress bar shows on a terminal. FILE may also be a\n"
          "manifest (.toml), built first.\n"},
         {"bind",
-         "usage: snowglobe-pack bind ENGINE PACKAGE [--icon PICTURE.png] -o OUT\n"
+         "usage: snowglobe-pack bind ENGINE PACKAGE [--icon PICTURE.png] [-o OUT]\n"
          "\n"
          "Makes a saver that shows another scene, without a compiler. ENGINE is a built\n"
          "snowglobe.scr (i686 or x86_64) or Linux snowglobe program; PACKAGE a package, a\n"
          "manifest (.toml, built first) or another saver whose scene to take.\n"
-         "Windows: the KAVREN/103 resource is replaced and the resource section rebuilt.\n"
+         "Windows: the KAVREN/103 resource is replaced and the resource section rebuilt;\n"
+         "the scene's title becomes string 1 (the name the screen saver list shows) and\n"
+         "the version resource's FileDescription and ProductName.\n"
          "Linux: the package is appended with its trailer (any earlier one is dropped).\n"
          "A package that validate rejects is refused, and so is an ENGINE that is cut off\n"
          "or not a snowglobe program.\n"
          "--icon  (Windows) the program's icon from a PNG or BMP picture: icon group 101\n"
          "        with 16 x 16 and 32 x 32 images at 4, 8 and 32 bits per pixel.\n"
-         "OUT may be - (standard output), a device, or a symlink, whose target is written.\n"},
+         "OUT may be - (standard output), a device, or a symlink, whose target is written.\n"
+         "Without -o the saver is written beside PACKAGE and named after the scene's title:\n"
+         "TITLE.scr for a Windows engine, TITLE for the Linux program (characters Windows\n"
+         "does not allow in file names become '_').\n"},
+#ifndef __EMSCRIPTEN__
+        {"installer",
+         "usage: snowglobe-pack installer SAVER.scr [--set-active] [-o NAME.msi]\n"
+         "\n"
+         "Writes a Windows Installer package (default: TITLE.msi beside SAVER.scr) that\n"
+         "installs the saver for all users into the system folder of its own bitness,\n"
+         "where the screen saver list finds it: System32 for an x86_64 saver, the 32-bit\n"
+         "system folder (SysWOW64 on 64-bit Windows, System32 on 32-bit) for an i686 one.\n"
+         "The uninstall entry carries the scene's title (string 1 of the saver), and\n"
+         "uninstalling removes the file again.\n"
+         "--set-active  also make it the installing user's screen saver (HKCU\\Control\n"
+         "              Panel\\Desktop: SCRNSAVE.EXE and ScreenSaveActive)\n"
+         "Needs wixl, msibuild and msiinfo (Debian: apt-get install wixl msitools).\n"
+         "See docs/deploying.md for installing on many machines.\n"},
+#endif
         {"listing",
          "usage: snowglobe-pack listing FILE [--name NAME] -o DIR\n"
          "\n"
