@@ -24,7 +24,7 @@ refuse() {  # refuse WHAT EXPECTED-TEXT COMMAND...: the command fails saying so
 }
 
 # ---- help ----
-for cmd in build inspect validate extract render bind listing preview; do
+for cmd in build inspect validate extract render bind listing preview installer; do
   check "$cmd --help" bash -c "'$PACK' $cmd --help | grep -q 'usage: snowglobe-pack $cmd'"
 done
 refuse "unknown command" "unknown command" "$PACK" frobnicate

@@ -25,6 +25,7 @@ name="$title.scr"
 # A French scene: the default one under another title, in Windows-1252.
 "$PACK" extract "$BUILD/scenes/default.kavren" "$work/scene" >/dev/null || exit 1
 sed -i "s/^title = .*/title = \"$title\"/; 1i codepage = 1252" "$work/scene/scene.toml"
+sed -i '/^about = \[/,/^\]/c about = ["Un soir sur la baie"]' "$work/scene/scene.toml"
 "$PACK" build "$work/scene/scene.toml" -o "$work/scene/nice.kavren" --quiet || exit 1
 for arch in i686 x86_64; do
   mkdir -p "$work/$arch"
@@ -58,18 +59,23 @@ check_install() {
   local target="$WINEPREFIX/drive_c/windows/$folder/$name"
   "$wine" msiexec /i "$(winepath_of "$4")" /qn >/dev/null 2>&1 || bad "$label: msiexec /i failed"
   cmp -s "$target" "$work/$arch/$name" && ok || bad "$label: $folder/$name is not the saver"
-  entries | grep -qF "\"DisplayName\"=\"$title\"" && ok || bad "$label: no uninstall entry named \"$title\""
+  entries >"$work/entries.txt"
+  grep -qF "\"DisplayName\"=\"$title\"" "$work/entries.txt" && ok ||
+    { bad "$label: no uninstall entry named \"$title\""; grep -a DisplayName "$work/entries.txt"; }
   if [ -n "$active" ]; then
     "$wine" reg export 'HKCU\Control Panel\Desktop' "$work/desk.txt" /y >/dev/null 2>&1
-    iconv -f UTF-16 -t UTF-8 "$work/desk.txt" | grep -qiF "\"SCRNSAVE.EXE\"=\"C:\\\\windows\\\\$folder\\\\$title.scr\"" \
+    iconv -f UTF-16 -t UTF-8 "$work/desk.txt" >"$work/desk-utf8.txt"
+    grep -qiF "\"SCRNSAVE.EXE\"=\"C:\\\\windows\\\\$folder\\\\$title.scr\"" "$work/desk-utf8.txt" \
       && ok || bad "$label: the saver is not the user's screen saver"
   fi
   "$wine" msiexec /x "$(winepath_of "$4")" /qn >/dev/null 2>&1 || bad "$label: msiexec /x failed"
   [ ! -e "$target" ] && ok || bad "$label: $folder/$name is still there after msiexec /x"
-  entries | grep -qF "$title" && bad "$label: the uninstall entry is still there" || ok
+  entries >"$work/entries.txt"
+  grep -qF "$title" "$work/entries.txt" && bad "$label: the uninstall entry is still there" || ok
   if [ -n "$active" ]; then
     "$wine" reg export 'HKCU\Control Panel\Desktop' "$work/desk.txt" /y >/dev/null 2>&1
-    iconv -f UTF-16 -t UTF-8 "$work/desk.txt" | grep -qi "SCRNSAVE.EXE" && bad "$label: SCRNSAVE.EXE stays" || ok
+    iconv -f UTF-16 -t UTF-8 "$work/desk.txt" >"$work/desk-utf8.txt"
+    grep -qi "SCRNSAVE.EXE" "$work/desk-utf8.txt" && bad "$label: SCRNSAVE.EXE stays" || ok
   fi
   "$wine" wineboot -s >/dev/null 2>&1
 }
