@@ -34,13 +34,26 @@ for arch in i686 x86_64; do
   "$PACK" bind "$work/$arch/engine.exe" "$work/$arch/nice.kavren" >/dev/null || bad "bind $arch"
   [ -f "$work/$arch/$name" ] && ok || { bad "bind $arch without -o did not write $name"; exit 1; }
 done
-"$PACK" installer "$work/i686/$name" -o "$work/x86.msi" >"$work/out" || bad "installer i686: $(cat "$work/out")"
-"$PACK" installer "$work/x86_64/$name" --set-active >"$work/out" || bad "installer x86_64: $(cat "$work/out")"
+"$PACK" installer "$work/i686/$name" -o "$work/x86.msi" >"$work/out" 2>&1 || bad "installer i686: $(cat "$work/out")"
+"$PACK" installer "$work/x86_64/$name" --set-active >"$work/out" 2>&1 || bad "installer x86_64: $(cat "$work/out")"
 [ -f "$work/x86_64/$title.msi" ] && ok || bad "installer without -o did not write $title.msi"
 mv "$work/x86_64/$title.msi" "$work/x64.msi"
-# A file that is no saver is refused with a reason.
-"$PACK" installer "$work/scene/nice.kavren" -o "$work/never.msi" >"$work/out" 2>&1
-grep -q "not a Windows saver" "$work/out" && [ ! -e "$work/never.msi" ] && ok || bad "a package as saver: $(cat "$work/out")"
+# Refusals, each with its reason and nothing written.
+refuse() {  # refuse WHAT EXPECTED-TEXT ARGS...
+  local what=$1 text=$2; shift 2
+  if "$PACK" installer "$@" -o "$work/never.msi" >"$work/out" 2>&1; then bad "$what: succeeded"; return; fi
+  grep -qF -- "$text" "$work/out" && [ ! -e "$work/never.msi" ] && ok || bad "$what: $(cat "$work/out")"
+}
+refuse "a package as saver" "not a Windows saver" "$work/scene/nice.kavren"
+refuse "an unusable scene" "would be refused" "$HERE/pe-fixture-x86_64.exe"
+cp "$work/i686/$name" "$work/arm.scr"
+pe=$(od -An -t u4 -j 60 -N 4 "$work/arm.scr" | tr -d ' ')
+printf '\x64\xaa' | dd of="$work/arm.scr" bs=1 seek=$((pe + 4)) conv=notrunc status=none
+refuse "another machine" "neither i686 nor x86_64" "$work/arm.scr"
+refuse "no saver" "give the saver" --set-active
+refuse "an unknown option" "unknown option --quiet" "$work/i686/$name" --quiet
+PATH=/nonexistent "$PACK" installer "$work/i686/$name" -o "$work/never.msi" >"$work/out" 2>&1
+grep -qF "apt-get install wixl" "$work/out" && [ ! -e "$work/never.msi" ] && ok || bad "without wixl: $(cat "$work/out")"
 
 # The uninstall entries of a prefix, as UTF-8 text.
 entries() {

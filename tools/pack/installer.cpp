@@ -55,9 +55,9 @@ std::string xml_escaped(const std::string& text) {
     return out;
 }
 
-// Runs a program (found on PATH) and returns its exit status; its standard
-// output and error go to *output.
-int run_program(const std::vector<std::string>& argv, std::string* output) {
+// Runs a program (found on PATH) in `directory` (the current one when empty)
+// and returns its exit status; its standard output and error go to *output.
+int run_program(const std::vector<std::string>& argv, std::string* output, const std::string& directory) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) throw Failure(std::string("cannot start ") + argv[0] + ": " + std::strerror(errno));
     const pid_t child = ::fork();
@@ -71,6 +71,7 @@ int run_program(const std::vector<std::string>& argv, std::string* output) {
         ::dup2(pipeFds[1], 2);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
+        if (!directory.empty() && ::chdir(directory.c_str()) != 0) ::_exit(126);
         std::vector<char*> args;
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -92,15 +93,18 @@ int run_program(const std::vector<std::string>& argv, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
-void run_or_fail(const std::vector<std::string>& argv, std::string* output) {
-    const int status = run_program(argv, output);
+void run_or_fail(const std::vector<std::string>& argv, std::string* output, const std::string& directory = {}) {
+    const int status = run_program(argv, output, directory);
     if (status == 127)
         throw Failure(argv[0] + " was not found: the installer is made with msitools' " + argv[0] +
                       " (Debian: apt-get install wixl msitools)");
     if (status != 0) {
-        std::string first = output->substr(0, output->find('\n'));
+        // Its last line says why (glib's warnings come first).
+        std::string last = *output;
+        while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
+        last = last.substr(last.find_last_of('\n') == std::string::npos ? 0 : last.find_last_of('\n') + 1);
         throw Failure(argv[0] + " failed (exit status " + std::to_string(status) + ")" +
-                      (first.empty() ? "" : ": " + first));
+                      (last.empty() ? "" : ": " + last));
     }
 }
 
@@ -196,7 +200,8 @@ std::string guid_of(const std::string& text) {
     return out;
 }
 
-std::string installer_wxs(const InstallerPlan& plan, const std::string& version, bool setActive) {
+std::string installer_wxs(const InstallerPlan& plan, const std::string& version, bool setActive,
+                          const std::string& source) {
     const std::string win64 = plan.arch == "x64" ? " Win64=\"yes\"" : "";
     std::string x;
     x += "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
@@ -211,7 +216,7 @@ std::string installer_wxs(const InstallerPlan& plan, const std::string& version,
     x += "    <Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n";
     x += "      <Directory Id=\"" + plan.systemFolder + "\">\n";
     x += "        <Component Id=\"Saver\" Guid=\"" + plan.fileComponent + "\"" + win64 + ">\n";
-    x += "          <File Id=\"SaverFile\" Name=\"" + NAME_PLACEHOLDER + "\" Source=\"saver.scr\" KeyPath=\"yes\"/>\n";
+    x += "          <File Id=\"SaverFile\" Name=\"" + NAME_PLACEHOLDER + "\" Source=\"" + xml_escaped(source) + "\" KeyPath=\"yes\"/>\n";
     x += "        </Component>\n";
     if (setActive) {
         // The installing user's screen saver; removed again with the product.
@@ -260,19 +265,11 @@ int run_installer(const std::vector<std::string>& args) {
 
     TempDir temp;
     write_file_atomic(temp.path / "saver.scr", saver);
-    write_file_atomic(temp.path / "saver.wxs", installer_wxs(plan, SNOWGLOBE_VERSION, setActive));
+    // wixl takes Source paths relative to where it runs.
+    write_file_atomic(temp.path / "saver.wxs", installer_wxs(plan, SNOWGLOBE_VERSION, setActive, "saver.scr"));
     const std::string msi = (temp.path / "saver.msi").string();
     std::string said;
-    // wixl finds Source files relative to the working directory.
-    const fs::path here = fs::current_path();
-    fs::current_path(temp.path);
-    try {
-        run_or_fail({"wixl", "-a", plan.arch, "-o", msi, "saver.wxs"}, &said);
-        fs::current_path(here);
-    } catch (...) {
-        fs::current_path(here);
-        throw;
-    }
+    run_or_fail({"wixl", "-a", plan.arch, "-o", msi, "saver.wxs"}, &said, temp.path.string());
     // The database's code page first, then the texts written in it.
     write_file_atomic(temp.path / "_ForceCodepage.idt", "\r\n\r\n" + std::to_string(plan.codePage) + "\t_ForceCodepage\r\n");
     run_or_fail({"msibuild", msi, "-i", (temp.path / "_ForceCodepage.idt").string()}, &said);

@@ -23,9 +23,12 @@ struct InstallerPlan {
     std::string fileComponent, activeComponent;  // component GUIDs
 };
 
-// The WiX source wixl builds from (texts outside ASCII are put in afterwards,
-// in the database's code page; `placeholder` stands for them here).
-std::string installer_wxs(const InstallerPlan& plan, const std::string& version, bool setActive);
+// The WiX source wixl builds from, installing the file at `source` (relative
+// to where wixl runs: it takes no absolute paths). The title
+// and file name stand there as ASCII placeholders: they are put in
+// afterwards, in the database's code page.
+std::string installer_wxs(const InstallerPlan& plan, const std::string& version, bool setActive,
+                          const std::string& source);
 
 // A GUID made from text: the same text gives the same GUID.
 std::string guid_of(const std::string& text);
