@@ -6,7 +6,9 @@
 # makes it the user's screen saver, and msiexec /x removes all of it.
 #
 #   installer_test.sh PACK BUILD_DIR FIXTURE_DIR
-# Exits 77 (skipped) without wixl, wine or the test programs.
+# The savers are bound from $SG_WIN32_DIR/snowglobe.scr and
+# $SG_WIN64_DIR/snowglobe.scr, or from the bind test programs where those
+# are not built. Exits 77 (skipped) without wixl, wine or the test programs.
 set -uo pipefail
 PACK="$1" BUILD="$2" HERE="$3"
 command -v wixl >/dev/null && command -v msibuild >/dev/null || { echo "wixl/msitools not installed"; exit 77; }
@@ -29,7 +31,10 @@ sed -i '/^about = \[/,/^\]/c about = ["Un soir sur la baie"]' "$work/scene/scene
 "$PACK" build "$work/scene/scene.toml" -o "$work/scene/nice.kavren" --quiet || exit 1
 for arch in i686 x86_64; do
   mkdir -p "$work/$arch"
-  cp "$HERE/pe-fixture-$arch.exe" "$work/$arch/engine.exe"
+  built="${SG_WIN32_DIR:-}/snowglobe.scr"
+  [ "$arch" = x86_64 ] && built="${SG_WIN64_DIR:-}/snowglobe.scr"
+  if [ -f "$built" ]; then cp "$built" "$work/$arch/engine.exe"; else cp "$HERE/pe-fixture-$arch.exe" "$work/$arch/engine.exe"; fi
+  echo "-- $arch saver bound from $([ -f "$built" ] && echo "$built" || echo "the test program")"
   cp "$work/scene/nice.kavren" "$work/$arch/"
   "$PACK" bind "$work/$arch/engine.exe" "$work/$arch/nice.kavren" >/dev/null || bad "bind $arch"
   [ -f "$work/$arch/$name" ] && ok || { bad "bind $arch without -o did not write $name"; exit 1; }
