@@ -22,8 +22,10 @@ extern const char* const MAIN_HELP =
     "  bind ENGINE PACKAGE [--icon PICTURE.png] [-o OUT]\n"
     "                                make a saver for a scene from a built snowglobe.scr\n"
     "                                or Linux snowglobe program, named after its title\n"
+#ifndef __EMSCRIPTEN__
     "  installer SAVER.scr [--set-active] [-o NAME.msi]\n"
     "                                make a Windows Installer package for a bound saver\n"
+#endif
     "  listing FILE [--name NAME] -o DIR\n"
     "                                write NAME.xml and NAME.desktop that list a bound\n"
     "                                saver in the desktop's screen saver settings\n";
