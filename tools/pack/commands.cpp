@@ -416,7 +416,8 @@ int bind(const Args& args) {
         auto edit = [&](std::vector<pe::Resource>& list) {
             pe::set_resource(list, pe::ResName::of("KAVREN"), pe::ResName::of(103), PACKAGE_LANGUAGE, package);
             if (!icons.empty()) set_icon_group(list, icons);
-            if (!title.empty()) set_saver_name(list, utf8_to_utf16(title), SNOWGLOBE_VERSION);
+            // Always: a title-less scene must not keep the name of the one it replaces.
+            set_saver_name(list, utf8_to_utf16(title), SNOWGLOBE_VERSION);
         };
         result = pe::rebuild_resources(engine, edit, enginePath, &notes);
         auto problems = pe::layout_problems(result);
@@ -517,8 +518,6 @@ int cmd_bind(const Args& args) { return guarded("bind", bind, args); }
 int cmd_listing(const Args& args) { return guarded("listing", listing, args); }
 #ifndef __EMSCRIPTEN__
 int cmd_installer(const Args& args) { return guarded("installer", run_installer, args); }
-#endif
-#ifndef __EMSCRIPTEN__
 int cmd_preview(const Args& args) { return guarded("preview", run_preview, args); }
 #endif
 
