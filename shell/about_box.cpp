@@ -3,14 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/captions.h"
 #include "shell/shell.h"
 
 namespace sg {
 
 namespace {
-
-// "バージョン情報"
-const char* const CAPTION_VERSION_INFO = "\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x8f\xee\x95\xf1";
 
 constexpr int FIELD_COUNT = 5;
 constexpr int FALLBACK_TEXT_SIZE = 3000;
@@ -32,6 +30,8 @@ pf::INT_PTR init_dialog(pf::HWND dialog, const SaverState& saver, pf::HWND refer
     // Shown lines fill the fields from the top, without gaps.
     const InfoBlock& info = saver.package.infoBlock;
     const std::uint32_t codePage = saver.package.textCodePage;
+    // The template's caption is the Japanese one.
+    if (codePage != format::textrecord::DEFAULT_CODE_PAGE) pf::SetWindowTextA(dialog, about_caption(codePage));
     int n = 0;
     for (int i = 0; i < FIELD_COUNT; ++i) {
         if (info.lineShown[i] == 0) continue;
@@ -82,9 +82,9 @@ void show_text_box(const InfoBlock& info, std::uint32_t codePage) {
         if (length >= sizeof text) length = sizeof text - 1;
     }
     if (codePage == format::textrecord::DEFAULT_CODE_PAGE)
-        pf::MessageBoxA(nullptr, text, CAPTION_VERSION_INFO, pf::MB_OK);
+        pf::MessageBoxA(nullptr, text, about_caption(codePage), pf::MB_OK);
     else
-        pf::MessageBoxInCodePage(nullptr, text, codePage, CAPTION_VERSION_INFO, pf::MB_OK);
+        pf::MessageBoxInCodePage(nullptr, text, codePage, about_caption(codePage), pf::MB_OK);
 }
 
 }  // namespace

@@ -5,15 +5,15 @@
 #include <memory>
 #include <new>
 
+#include "shell/captions.h"
 #include "shell/shell.h"
 
 namespace sg {
 
 namespace {
 
-// "No Support CmdLine" with the caption "無効な引数".
+// "No Support CmdLine" with the caption "無効な引数" (see captions.h).
 const char* const TEXT_BAD_COMMAND_LINE = "No Support CmdLine";
-const char* const CAPTION_BAD_ARGUMENT = "\x96\xb3\x8c\xf8\x82\xc8\x88\xf8\x90\x94";
 
 // The display settings window, searched when a settings handle is not a
 // window: "画面 のプロパティ", then "画面 のﾌﾟﾛﾊﾟﾃｨ" (half-width katakana).
@@ -60,8 +60,8 @@ int read_handle(const char* text, std::size_t length, pf::HWND* handle) {
     return *handle != nullptr && pf::IsWindow(*handle) ? 1 : 0;
 }
 
-void show_bad_command_line() {
-    pf::MessageBoxA(nullptr, TEXT_BAD_COMMAND_LINE, CAPTION_BAD_ARGUMENT, pf::MB_OK);
+void show_bad_command_line(std::uint32_t textCodePage) {
+    pf::MessageBoxA(nullptr, TEXT_BAD_COMMAND_LINE, bad_argument_caption(textCodePage), pf::MB_OK);
 }
 
 void close_guard(SaverState& saver) {
@@ -239,7 +239,7 @@ int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments
         close_guard(saver);
         return 0;
     }
-    show_bad_command_line();
+    show_bad_command_line(saver.package.textCodePage);
     return 0;
 }
 

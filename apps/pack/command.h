@@ -35,6 +35,9 @@ extern const Command LISTING_COMMAND;
 // The live preview in a window of its own, or null where this build has no
 // windows and cannot start programs (the studio has its own live canvas).
 const Command* preview_command();
+// The Windows Installer package of a bound saver, or null where this build
+// cannot run the programs that make one.
+const Command* installer_command();
 // Every command this build has, in the order of the program's help.
 const std::vector<const Command*>& all_commands();
 

@@ -54,6 +54,7 @@ const std::vector<const Command*>& all_commands() {
         std::vector<const Command*> list = {&BUILD_COMMAND,  &INSPECT_COMMAND, &VALIDATE_COMMAND, &EXTRACT_COMMAND,
                                             &RENDER_COMMAND, &BIND_COMMAND,    &LISTING_COMMAND};
         if (const Command* preview = preview_command()) list.push_back(preview);
+        if (const Command* installer = installer_command()) list.push_back(installer);
         return list;
     }();
     return commands;
@@ -67,6 +68,7 @@ int cmd_render(const Args& args) { return run_command("render", args); }
 int cmd_bind(const Args& args) { return run_command("bind", args); }
 int cmd_listing(const Args& args) { return run_command("listing", args); }
 int cmd_preview(const Args& args) { return run_command("preview", args); }
+int cmd_installer(const Args& args) { return run_command("installer", args); }
 
 int run_pack(const Args& args) {
     install_cleanup_handlers();

@@ -21,6 +21,7 @@ int cmd_render(const Args& args);
 int cmd_bind(const Args& args);
 int cmd_listing(const Args& args);
 int cmd_preview(const Args& args);
+int cmd_installer(const Args& args);
 
 // The whole program: args[0] is the subcommand.
 int run_pack(const Args& args);

@@ -19,9 +19,11 @@ extern const char* const MAIN_HELP =
     "                                run the saver headlessly and save what it shows\n"
     "  preview SCENE.toml [--size WxH]\n"
     "                                show the scene in a window, rebuilt on every change\n"
-    "  bind ENGINE PACKAGE [--icon PICTURE.png] -o OUT\n"
+    "  bind ENGINE PACKAGE [--icon PICTURE.png] [-o OUT]\n"
     "                                make a saver for a scene from a built snowglobe.scr\n"
-    "                                or Linux snowglobe program\n"
+    "                                or Linux snowglobe program, named after its title\n"
+    "  installer SAVER.scr [--set-active] [-o NAME.msi]\n"
+    "                                make a Windows Installer package for a bound saver\n"
     "  listing FILE [--name NAME] -o DIR\n"
     "                                write NAME.xml and NAME.desktop that list a bound\n"
     "                                saver in the desktop's screen saver settings\n";

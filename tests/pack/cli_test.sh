@@ -24,7 +24,7 @@ refuse() {  # refuse WHAT EXPECTED-TEXT COMMAND...: the command fails saying so
 }
 
 # ---- help ----
-for cmd in build inspect validate extract render bind listing preview; do
+for cmd in build inspect validate extract render bind listing preview installer; do
   check "$cmd --help" bash -c "'$PACK' $cmd --help | grep -q 'usage: snowglobe-pack $cmd'"
 done
 refuse "unknown command" "unknown command" "$PACK" frobnicate
@@ -133,6 +133,10 @@ if [ -f "$engine" ]; then
   # Binding twice replaces the scene; it does not pile packages up.
   check "bind linux twice" "$PACK" bind "$work/snowglobe-bound" "$scene" -o "$work/snowglobe-bound2"
   [ "$(stat -c %s "$work/snowglobe-bound")" = "$(stat -c %s "$work/snowglobe-bound2")" ] && ok || bad "binding twice grew the program"
+  # Without -o the program is named after the title, beside the package.
+  cp "$scene" "$work/named.kavren"
+  check "bind linux without -o" "$PACK" bind "$engine" "$work/named.kavren"
+  [ -x "$work/$title" ] && ok || bad "bind without -o did not write \"$title\" beside the package"
 else
   echo "-- $engine not built: Linux bind not checked"
 fi

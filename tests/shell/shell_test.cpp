@@ -179,8 +179,8 @@ TEST(StartUp, OwnerlessBoxThatCannotBeCreatedFallsBackToATextBox) {
     EXPECT_EQ(hl::message_boxes()[0].text, "");
 }
 
-// A package's text record: the about lines go out with its code page, the
-// caption stays Shift-JIS; without one they take the calls they always took.
+// A package's text record: the about lines go out with its code page, under
+// an English caption; without one they take the calls they always took.
 TEST(StartUp, AboutLinesCarryThePackagesCodePage) {
     pack::Package p = base_package(TITLE);
     p.info.lineShown = {1, 0, 1, 0, 0};
@@ -202,7 +202,7 @@ TEST(StartUp, AboutLinesCarryThePackagesCodePage) {
     ASSERT_EQ(hl::message_boxes().size(), 1u);
     EXPECT_EQ(hl::message_boxes()[0].text, "Caf\xe9\nStra\xdf" "e\n");
     EXPECT_EQ(hl::message_boxes()[0].textCodePage, 1252u);
-    EXPECT_EQ(hl::message_boxes()[0].caption, VERSION_CAPTION);
+    EXPECT_EQ(hl::message_boxes()[0].caption, "About");
 
     p.textCodePage = 932;
     prog = program(p);
@@ -213,6 +213,35 @@ TEST(StartUp, AboutLinesCarryThePackagesCodePage) {
     EXPECT_EQ(prog.run(""), 0);
     ASSERT_EQ(hl::message_boxes().size(), 1u);
     EXPECT_EQ(hl::message_boxes()[0].textCodePage, 932u);
+}
+
+// A scene in another code page gets English captions (the text box's is
+// checked above); packages without the record keep the Japanese ones.
+TEST(StartUp, CaptionsAreEnglishForAnotherCodePage) {
+    pack::Package p = base_package(TITLE);
+    p.textCodePage = 1253;
+    Program prog = program(p);
+    std::string caption;
+    prog.beforeStart = [&] { hl::set_dialog_hook([&](pf::HWND dialog) {
+        caption = hl::window_text(dialog);
+        hl::dialog_command(dialog, pf::IDOK);
+    }); };
+    EXPECT_EQ(prog.run("/c"), 0);
+    EXPECT_EQ(caption, "About");
+    prog.beforeStart = nullptr;
+    EXPECT_EQ(prog.run("/"), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].caption, "Invalid argument");
+    EXPECT_EQ(hl::message_boxes()[0].text, BAD_TEXT);
+
+    p.textCodePage = 932;
+    prog = program(p);
+    prog.beforeStart = [&] { hl::set_dialog_hook([&](pf::HWND dialog) {
+        caption = hl::window_text(dialog);
+        hl::dialog_command(dialog, pf::IDOK);
+    }); };
+    EXPECT_EQ(prog.run("/c"), 0);
+    EXPECT_EQ(caption, VERSION_CAPTION);
 }
 
 TEST(StartUp, OwnedBoxThatCannotBeCreatedShowsNothing) {

@@ -245,6 +245,17 @@ class Studio(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, r.stderr)
                 self.assertEqual(self.exported(button), read(out), engine + " bound in the page")
 
+        # Downloads are named as bind without -o names the saver: after the title.
+        named = os.path.join(WORK, "named")
+        shutil.rmtree(named, ignore_errors=True)
+        os.makedirs(named)
+        shutil.copy(path, os.path.join(named, "scene.kavren"))
+        r = pack("bind", os.path.join(BUILD, "linux/platform/sdl/snowglobe"), os.path.join(named, "scene.kavren"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        [name] = [f for f in os.listdir(named) if f != "scene.kavren"]
+        self.assertEqual(self.js('return saverName("get-linux")'), name)
+        self.assertEqual(self.js('return saverName("get-scr32")'), name + ".scr")
+
     # ---- bad input: the command line's messages, and the page goes on ----
     def test_damaged_package_is_refused_with_validate_message(self):
         self.go("#scene=scenes/default.kavren&size=640x480&tick=0")

@@ -4,6 +4,7 @@
 //                  system, with the command line's exact messages
 //   sg_manifest_json  a manifest as JSON, for the page's forms
 //   sg_zip / sg_unzip  a scene folder to and from a zip
+//   sg_saver_name  the file name bind gives a saver of a scene
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
@@ -14,7 +15,9 @@
 #include <vector>
 
 #include "apps/pack/commands.h"
+#include "tools/core/check.h"
 #include "tools/core/container.h"
+#include "tools/core/saver_name.h"
 #include "tools/web/zip.h"
 
 #include <toml++/toml.h>
@@ -97,5 +100,16 @@ EMSCRIPTEN_KEEPALIVE int sg_unzip(const char* in, const char* dir) {
     return captured([&] { return sg::web::unzip_to(in, dir); });
 }
 
+// The name `snowglobe-pack bind` without -o gives a saver of the scene in
+// `path`: its title made a file name, followed by `suffix` (".scr" or "").
+EMSCRIPTEN_KEEPALIVE int sg_saver_name(const char* path, const char* suffix) {
+    return captured([&] {
+        const sg::packtool::Checked checked = sg::packtool::check_package(sg::packtool::open_source(path).package);
+        std::cout << sg::packtool::saver_file_stem(
+                         sg::packtool::title_utf8(checked.read.scene.title, checked.read.textCodePage))
+                  << suffix;
+        return 0;
+    });
+}
 
 }  // extern "C"

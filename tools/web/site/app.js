@@ -230,15 +230,27 @@ async function exported(kind) {
   }
   engine.remove("/s/out");
   engine.mkdirs("/s/out");
-  const bound = engine.pack(["bind", path, "/s/built.kavren", "-o", "/s/out/" + button.dataset.name]);
+  const name = saverName(kind);
+  const bound = engine.pack(["bind", path, "/s/built.kavren", "-o", "/s/out/" + name]);
   say(bound.text, bound.status !== 0);
   if (bound.status !== 0) throw new Error(bound.text);
-  return engine.read("/s/out/" + button.dataset.name);
+  return engine.read("/s/out/" + name);
+}
+
+// A saver's file name: the scene's title, as bind without -o names it
+// (the button's own name when the scene cannot be read).
+function saverName(kind) {
+  const engine = studio.stage.engine;
+  const suffix = kind === "get-linux" ? "" : ".scr";
+  const status = engine.call("sg_saver_name", "/s/built.kavren", suffix);
+  const text = engine.output();
+  return status === 0 && text !== suffix ? text : $(kind).dataset.name;
 }
 
 async function downloadAs(kind, name) {
   try {
-    download(await exported(kind), name);
+    const bytes = await exported(kind);
+    download(bytes, kind.startsWith("get-") ? saverName(kind) : name);
   } catch (e) {
     say(String(e.message || e), true);
   }
