@@ -1,124 +1,49 @@
 // snowglobe for Linux: the saver engine with SDL2 for the window, input and
-// sound. The scene package is the one appended to this executable.
-//
-//   snowglobe /s        full screen until a key, a click or a mouse step
-//   snowglobe /p N      draw into the X11 window whose id is N (a preview pane)
-//   snowglobe /c [N]    the about box (also without a display: printed)
-//   snowglobe --version the program's version
+// sound. The scene is the one appended to this executable, or that of the
+// file given with --scene. The options are in options.cpp (USAGE lists them).
 //
 // On a high-DPI screen the scene runs at the screen's logical size and is
-// shown enlarged by a whole factor: --scale N (anywhere on the command line),
-// else SNOWGLOBE_SCALE, else GDK_SCALE, else the Xft.dpi resource over 96.
+// shown enlarged by a whole factor: --scale N, else SNOWGLOBE_SCALE, else
+// GDK_SCALE, else the Xft.dpi resource over 96.
 //
-// and as a screen-saver daemon runs it, until SIGTERM (input does not end it):
-//
-//   snowglobe -root          full screen in $XSCREENSAVER_WINDOW, or the root window
-//   snowglobe -window-id N   full screen in window N (decimal or 0x-hex), at its size
-//   snowglobe -window        in a resizable window of its own, to try a scene out
-//
-// In those modes the engine runs as "/s" at the target window's size, and
-// again from the start whenever that size changes.
+// As a screen-saver daemon runs it (-root, -window-id N, -window), the engine
+// runs as "/s" at the target window's size, and again from the start
+// whenever that size changes, until SIGTERM (input does not end it).
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+#include <vector>
 
+#include "apps/linux/about_dialog.h"
+#include "apps/linux/options.h"
+#include "apps/linux/scene_file.h"
+#include "format/package_format.h"
 #include "platform/headless/headless.h"
 #include "platform/sdl/sdl_host.h"
 #include "shell/shell.h"
 
 namespace {
 
-// The Configure texts of the command line: empty, or "/c" and "/C" with
-// anything behind them.
-bool asks_for_about_box(const std::string& text) {
-    return text.empty() || (text.size() >= 2 && text[0] == '/' && (text[1] == 'c' || text[1] == 'C'));
-}
-
-// An X window id, as daemons write them: decimal or 0x-hexadecimal.
-bool parse_window_id(const char* text, std::uintptr_t* id) {
-    if (!text || !*text || *text == '-' || *text == '+') return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(text, &end, 0);
-    // strtoull's base 0 reads a leading 0 as octal; daemons never write that.
-    if (text[0] == '0' && text[1] >= '0' && text[1] <= '9') return false;
-    if (errno || *end || v == 0 || v > 0x1FFFFFFFull) return false;
-    *id = static_cast<std::uintptr_t>(v);
-    return true;
-}
+using sg::app::DaemonMode;
+using sg::app::Options;
 
 // The screen's dots per inch as the engine is to see them: 96 times a
 // factor given by the user or the desktop, or the display's Xft.dpi.
-// -1 when --scale is malformed.
-int screen_dpi(int* argc, char** argv) {
+int screen_dpi(int scale) {
+    if (scale > 0) return 96 * scale;
     auto factor = [](const char* text) -> int {
         if (text == nullptr || *text == '\0') return 0;
         char* end = nullptr;
         const long v = std::strtol(text, &end, 10);
         return *end == '\0' && v >= 1 && v <= 64 ? static_cast<int>(v) : 0;
     };
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strcmp(argv[i], "--scale") != 0 && std::strcmp(argv[i], "-scale") != 0) continue;
-        const int s = i + 1 < *argc ? factor(argv[i + 1]) : 0;
-        if (s == 0) return -1;
-        for (int j = i; j + 2 <= *argc; ++j) argv[j] = argv[j + 2];  // take both out
-        *argc -= 2;
-        return 96 * s;
-    }
     for (const char* name : {"SNOWGLOBE_SCALE", "GDK_SCALE"}) {
         if (const int s = factor(std::getenv(name))) return 96 * s;
     }
     const int xft = pf::sdl::x11::xft_dpi();
     return xft > 0 ? xft : 96;
-}
-
-bool is_option(const std::string& arg, const char* name) { return arg == std::string("-") + name || arg == std::string("--") + name; }
-
-struct Hack {
-    pf::sdl::HackMode mode = pf::sdl::HackMode::Off;
-    std::uintptr_t window = 0;  // -window-id N, or XSCREENSAVER_WINDOW for -root
-    bool root = false;          // -root without XSCREENSAVER_WINDOW
-};
-
-// The daemon's options, when argv[1] is one of them. False, with the reason
-// printed, when they are malformed.
-bool parse_hack(int argc, char** argv, Hack* hack) {
-    if (argc < 2) return true;
-    std::string first = argv[1];
-    int used = 2;
-    if (is_option(first, "root")) {
-        hack->mode = pf::sdl::HackMode::Target;
-        const char* env = std::getenv("XSCREENSAVER_WINDOW");
-        if (env && *env) {
-            if (!parse_window_id(env, &hack->window)) {
-                std::fprintf(stderr, "snowglobe: XSCREENSAVER_WINDOW=\"%s\" is not a window id "
-                             "(decimal, or 0x and hexadecimal digits)\n", env);
-                return false;
-            }
-        } else {
-            hack->root = true;
-        }
-    } else if (is_option(first, "window-id")) {
-        hack->mode = pf::sdl::HackMode::Target;
-        if (argc < 3 || !parse_window_id(argv[2], &hack->window)) {
-            std::fprintf(stderr, "snowglobe: -window-id needs a window id (decimal, or 0x and hexadecimal digits)\n");
-            return false;
-        }
-        used = 3;
-    } else if (is_option(first, "window")) {
-        hack->mode = pf::sdl::HackMode::OwnWindow;
-    } else {
-        return true;
-    }
-    if (argc > used) {
-        std::fprintf(stderr, "snowglobe: unexpected \"%s\" after %s\n", argv[used], argv[1]);
-        return false;
-    }
-    return true;
 }
 
 // "host:N.S" without ".S" (the root window names the screen), and the
@@ -149,24 +74,49 @@ std::string guard_scope(pf::sdl::HackMode mode, std::uintptr_t window) {
     return scope;
 }
 
-int run_hack(Hack hack, pf::HINSTANCE instance, int dpi) {
-    if (hack.mode == pf::sdl::HackMode::Target) {
-        if (hack.root) hack.window = pf::sdl::x11::root_window();
-        if (!hack.window) {
+// The scene the engine is to find as its package resource: the file's, when
+// one was given (handed over again after every reset of the backend).
+struct Scene {
+    sg::app::SceneFile file;
+    bool given = false;
+    void hand_over() const {
+        if (given) pf::headless::set_package(file.package.data(), file.package.size());
+    }
+};
+
+// The code page of the scene's title, which names the saver's window.
+std::uint32_t title_code_page(const Scene& scene, pf::HINSTANCE instance) {
+    if (scene.given) return sg::app::package_code_page(scene.file.package);
+    pf::HRSRC resource = pf::FindResourceA(instance, pf::MAKEINTRESOURCEA(sg::format::PACKAGE_RESOURCE_ID),
+                                           sg::format::PACKAGE_RESOURCE_TYPE);
+    pf::HGLOBAL loaded = resource ? pf::LoadResource(instance, resource) : nullptr;
+    const auto* bytes = static_cast<const std::uint8_t*>(loaded ? pf::LockResource(loaded) : nullptr);
+    if (!bytes) return sg::format::textrecord::DEFAULT_CODE_PAGE;
+    return sg::app::package_code_page({bytes, static_cast<std::size_t>(pf::SizeofResource(instance, resource))});
+}
+
+int run_daemon(const Options& options, const Scene& scene, pf::HINSTANCE instance, int dpi) {
+    const pf::sdl::HackMode mode =
+        options.daemon == DaemonMode::OwnWindow ? pf::sdl::HackMode::OwnWindow : pf::sdl::HackMode::Target;
+    std::uintptr_t window = options.window;
+    if (mode == pf::sdl::HackMode::Target) {
+        if (options.daemon == DaemonMode::Root && !window) window = pf::sdl::x11::root_window();
+        if (!window) {
             std::fprintf(stderr, "snowglobe: -root and -window-id need an X11 display\n");
             return 1;
         }
     }
-    if (!pf::sdl::set_hack_mode(hack.mode, hack.window)) {
+    if (!pf::sdl::set_hack_mode(mode, window)) {
         std::fprintf(stderr, "snowglobe: there is no window 0x%llx to draw into\n",
-                     static_cast<unsigned long long>(hack.window));
+                     static_cast<unsigned long long>(window));
         return 1;
     }
-    const std::string scope = guard_scope(hack.mode, hack.window);
+    const std::string scope = guard_scope(mode, window);
     for (;;) {
         pf::headless::set_host_driver(pf::sdl::display_driver());
         pf::headless::set_guard_scope(scope);
         pf::headless::set_screen_dpi(dpi);
+        scene.hand_over();
         int status = sg::WinMain(instance, "/s");
         if (!pf::sdl::take_rebuild_request()) return status;
         // A new size: everything from the start, as a fresh process would
@@ -178,33 +128,33 @@ int run_hack(Hack hack, pf::HINSTANCE instance, int dpi) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-version") == 0)) {
+    const Options options =
+        sg::app::parse_options(std::vector<std::string>(argv + 1, argv + argc), std::getenv("XSCREENSAVER_WINDOW"));
+    switch (options.action) {
+    case Options::Action::Help:
+        std::fputs(sg::app::USAGE, stdout);
+        return 0;
+    case Options::Action::Version:
         std::printf("snowglobe %s\n", SNOWGLOBE_VERSION);
         return 0;
+    case Options::Action::Refuse:
+        std::fprintf(stderr, "snowglobe: %s\n", options.refusal.c_str());
+        return 1;
+    case Options::Action::Run:
+        break;
     }
-    // --scale comes out of the arguments first; the Xft.dpi fallback is read
-    // once the display is open.
-    int dpi = 0;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--scale") == 0 || std::strcmp(argv[i], "-scale") == 0) {
-            dpi = screen_dpi(&argc, argv);
-            if (dpi < 0) {
-                std::fprintf(stderr, "snowglobe: --scale needs a whole number from 1 to 64\n");
-                return 1;
-            }
-            break;
+    Scene scene;
+    if (!options.scene.empty()) {
+        scene.file = sg::app::read_scene_file(options.scene);
+        if (!scene.file.ok) {
+            std::fprintf(stderr, "snowglobe: %s\n", scene.file.refusal.c_str());
+            return 1;
         }
-    }
-    Hack hack;
-    if (!parse_hack(argc, argv, &hack)) return 1;
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) text += ' ';
-        text += argv[i];
+        scene.given = true;
     }
     std::string why;
     const bool shown = pf::sdl::open_display(&why);
-    if (!shown && (hack.mode != pf::sdl::HackMode::Off || !asks_for_about_box(text))) {
+    if (!shown && (options.daemon != DaemonMode::Off || !sg::app::asks_for_about_box(options.saverArguments))) {
         std::fprintf(stderr,
                      "snowglobe: no display to run on: %s.\n"
                      "Start it inside an X11 session (DISPLAY set), or use \"snowglobe /c\" "
@@ -212,18 +162,21 @@ int main(int argc, char** argv) {
                      why.c_str());
         return 1;
     }
+    sg::app::register_dialogs();
     // Any non-null token: the package is found through the executable itself.
     auto* instance = reinterpret_cast<pf::HINSTANCE>(std::uintptr_t{0x400000});
-    if (dpi == 0) dpi = screen_dpi(&argc, argv);
+    const int dpi = screen_dpi(options.scale);
+    scene.hand_over();
+    pf::sdl::set_title_code_page(title_code_page(scene, instance));
     int status = 0;
-    if (hack.mode != pf::sdl::HackMode::Off) {
-        status = run_hack(hack, instance, dpi);
+    if (options.daemon != DaemonMode::Off) {
+        status = run_daemon(options, scene, instance, dpi);
     } else {
         pf::headless::set_host_driver(shown ? pf::sdl::display_driver() : pf::sdl::console_driver());
         pf::headless::set_screen_dpi(dpi);
         // The screen, as -root without a daemon's window names it.
-        if (shown) pf::headless::set_guard_scope(guard_scope(hack.mode, pf::sdl::x11::root_window()));
-        status = sg::WinMain(instance, text.c_str());
+        if (shown) pf::headless::set_guard_scope(guard_scope(pf::sdl::HackMode::Off, pf::sdl::x11::root_window()));
+        status = sg::WinMain(instance, options.saverArguments.c_str());
     }
     pf::headless::set_host_driver(nullptr);
     pf::sdl::close_display();

@@ -28,7 +28,7 @@ same_list() {  # what, actual
 # ---- cmake --install into a DESTDIR ----
 if DESTDIR="$WORK/destdir" cmake --install "$BUILD" --prefix /usr >"$WORK/install.log" 2>&1; then
   same_list "cmake --install" "$(files_under "$WORK/destdir")"
-  cmp -s "$WORK/destdir/usr/bin/snowglobe" "$BUILD/platform/sdl/snowglobe" \
+  cmp -s "$WORK/destdir/usr/bin/snowglobe" "$BUILD/apps/linux/snowglobe" \
     && pass "the installed program is the built one, scene included" || fail "installed snowglobe differs from the build"
   [ -x "$WORK/destdir/usr/bin/snowglobe" ] && [ -x "$WORK/destdir/usr/bin/snowglobe-pack" ] \
     || fail "installed programs are not executable"
@@ -69,7 +69,7 @@ if [ -n "$DEB" ]; then
   # Extracted into a fresh root: every path, and the program runs from there.
   dpkg-deb -x "$DEB" "$WORK/root" || fail "dpkg-deb -x"
   same_list "the .deb" "$(files_under "$WORK/root")"
-  cmp -s "$WORK/root/usr/bin/snowglobe" "$BUILD/platform/sdl/snowglobe" \
+  cmp -s "$WORK/root/usr/bin/snowglobe" "$BUILD/apps/linux/snowglobe" \
     && pass "the packaged program was not stripped of its scene" || fail "packaged snowglobe differs from the build"
   bad_owner=$(dpkg-deb -c "$DEB" | awk '$2 != "root/root"' | head -n3)
   [ -z "$bad_owner" ] && pass "every packaged file is owned by root" || fail "owners: $bad_owner"

@@ -55,7 +55,6 @@ if(SG_MINGW64_CXX AND SG_MINGW64_WINDRES AND TARGET sg_default_scene_package)
        ${CMAKE_SOURCE_DIR}/scene/*.cpp ${CMAKE_SOURCE_DIR}/world/*.cpp
        ${CMAKE_SOURCE_DIR}/frame/*.cpp ${CMAKE_SOURCE_DIR}/shell/*.cpp
        ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
-  list(FILTER SG_GDI_SOAK_SOURCES EXCLUDE REGEX "/platform/win32/main\\.cpp$")
   list(APPEND SG_GDI_SOAK_SOURCES ${CMAKE_CURRENT_LIST_DIR}/gdi_soak.cpp)
 
   set(objects "")

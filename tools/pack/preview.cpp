@@ -141,7 +141,7 @@ fs::path find_linux_program(const std::optional<fs::path>& given) {
         fs::path self = fs::read_symlink("/proc/self/exe", ec).parent_path();
         if (!ec) {
             places.push_back(self / "snowglobe");
-            places.push_back(self.parent_path().parent_path() / "platform" / "sdl" / "snowglobe");
+            places.push_back(self.parent_path().parent_path() / "apps" / "linux" / "snowglobe");
         }
 #ifdef SNOWGLOBE_INSTALL_BINDIR
         places.push_back(fs::path(SNOWGLOBE_INSTALL_BINDIR) / "snowglobe");

@@ -17,7 +17,7 @@ extern const char* const PREVIEW_HELP;
 int run_preview(const std::vector<std::string>& args);
 
 // The Linux program to show scenes with: `given` when set, else `snowglobe`
-// beside this tool (an installed tree), in the build tree's platform/sdl/, or
+// beside this tool (an installed tree), in the build tree's apps/linux/, or
 // in the install prefix's bin/. Throws Failure listing where it looked.
 std::filesystem::path find_linux_program(const std::optional<std::filesystem::path>& given);
 
