@@ -48,7 +48,7 @@ TEST(SceneFile, Refusals) {
     EXPECT_NE(scene_from_bytes(elf(5000), "bare").refusal.find("bare is a program without a scene"), std::string::npos);
     EXPECT_NE(scene_from_bytes({}, "e").refusal.find("e is empty"), std::string::npos);
     Bytes damaged = *sg::format::exe_package::append(elf(100), pattern(50, 1));
-    damaged.erase(damaged.begin() + 10, damaged.begin() + 90);  // shorter than the trailer says
+    damaged.erase(damaged.begin() + 4, damaged.begin() + 120);  // shorter than the trailer says
     EXPECT_NE(scene_from_bytes(damaged, "d").refusal.find("longer than the file"), std::string::npos);
     Bytes mz = pattern(300, 9);
     mz[0] = 'M', mz[1] = 'Z', mz[0x3C] = 0x40, mz[0x3D] = mz[0x3E] = mz[0x3F] = 0;
@@ -60,8 +60,9 @@ TEST(SceneFile, Refusals) {
 
 class SceneFilePe : public ::testing::TestWithParam<const char*> {};
 
-// The mingw fixture programs bound by the tool: the lookup finds what the
-// tool wrote, in both image formats, and nothing in the unbound program.
+// The mingw fixture programs, as built and bound by the tool: the lookup finds
+// what the tool finds and writes, in both image formats, and nothing in a
+// program without the resource.
 TEST_P(SceneFilePe, FindsWhatBindWrote) {
     Bytes exe;
 #ifdef SG_PACK_FIXTURE_DIR
@@ -71,12 +72,20 @@ TEST_P(SceneFilePe, FindsWhatBindWrote) {
     if (exe.empty()) GTEST_SKIP() << "no mingw-w64 build of the fixture program";
     namespace pe = sg::packtool::pe;
     using sg::format::pe_resource::Status;
-    EXPECT_EQ(sg::format::pe_resource::find(exe, "KAVREN", 103, 1041).status, Status::Missing);
+    const pe::ResName kavren = pe::ResName::of("KAVREN");
+    const auto tools = pe::find_resource(exe, kavren, pe::ResName::of(103), 1041, "t");
+    ASSERT_TRUE(tools);
+    EXPECT_TRUE(holds(scene_from_bytes(exe, "f"), *tools));
+    const Bytes bare = pe::rebuild_resources(exe, [&](std::vector<pe::Resource>& list) {
+        std::erase_if(list, [&](const pe::Resource& r) { return r.type == kavren; });
+    }, "t");
+    EXPECT_EQ(sg::format::pe_resource::find(bare, "KAVREN", 103, 1041).status, Status::Missing);
+
     const Bytes package = sg::test::build(sg::test::ready_package());
     const Bytes other = pattern(999, 5);
-    Bytes bound = pe::replace_resource(exe, pe::ResName::of("KAVREN"), pe::ResName::of(103), 1033, other, "t");
+    Bytes bound = pe::replace_resource(bare, kavren, pe::ResName::of(103), 1033, other, "t");
     bound = pe::rebuild_resources(bound, [&](std::vector<pe::Resource>& list) {
-        list.push_back({pe::ResName::of("KAVREN"), pe::ResName::of(103), pe::ResName::of(1041), 0, package});
+        list.push_back({kavren, pe::ResName::of(103), pe::ResName::of(1041), 0, package});
     }, "t");
     EXPECT_TRUE(holds(scene_from_bytes(bound, "s"), package));  // Japanese preferred
     EXPECT_EQ(sg::format::pe_resource::find(bound, "KAVREN", 103, 2052).data.size(), other.size());
