@@ -140,10 +140,11 @@ Options parse_options(const std::vector<std::string>& args, const char* xscreens
     }
 
     // The engine's own modes: each word starts with '/' or '-', but for a
-    // window handle right after /p or /c.
+    // window handle right after /p or /c; a second '/' makes a word a path.
     for (std::size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
-        const bool word = !arg.empty() && (arg[0] == '/' || arg[0] == '-');
+        const bool word = !arg.empty() && (arg[0] == '/' || arg[0] == '-') &&
+                          arg.find('/', 1) == std::string::npos;
         const bool handle = i == 1 && !arg.empty() && is_handle(arg) && takes_handle(rest[0]);
         if (!handle && !word)
             return refuse("unexpected \"" + arg + "\"" + SCENE_HINT);

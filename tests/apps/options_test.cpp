@@ -59,6 +59,7 @@ TEST(LinuxOptions, RefusalsSayWhatIsWrong) {
     };
     const Case cases[] = {
         {{"myscene.kavren"}, nullptr, "unexpected \"myscene.kavren\" (to play the scene of a file: --scene FILE"},
+        {{"/home/me/myscene.kavren"}, nullptr, "unexpected \"/home/me/myscene.kavren\" (to play"},
         {{"-window", "myscene.kavren"}, nullptr, "unexpected \"myscene.kavren\" after -window (to play"},
         {{"/s", "1234"}, nullptr, "unexpected \"1234\""},  // a handle only after /p or /c
         {{"/p", "12", "34"}, nullptr, "unexpected \"34\""},
