@@ -80,13 +80,13 @@ struct Scene {
     sg::app::SceneFile file;
     bool given = false;
     void hand_over() const {
-        if (given) pf::headless::set_package(file.package.data(), file.package.size());
+        if (given) pf::headless::set_package(file.package().data(), file.package().size());
     }
 };
 
 // The code page of the scene's title, which names the saver's window.
 std::uint32_t title_code_page(const Scene& scene, pf::HINSTANCE instance) {
-    if (scene.given) return sg::app::package_code_page(scene.file.package);
+    if (scene.given) return sg::app::package_code_page(scene.file.package());
     pf::HRSRC resource = pf::FindResourceA(instance, pf::MAKEINTRESOURCEA(sg::format::PACKAGE_RESOURCE_ID),
                                            sg::format::PACKAGE_RESOURCE_TYPE);
     pf::HGLOBAL loaded = resource ? pf::LoadResource(instance, resource) : nullptr;

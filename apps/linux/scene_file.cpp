@@ -40,7 +40,8 @@ SceneFile scene_from_bytes(std::vector<std::uint8_t> file, const std::string& na
                                       sg::format::PACKAGE_RESOURCE_ID, PACKAGE_LANGUAGE);
     switch (found.status) {
     case pe::Status::Found:
-        s.package = found.data;
+        s.offset = static_cast<std::size_t>(found.data.data() - all.data());
+        s.size = found.data.size();
         s.ok = true;
         return s;
     case pe::Status::Missing:
@@ -55,13 +56,14 @@ SceneFile scene_from_bytes(std::vector<std::uint8_t> file, const std::string& na
     if (where.status == trailer::Status::Damaged)
         return refused(name + ": its package trailer gives a length longer than the file");
     if (where.status == trailer::Status::Found) {
-        s.package = all.subspan(where.offset, where.size);
+        s.offset = where.offset;
+        s.size = where.size;
         s.ok = true;
         return s;
     }
     if (is_elf(s.bytes)) return refused(name + " is a program without a scene (a bare engine?)");
     if (s.bytes.empty()) return refused(name + " is empty");
-    s.package = all;
+    s.size = s.bytes.size();
     s.ok = true;
     return s;
 }

@@ -15,7 +15,9 @@ struct SceneFile {
     bool ok = false;
     std::string refusal;              // !ok: why, naming the file
     std::vector<std::uint8_t> bytes;  // what was read
-    std::span<const std::uint8_t> package;  // ok: the package, inside bytes
+    std::size_t offset = 0, size = 0; // ok: where the package is in bytes
+
+    std::span<const std::uint8_t> package() const { return std::span(bytes).subspan(offset, size); }
 };
 
 // The package inside a file image read from `name`.

@@ -30,7 +30,7 @@ Bytes elf(std::size_t n) {
 }
 
 bool holds(const sg::app::SceneFile& s, const Bytes& package) {
-    return s.ok && Bytes(s.package.begin(), s.package.end()) == package;
+    return s.ok && Bytes(s.package().begin(), s.package().end()) == package;
 }
 
 }  // namespace
