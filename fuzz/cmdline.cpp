@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "apps/linux/about_dialog.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/seed_scenes.h"
 #include "shell/shell.h"
@@ -23,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text(reinterpret_cast<const char*>(data), size);
     text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
 
+    // The about box, as the Linux program hands it over (it outlasts reset()).
+    static const bool dialogs = (sg::app::register_dialogs(), true);
+    (void)dialogs;
     hl::reset();
     pf::HWND pane = hl::create_foreign_window("pane", 0, 0, 200, 150);
 

@@ -250,7 +250,6 @@ fs::path find_linux_program(const std::optional<fs::path>& given) {
             const fs::path buildTree = self.parent_path().parent_path();
             places.push_back(self / "snowglobe");
             places.push_back(buildTree / "apps" / "linux" / "snowglobe");
-            places.push_back(buildTree / "platform" / "sdl" / "snowglobe");
         }
 #ifdef SNOWGLOBE_INSTALL_BINDIR
         places.push_back(fs::path(SNOWGLOBE_INSTALL_BINDIR) / "snowglobe");

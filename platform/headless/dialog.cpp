@@ -1,17 +1,14 @@
-// Modal dialogs from the one template the program carries (the about box,
-// shell/resources/about_layout.h), laid out in pixels from its dialog units.
+// Modal dialogs from the templates the program handed over
+// (set_dialog_templates), laid out in pixels from their dialog units.
 #include <string>
 
 #include "platform/headless/state.h"
-#include "shell/resources/about_layout.h"
 
 namespace pf::headless {
 
 using namespace detail;
 
 namespace {
-
-constexpr int ABOUT_TEMPLATE_ID = SG_ABOUT_TEMPLATE;
 
 // Dialog base units of the template's 9-point font at 96 dpi: an average
 // character 6 pixels wide and 12 pixels high. A dialog unit is a quarter of
@@ -24,34 +21,16 @@ constexpr int BASE_UNIT_Y = 12;
 int dlu_x(int units) { return (units * BASE_UNIT_X + 2) / 4; }
 int dlu_y(int units) { return (units * BASE_UNIT_Y + 4) / 8; }
 
-constexpr DWORD DIALOG_STYLE = SG_ABOUT_STYLE;
-constexpr DWORD WS_TABSTOP = 0x00010000;
-constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
-constexpr DWORD ES_CENTER = 0x0001;
-constexpr DWORD ES_AUTOHSCROLL = 0x0080;
-constexpr DWORD ES_READONLY = 0x0800;
 constexpr DWORD ERROR_CONTROL_ID_NOT_FOUND = 1421;
 
-struct Control {
-    int id;
-    const char* className;
-    const char* text;
-    int x, y, width, height;
-    DWORD style;
-};
-
-constexpr DWORD EDIT_STYLE = ES_READONLY | ES_CENTER | ES_AUTOHSCROLL | WS_VISIBLE | WS_TABSTOP;
-
-const Control ABOUT_CONTROLS[] = {
-    {1, "Button", "OK", SG_ABOUT_OK_X, SG_ABOUT_OK_Y, SG_ABOUT_OK_WIDTH, SG_ABOUT_OK_HEIGHT,
-     BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP},
-    {SG_ABOUT_FIRST_FIELD, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_0_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
-    {SG_ABOUT_FIRST_FIELD + 1, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_1_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
-    {SG_ABOUT_FIRST_FIELD + 2, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_2_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
-    {SG_ABOUT_FIRST_FIELD + 3, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_3_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
-    {SG_ABOUT_FIRST_FIELD + 4, "Edit", "", SG_ABOUT_FIELD_X, SG_ABOUT_FIELD_4_Y, SG_ABOUT_FIELD_WIDTH, SG_ABOUT_FIELD_HEIGHT, EDIT_STYLE},
-};
-static_assert(SG_ABOUT_FIELDS == 5, "the template above lists five fields");
+const DialogTemplate* find_template(const char* name) {
+    // Only numbered templates (MAKEINTRESOURCE) exist here.
+    const auto id = reinterpret_cast<std::uintptr_t>(name);
+    if (id == 0 || id > 0xFFFF) return nullptr;
+    for (const DialogTemplate& t : state().lasting.dialogTemplates)
+        if (static_cast<std::uintptr_t>(t.id) == id) return &t;
+    return nullptr;
+}
 
 bool is_dialog(const Window& w) { return w.className == "#32770"; }
 
@@ -76,6 +55,10 @@ void pump_dialog_messages(std::uintptr_t dialog) {
 
 }  // namespace
 
+void set_dialog_templates(std::vector<DialogTemplate> templates) {
+    state().lasting.dialogTemplates = std::move(templates);
+}
+
 void dialog_command(HWND dialog, int id) {
     Window* d = live_window(raw(dialog));
     if (!d || !is_dialog(*d)) return;
@@ -98,7 +81,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
         set_last_error(ERROR_NOT_ENOUGH_MEMORY);
         return -1;
     }
-    if (reinterpret_cast<std::uintptr_t>(templateName) != ABOUT_TEMPLATE_ID) {
+    const DialogTemplate* t = find_template(templateName);
+    if (!t) {
         set_last_error(ERROR_RESOURCE_NAME_NOT_FOUND);
         return -1;
     }
@@ -108,28 +92,29 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
     }
-    // The template's position (0, 0) counts from the owner's client area.
+    // The template's position counts from the owner's client area.
     LONG x = 0, y = 0;
     if (o) client_origin(o, &x, &y);
-    x += dlu_x(SG_ABOUT_X);
-    y += dlu_y(SG_ABOUT_Y);
-    int width = dlu_x(SG_ABOUT_WIDTH) + 2 * DIALOG_FRAME;
-    int height = dlu_y(SG_ABOUT_HEIGHT) + 2 * DIALOG_FRAME + CAPTION_HEIGHT;
-    Window* d = create_window("#32770", SG_ABOUT_CAPTION, DIALOG_STYLE, WS_EX_DLGMODALFRAME, x, y, width,
-                              height, 0, o);
+    x += dlu_x(t->x);
+    y += dlu_y(t->y);
+    int width = dlu_x(t->width) + 2 * DIALOG_FRAME;
+    int height = dlu_y(t->height) + 2 * DIALOG_FRAME + CAPTION_HEIGHT;
+    Window* d = create_window("#32770", t->caption, t->style, WS_EX_DLGMODALFRAME, x, y, width, height, 0, o);
     d->dialogProc = proc;
     std::uintptr_t dialog = raw(d->handle);
     HWND firstControl = nullptr;
-    for (const Control& c : ABOUT_CONTROLS) {
+    std::vector<int> fields;  // the Edit controls' ids
+    for (const DialogControl& c : t->controls) {
         Window* w = create_window(c.className, c.text, WS_CHILD | c.style, 0, dlu_x(c.x), dlu_y(c.y),
                                   dlu_x(c.width), dlu_y(c.height), dialog, 0);
         w->controlId = c.id;
         if (!firstControl) firstControl = w->handle;
+        if (std::string(c.className) == "Edit") fields.push_back(c.id);
     }
 
     ShownDialog shown{};
     shown.owner = owner;
-    shown.templateId = ABOUT_TEMPLATE_ID;
+    shown.templateId = t->id;
     d = live_window(dialog);
     if (d) call_window(*d, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstControl), param);
     if ((d = live_window(dialog))) {
@@ -149,8 +134,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC
     // A dialog that nobody ended is closed with 0 rather than waited for.
     Window* ended = any_window(dialog);
     shown.result = ended->dialogEnded ? ended->dialogResult : 0;
-    for (int i = 0; i < SG_ABOUT_FIELDS; ++i) {
-        HWND field = GetDlgItem(as_hwnd(dialog), SG_ABOUT_FIRST_FIELD + i);
+    for (std::size_t i = 0; i < fields.size() && i < std::size(shown.fields); ++i) {
+        HWND field = GetDlgItem(as_hwnd(dialog), fields[i]);
         shown.fields[i] = window_text(field);
         shown.fieldCodePages[i] = window_text_code_page(field);
     }

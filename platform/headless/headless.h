@@ -95,6 +95,30 @@ void set_timer_limit(int messages);
 // out a second copy in that window only, not copies in other windows.
 void set_guard_scope(const std::string& scope);
 
+// ---- the dialogs the program carries, handed over as data ----
+// A control of a dialog template, placed in dialog units.
+struct DialogControl {
+    int id;
+    const char* className;  // "Button" or "Edit"
+    const char* text;
+    int x, y, width, height;
+    DWORD style;  // WS_CHILD is added
+};
+// A dialog as the program's resource describes it: the frame in dialog units
+// (counted from the owner's client area), the caption in the program's
+// Shift-JIS, the controls in tab order.
+struct DialogTemplate {
+    int id = 0;
+    DWORD style = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    const char* caption = "";
+    std::vector<DialogControl> controls;
+};
+// The templates DialogBoxParamA finds by number, as a program on Windows
+// finds its dialog resources. Kept across reset(). None until the program
+// hands them over: DialogBoxParamA then fails (ERROR_RESOURCE_NAME_NOT_FOUND).
+void set_dialog_templates(std::vector<DialogTemplate> templates);
+
 // ---- input, as the system gives it (for host drivers and the idle hook) ----
 // Queue input for the window, as the system would.
 void inject_key(HWND window, UINT message = WM_KEYDOWN, WPARAM key = 0x41);
@@ -150,7 +174,7 @@ struct ShownDialog {
     HWND owner;
     int templateId;
     RECT rect;                // after the dialog procedure moved it
-    std::string fields[5];    // texts of controls 1000..1004
+    std::string fields[5];    // texts of the first five Edit controls, in template order
     UINT fieldCodePages[5];   // the code page each is written in
     INT_PTR result;
 };

@@ -123,6 +123,7 @@ struct SemaphoreHandle {
 // What outlives reset(): set once for the process.
 struct Lasting {
     const Observer* observer = nullptr;
+    std::vector<DialogTemplate> dialogTemplates;
     // The package appended to the running executable, read on first use and
     // kept for the life of the process (the sound plays straight from it).
     bool executablePackageRead = false;

@@ -1,7 +1,7 @@
 // Message boxes and the about box as SDL message boxes, Shift-JIS shown as
 // UTF-8; printed when SDL cannot show one. The about box's five fields are
 // lines of one message box, centred by SDL on its owner rather than laid out
-// as the dialog template (shell/resources/about_layout.h) places them.
+// as the dialog template places them.
 #include <SDL.h>
 
 #include <cstdio>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/sdl/host_state.h"
-#include "shell/resources/about_layout.h"
 
 namespace pf::sdl::detail {
 
@@ -39,14 +38,14 @@ bool show_box(HWND owner, const std::string& text, const std::string& caption) {
     return shown;
 }
 
-// The five fields as the dialog procedure filled them, as UTF-8, without the
-// empty ones at the end.
+// The dialog's fields (its Edit controls, in template order) as the dialog
+// procedure filled them, as UTF-8, without the empty ones at the end.
 std::vector<std::string> about_fields(HWND dialog) {
     std::vector<std::string> lines;
-    for (int i = 0; i < SG_ABOUT_FIELDS; ++i) {
-        HWND field = pf::GetDlgItem(dialog, SG_ABOUT_FIRST_FIELD + i);
-        lines.push_back(code_page_to_utf8(headless::window_text(field).c_str(),
-                                          headless::window_text_code_page(field)));
+    for (const headless::WindowInfo& field : headless::windows()) {
+        if (!field.alive || field.parent != dialog || field.className != "Edit") continue;
+        lines.push_back(code_page_to_utf8(headless::window_text(field.handle).c_str(),
+                                          headless::window_text_code_page(field.handle)));
     }
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
     return lines;
@@ -90,8 +89,7 @@ void run_dialog(HWND dialog) {
         if (!text.empty()) text += '\n';
         text += line;
     }
-    std::string caption = headless::window_text(dialog);
-    if (caption.empty()) caption = SG_ABOUT_CAPTION;
+    const std::string caption = headless::window_text(dialog);
     headless::WindowInfo info;
     HWND owner = find_info(dialog, &info) ? info.parent : nullptr;
     if (!show_box(owner, text, sjis_to_utf8(caption.c_str()))) print_about(dialog);

@@ -53,7 +53,7 @@ SDL_Window* daemon_window(const headless::WindowInfo& info) {
     if (d.mode == HackMode::Target) return SDL_CreateWindowFrom(reinterpret_cast<const void*>(d.target));
     if (!d.ownWindow) {
         const RECT& r = info.rect;
-        std::string title = code_page_to_utf8(info.title.c_str(), package_text_code_page());
+        std::string title = code_page_to_utf8(info.title.c_str(), host().titleCodePage);
         d.ownWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                        std::max<int>(r.right - r.left, 1), std::max<int>(r.bottom - r.top, 1),
                                        SDL_WINDOW_RESIZABLE);

@@ -46,6 +46,7 @@ struct Host {
     bool videoReady = false;
     bool x11Ready = false;
     bool closePending = false;  // a quit request that came before any window
+    UINT titleCodePage = 932;   // of the window titles (set_title_code_page)
     Daemon daemon;
 };
 

@@ -217,7 +217,7 @@ void window_created(HWND handle) {
         Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
         fullScreen = r.left <= 0 && r.top <= 0 && r.right >= sw && r.bottom >= sh;
         if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        std::string title = code_page_to_utf8(info.title.c_str(), package_text_code_page());
+        std::string title = code_page_to_utf8(info.title.c_str(), host().titleCodePage);
         w.sdl = SDL_CreateWindow(title.c_str(), r.left, r.top, std::max(width, 1),
                                  std::max(height, 1), flags);
         if (w.sdl) SDL_RaiseWindow(w.sdl);

@@ -28,9 +28,9 @@ const headless::HostDriver* console_driver();
 std::string sjis_to_utf8(const char* text);
 // The same for a text in another Windows code page (a package's about lines).
 std::string code_page_to_utf8(const char* text, UINT codePage);
-// The code page of the scene package's title and about lines (its text
-// record; 932 without one). The saver's window is named with the title.
-UINT package_text_code_page();
+// The code page the program's window titles are written in (the scene's
+// title names the saver's window); 932 until the program says otherwise.
+void set_title_code_page(UINT codePage);
 
 // How a screen-saver daemon runs the program. The engine runs as the
 // full-screen saver ("/s"); the host shows its top-level window in the target

@@ -48,12 +48,12 @@ if(TARGET snowglobe-pack AND TARGET foreign_window)
   set_tests_properties(desktop_monitors PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
 
-# --version, one copy per screen, quiet audio, a refused package's status.
+# --version, --help, --scene, one copy per screen, quiet audio, a refused package's status.
 if(TARGET example-scenes AND TARGET sg-embed)
   add_test(NAME desktop_cli
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-cli.sh $<TARGET_FILE:snowglobe> ${PROJECT_VERSION}
             $<TARGET_FILE:sg-embed> ${CMAKE_BINARY_DIR}/scenes/examples/aquarium.kavren
-            ${CMAKE_CURRENT_BINARY_DIR}/desktop-cli)
+            ${CMAKE_CURRENT_BINARY_DIR}/desktop-cli ${SNOWGLOBE_WIN64_DIR}/snowglobe.scr)
   set_tests_properties(desktop_cli PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
 

@@ -32,7 +32,7 @@ if [ "$MODE" = wine ]; then
   bound="$work/bound.scr"
   run=("$WINE" "$bound" /s)
 else
-  engine="$BUILD/platform/sdl/snowglobe"
+  engine="$BUILD/apps/linux/snowglobe"
   [ -f "$engine" ] || skip "$engine not built"
   export SDL_AUDIODRIVER=dummy
   bound="$work/snowglobe-bound"

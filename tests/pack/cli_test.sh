@@ -102,9 +102,9 @@ if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
   refuse "bind --icon with no picture" "icon.txt" "$PACK" bind "$HERE/pe-fixture-x86_64.exe" "$scene" --icon "$work/icon.txt" -o "$work/never-icon.exe"
   [ ! -e "$work/never-icon.exe" ] && ok || bad "a refused --icon wrote its output"
 fi
-if [ -f "$BUILD/platform/sdl/snowglobe-engine" ]; then
+if [ -f "$BUILD/apps/linux/snowglobe-engine" ]; then
   convert -size 24x24 xc:orange "$work/icon.png"
-  refuse "bind --icon for Linux" "--icon is for Windows savers" "$PACK" bind "$BUILD/platform/sdl/snowglobe-engine" "$scene" --icon "$work/icon.png" -o "$work/never-icon"
+  refuse "bind --icon for Linux" "--icon is for Windows savers" "$PACK" bind "$BUILD/apps/linux/snowglobe-engine" "$scene" --icon "$work/icon.png" -o "$work/never-icon"
 fi
 wine=/usr/lib/wine/wine64
 command -v wine64 >/dev/null && wine="$(command -v wine64)"
@@ -123,7 +123,7 @@ else
 fi
 
 # ---- bind: the Linux program ----
-engine="$BUILD/platform/sdl/snowglobe"
+engine="$BUILD/apps/linux/snowglobe"
 if [ -f "$engine" ]; then
   check "bind linux" "$PACK" bind "$engine" "$scene" -o "$work/snowglobe-bound"
   [ -x "$work/snowglobe-bound" ] && ok || bad "the bound Linux program is not executable"
@@ -150,11 +150,11 @@ if [ -f "$HERE/pe-fixture-x86_64.exe" ]; then
   [ ! -e "$work/never.exe" ] && ok || bad "a refused bind wrote its output"
 fi
 # bind checks its engine before writing anything: cut off, or not ours.
-if [ -f "$BUILD/platform/sdl/snowglobe-engine" ]; then
-  head -c 5000 "$BUILD/platform/sdl/snowglobe-engine" >"$work/cut-engine"
+if [ -f "$BUILD/apps/linux/snowglobe-engine" ]; then
+  head -c 5000 "$BUILD/apps/linux/snowglobe-engine" >"$work/cut-engine"
   refuse "bind into a cut ELF" "cut off" "$PACK" bind "$work/cut-engine" "$scene" -o "$work/never-elf"
   # Cut in the middle: the program headers are there, its segments are not.
-  head -c $(( $(stat -c %s "$BUILD/platform/sdl/snowglobe-engine") / 2 )) "$BUILD/platform/sdl/snowglobe-engine" >"$work/half-engine"
+  head -c $(( $(stat -c %s "$BUILD/apps/linux/snowglobe-engine") / 2 )) "$BUILD/apps/linux/snowglobe-engine" >"$work/half-engine"
   refuse "bind into half an ELF" "past the end of the file" "$PACK" bind "$work/half-engine" "$scene" -o "$work/never-elf"
 fi
 refuse "bind into a foreign ELF" "not a snowglobe program" "$PACK" bind /bin/true "$scene" -o "$work/never-elf"

@@ -27,7 +27,7 @@ wait "$reader"
 cmp -s "$work/from-fifo" "$work/want.png" && ok || bad "the FIFO's reader got other bytes"
 mkfifo "$work/fifo2"
 timeout 60 cat "$work/fifo2" >"$work/pkg-from-fifo" & reader=$!
-timeout 60 "$PACK" bind "$BUILD/platform/sdl/snowglobe-engine" "$scene" -o "$work/fifo2" >/dev/null || bad "bind into a FIFO"
+timeout 60 "$PACK" bind "$BUILD/apps/linux/snowglobe-engine" "$scene" -o "$work/fifo2" >/dev/null || bad "bind into a FIFO"
 wait "$reader"
 [ "$(tail -c 16 "$work/pkg-from-fifo" | head -c 8)" = SGKAVREN ] && ok || bad "bind through a FIFO lost the trailer"
 
@@ -55,7 +55,7 @@ ln -s loop-b.png "$work/loop-a.png" && ln -s loop-a.png "$work/loop-b.png"
 "$PACK" render "$scene" --size 64x48 --ticks 2 -o - 2>"$work/stderr" | cat >"$work/piped.png"
 cmp -s "$work/piped.png" "$work/want.png" && ok || bad "render -o - gave other bytes"
 grep -q "rendered 2 ticks to -" "$work/stderr" && ok || bad "render -o - did not report on stderr"
-"$PACK" bind "$BUILD/platform/sdl/snowglobe-engine" "$scene" -o - 2>/dev/null | tail -c 16 | head -c 8 >"$work/magic"
+"$PACK" bind "$BUILD/apps/linux/snowglobe-engine" "$scene" -o - 2>/dev/null | tail -c 16 | head -c 8 >"$work/magic"
 [ "$(cat "$work/magic")" = SGKAVREN ] && ok || bad "bind -o - gave no bound program"
 "$PACK" render "$scene" --size 64x48 --ticks 6 --every 3 -o - >/dev/null 2>&1
 [ $? = 0 ] && ok || bad "render -o - with --every"
@@ -73,19 +73,19 @@ fi
 # The output is an input: refused before anything is written.
 cp "$scene" "$work/scene.kavren"
 before="$(md5sum <"$work/scene.kavren")"
-"$PACK" bind "$BUILD/platform/sdl/snowglobe-engine" "$work/scene.kavren" -o "$work/scene.kavren" >"$work/err" 2>&1 \
+"$PACK" bind "$BUILD/apps/linux/snowglobe-engine" "$work/scene.kavren" -o "$work/scene.kavren" >"$work/err" 2>&1 \
   && bad "bind over its package succeeded" || grep -q "is the input" "$work/err" && ok || bad "no reason: $(cat "$work/err")"
 ln -s scene.kavren "$work/alias"
-"$PACK" bind "$BUILD/platform/sdl/snowglobe-engine" "$work/scene.kavren" -o "$work/alias" >"$work/err" 2>&1 \
+"$PACK" bind "$BUILD/apps/linux/snowglobe-engine" "$work/scene.kavren" -o "$work/alias" >"$work/err" 2>&1 \
   && bad "bind over its package through a symlink succeeded" || grep -q "is the input" "$work/err" && ok || bad "no reason: $(cat "$work/err")"
 ln "$work/scene.kavren" "$work/hardlink.gif"
 "$PACK" render "$work/scene.kavren" --size 64x48 -o "$work/hardlink.gif" >"$work/err" 2>&1 \
   && bad "render over its input succeeded" || grep -q "is the input" "$work/err" && ok || bad "no reason: $(cat "$work/err")"
 [ "$(md5sum <"$work/scene.kavren")" = "$before" ] && ok || bad "the input was changed"
-cp "$BUILD/platform/sdl/snowglobe-engine" "$work/engine"
+cp "$BUILD/apps/linux/snowglobe-engine" "$work/engine"
 "$PACK" bind "$work/engine" "$scene" -o "$work/engine" >"$work/err" 2>&1 \
   && bad "bind over its engine succeeded" || grep -q "is the input" "$work/err" && ok || bad "no reason: $(cat "$work/err")"
-cmp -s "$work/engine" "$BUILD/platform/sdl/snowglobe-engine" && ok || bad "the engine was changed"
+cmp -s "$work/engine" "$BUILD/apps/linux/snowglobe-engine" && ok || bad "the engine was changed"
 mkdir "$work/m"
 convert -size 20x20 xc:red "$work/m/sky.png"
 printf 'title = "m"\nbackground = "picture"\npicture = "sky.png"\n' >"$work/m/scene.toml"

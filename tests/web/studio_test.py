@@ -234,7 +234,7 @@ class Studio(unittest.TestCase):
 
         # Savers bound in the page are the command line's bind, byte for byte.
         engines = {"get-scr32": "win32/snowglobe.scr", "get-scr64": "win64/snowglobe.scr",
-                   "get-linux": "linux/platform/sdl/snowglobe"}
+                   "get-linux": "linux/apps/linux/snowglobe"}
         offered = self.js("return studio.products")
         for button, engine in engines.items():
             with self.subTest(saver=engine):

@@ -56,7 +56,6 @@ file(GLOB SG_GDI_SOAK_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/scene/*.cpp ${CMAKE_SOURCE_DIR}/world/*.cpp
      ${CMAKE_SOURCE_DIR}/frame/*.cpp ${CMAKE_SOURCE_DIR}/shell/*.cpp
      ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
-list(FILTER SG_GDI_SOAK_SOURCES EXCLUDE REGEX "/platform/win32/main\\.cpp$")
 list(APPEND SG_GDI_SOAK_SOURCES ${CMAKE_CURRENT_LIST_DIR}/gdi_soak.cpp)
 
 foreach(bits 32 64)

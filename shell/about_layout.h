@@ -1,7 +1,7 @@
 /* The about box's layout, in dialog units, and its caption: read by the
- * resource compiler (snowglobe.rc) and by the backends that lay the dialog
- * out themselves (platform/headless/dialog.cpp, the SDL host). Only #define
- * lines, so that windres can include it.
+ * resource compiler (apps/scr/snowglobe.rc) and by the Linux program, which
+ * hands the same template to its backend (apps/linux/about_dialog.cpp). Only
+ * #define lines, so that windres can include it.
  *
  * The dialog is 207 x 128 units at (0, 0) of its owner's client area; OK is
  * centred under five read-only fields, 17 units apart. */
