@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/core/check.h"
 #include "apps/pack/commands.h"
+#include "tools/core/check.h"
 #include "tools/core/container.h"
 #include "tools/core/inspect.h"
 #include "tools/core/manifest.h"

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "tools/core/check.h"
 #include "apps/pack/commands.h"
+#include "tools/core/check.h"
 #include "tools/core/util.h"
 #include "tools/packlib/packlib.h"
 

@@ -4,9 +4,9 @@
 // or frame that caused them.
 #include <gtest/gtest.h>
 
+#include "apps/pack/commands.h"
 #include "tests/support/pack_files.h"
 #include "tools/core/check.h"
-#include "apps/pack/commands.h"
 #include "tools/core/sounds.h"
 #include "tools/packlib/packlib.h"
 

@@ -123,6 +123,29 @@ int last_layer(const pack::Package& p) {
     return lastLayer;
 }
 
+// A layer's set: its mask, durations and frames (each written as a file);
+// what build would write differently is said in warnings.
+void write_frames(std::ostream& m, const pack::AnimSet& set, int k, bool on, Extracted& out) {
+    if (set.magic != "AP01" || set.version != 1)
+        out.warnings.push_back("layer " + std::to_string(k) + ": the set is refused by the engine (magic or version); build writes a good one");
+    if (set.frameCountOverride)
+        out.warnings.push_back("layer " + std::to_string(k) + ": the set's frame count " + std::to_string(*set.frameCountOverride) +
+                               " does not match its frames; build writes " + std::to_string(set.frames.size()));
+    if (set.maskMode >= 0 && set.maskMode <= 3) m << "mask = " << word_text(names::MASK, set.maskMode) << "\n";
+    else out.warnings.push_back("layer " + std::to_string(k) + ": mask mode " + std::to_string(set.maskMode) + " has no name; written as top-left");
+    bool same = std::all_of(set.frames.begin(), set.frames.end(), [&](const pack::Frame& f) { return f.duration == set.frames[0].duration; });
+    if (same && !set.frames.empty()) m << "duration = " << set.frames[0].duration << "  # ticks of 33 ms per frame\n";
+    m << "frames = [\n";
+    for (std::size_t i = 0; i < set.frames.size(); ++i) {
+        std::string name = file_name("layer", k, static_cast<int>(i));
+        out.files.push_back({name, set.frames[i].bmp});
+        if (same) m << "  " << quote(name) << ",\n";
+        else m << "  { file = " << quote(name) << ", duration = " << set.frames[i].duration << " },\n";
+    }
+    m << "]\n";
+    if (set.frames.empty() && on) out.warnings.push_back("layer " + std::to_string(k) + ": an enabled layer without frames cannot be built");
+}
+
 // Layer k: its settings, its frames and what will not come back the same.
 void write_layer(std::ostream& m, const pack::Layer& l, int k, Extracted& out) {
     const pack::LayerSettings& v = l.settings;
@@ -167,27 +190,7 @@ void write_layer(std::ostream& m, const pack::Layer& l, int k, Extracted& out) {
             else m << "set_offset = " << v.setOffset << "\nset_size = " << v.setSize << "\n";
         }
     }
-    if (l.set) {
-        const pack::AnimSet& set = *l.set;
-        if (set.magic != "AP01" || set.version != 1)
-            out.warnings.push_back("layer " + std::to_string(k) + ": the set is refused by the engine (magic or version); build writes a good one");
-        if (set.frameCountOverride)
-            out.warnings.push_back("layer " + std::to_string(k) + ": the set's frame count " + std::to_string(*set.frameCountOverride) +
-                                   " does not match its frames; build writes " + std::to_string(set.frames.size()));
-        if (set.maskMode >= 0 && set.maskMode <= 3) m << "mask = " << word_text(names::MASK, set.maskMode) << "\n";
-        else out.warnings.push_back("layer " + std::to_string(k) + ": mask mode " + std::to_string(set.maskMode) + " has no name; written as top-left");
-        bool same = std::all_of(set.frames.begin(), set.frames.end(), [&](const pack::Frame& f) { return f.duration == set.frames[0].duration; });
-        if (same && !set.frames.empty()) m << "duration = " << set.frames[0].duration << "  # ticks of 33 ms per frame\n";
-        m << "frames = [\n";
-        for (std::size_t i = 0; i < set.frames.size(); ++i) {
-            std::string name = file_name("layer", k, static_cast<int>(i));
-            out.files.push_back({name, set.frames[i].bmp});
-            if (same) m << "  " << quote(name) << ",\n";
-            else m << "  { file = " << quote(name) << ", duration = " << set.frames[i].duration << " },\n";
-        }
-        m << "]\n";
-        if (set.frames.empty() && on) out.warnings.push_back("layer " + std::to_string(k) + ": an enabled layer without frames cannot be built");
-    }
+    if (l.set) write_frames(m, *l.set, k, on, out);
 }
 
 // The [leftovers] settings ("" when there are none).
