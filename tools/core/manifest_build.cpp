@@ -23,11 +23,12 @@ void warn_stretched(Ctx& c, const Place& at, const Bytes& picture) {
              std::to_string(SMALL_SCREEN_WIDTH) + " x " + std::to_string(SMALL_SCREEN_HEIGHT) +
              "); the saver shrinks a stretched picture by dropping rows and columns (AND-ed together), which "
              "shows dark streaks. Make it " + std::to_string(SMALL_SCREEN_WIDTH) + " x " +
-             std::to_string(SMALL_SCREEN_HEIGHT) + " or smaller: stretching it up to larger screens stays smooth");
+             std::to_string(SMALL_SCREEN_HEIGHT) + " or smaller: stretching it up to larger screens stays smooth; "
+             "picture = { file = \"...\", resize = \"screen\" } scales it to that size at build");
 }
 
 pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces) {
-    t.allow({"enabled", "frames", "duration", "mask", "instances", "direction", "speed", "sway", "entry",
+    t.allow({"enabled", "frames", "duration", "every", "resize", "flip", "mask", "instances", "direction", "speed", "sway", "entry",
              "placement", "start", "keep_inside", "random_start", "reentry_cycles", "delay", "max_wait", "loops",
              "set_offset", "set_size"});
     pack::Layer layer;
