@@ -13,17 +13,7 @@
 #pragma GCC diagnostic ignored "-Wunused-parameter"
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wshadow"
-#pragma GCC diagnostic ignored "-Wdouble-promotion"
-#pragma GCC diagnostic ignored "-Wconversion"
-#pragma GCC diagnostic ignored "-Wsign-conversion"
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-#pragma GCC diagnostic ignored "-Wuseless-cast"
-#pragma GCC diagnostic ignored "-Wcast-qual"
-#pragma GCC diagnostic ignored "-Wpragmas"
-#pragma GCC diagnostic ignored "-Wunknown-warning-option"
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #define STB_IMAGE_RESIZE_STATIC
 #include <stb/stb_image_resize.h>
@@ -64,9 +54,17 @@ RgbaImage cover(const RgbaImage& image, PictureSize to) {
     out.width = to.width;
     out.height = to.height;
     out.rgba.assign(static_cast<std::size_t>(to.width) * to.height * 4, 0);
+    if (coverW == image.width && coverH == image.height) {
+        // Already the covering size: only cropped, every pixel as it was.
+        const std::size_t x = static_cast<std::size_t>(left), y = static_cast<std::size_t>(top), w = static_cast<std::size_t>(to.width);
+        for (std::size_t row = 0; row < static_cast<std::size_t>(to.height); ++row)
+            std::copy_n(image.rgba.begin() + static_cast<std::ptrdiff_t>(((y + row) * static_cast<std::size_t>(image.width) + x) * 4),
+                        w * 4, out.rgba.begin() + static_cast<std::ptrdiff_t>(row * w * 4));
+        return out;
+    }
     stbir_resize_region(image.rgba.data(), image.width, image.height, image.width * 4, out.rgba.data(), to.width,
                         to.height, to.width * 4, STBIR_TYPE_UINT8, 4, 3, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
-                        STBIR_FILTER_CATMULLROM, STBIR_FILTER_CATMULLROM, STBIR_COLORSPACE_LINEAR, nullptr,
+                        STBIR_FILTER_DEFAULT, STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR, nullptr,
                         static_cast<float>(left / coverW), static_cast<float>(top / coverH),
                         static_cast<float>((left + to.width) / coverW), static_cast<float>((top + to.height) / coverH));
     return out;

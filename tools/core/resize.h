@@ -19,8 +19,9 @@ struct PictureSize {
 std::optional<PictureSize> parse_resize(const std::string& text, std::string& why);
 
 // The picture scaled, keeping its proportions, to the smallest size that
-// covers `to`, then cropped to exactly `to` around its centre. Scaling uses
-// a Catmull-Rom filter over every source pixel it covers, alpha weighted.
+// covers `to`, then cropped to exactly `to` around its centre. Each axis is
+// filtered over every source pixel it covers (Mitchell-Netravali when
+// shrinking, Catmull-Rom when enlarging), colours weighted by alpha.
 RgbaImage cover(const RgbaImage& image, PictureSize to);
 
 // Mirrored left to right (horizontal) or top to bottom.
