@@ -6,8 +6,8 @@
 set -euo pipefail
 PACK="$1"
 out="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+work="$(mktemp -d)"; [ -n "${KEEP:-}" ] && echo "$work"
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 cd "$work"
 font=(-font DejaVu-Sans -pointsize 11)
 command -v fc-list >/dev/null && fc-list | grep -q DejaVuSans || font=(-pointsize 11)
@@ -15,18 +15,19 @@ command -v fc-list >/dev/null && fc-list | grep -q DejaVuSans || font=(-pointsiz
 # A walker facing right, frame N of 8: a body, a head, legs apart or together.
 walker() {  # walker N FILE
   local n=$1 legs=$(( $1 % 2 ? 2 : 6 ))
-  convert -size 24x24 xc:none -fill '#e07020' -draw "roundrectangle 4,8 17,17 3,3" \
-    -draw "circle 18,7 21,7" -fill '#202020' -draw "point 19,6" \
-    -fill '#e07020' -draw "rectangle $((8 - legs / 2)),18 $((9 - legs / 2)),23" -draw "rectangle $((13 + legs / 2)),18 $((14 + legs / 2)),23" \
-    -draw "rectangle 2,$((9 + n % 3)) 4,$((10 + n % 3))" "$2"
+  convert -size 24x24 xc:none -fill '#e07020' -draw "roundrectangle 1,10 15,18 3,3" \
+    -draw "circle 17,8 17,3" -draw "polygon 21,6 23,9 21,11" -fill white -draw "circle 18,6 18,5" \
+    -fill '#202020' -draw "point 19,6" -fill '#e07020' \
+    -draw "rectangle $((4 - legs / 2)),19 $((5 - legs / 2)),23" -draw "rectangle $((10 + legs / 2)),19 $((11 + legs / 2)),23" \
+    -draw "rectangle 0,$((7 + n % 3)) 1,$((11 + n % 3))" +repage "$2"
 }
 for n in 0 1 2 3 4 5 6 7; do walker $n f$n.png; done
-big() { convert "$1" -filter point -resize 300% "$2"; }
+big() { convert "$1" +repage -filter point -resize 300% +repage "$2"; }
 
 # sheet.png: 4 x 2 cells, 7 used, numbered in order.
-convert f0.png f1.png f2.png f3.png +append row0.png
-convert f4.png f5.png f6.png -size 24x24 xc:none +append row1.png
-convert row0.png row1.png -append sheet.png
+convert f0.png f1.png f2.png f3.png +append +repage row0.png
+convert f4.png f5.png f6.png -size 24x24 xc:none +append +repage row1.png
+convert row0.png row1.png -append +repage sheet.png
 big sheet.png sheet3.png
 convert sheet3.png -background white -flatten -fill none -stroke '#8080a0' \
   -draw "line 72,0 72,143" -draw "line 144,0 144,143" -draw "line 216,0 216,143" -draw "line 0,72 287,72" \
@@ -68,14 +69,12 @@ printf 'title = "walker"\n[[layer]]\nframes = ["f0.png", "f1.png"]\n' >a.toml
 printf 'title = "walker"\n[[layer]]\nframes = ["f0.png", "f1.png"]\nflip = "horizontal"\n' >b.toml
 "$PACK" build a.toml -o a.kavren --quiet && "$PACK" extract a.kavren a >/dev/null
 "$PACK" build b.toml -o b.kavren --quiet && "$PACK" extract b.kavren b >/dev/null
-first() { ls "$1"/layer0* "$1"/*/layer0* 2>/dev/null | sort | head -1; }
-frames_of() { ls "$1" | grep -i 'frame\|layer' || true; }
 af=$(find a -name '*.bmp' -o -name '*.png' | sort | head -2 | tr '\n' ' ')
 bf=$(find b -name '*.bmp' -o -name '*.png' | sort | head -2 | tr '\n' ' ')
 # shellcheck disable=SC2086
-convert $af +append -filter point -resize 300% ra.png
+convert $af +append +repage -fill white -opaque black -filter point -resize 300% ra.png
 # shellcheck disable=SC2086
-convert $bf +append -filter point -resize 300% rb.png
+convert $bf +append +repage -fill white -opaque black -filter point -resize 300% rb.png
 convert ra.png \( -size 40x72 xc:white -fill '#404060' "${font[@]}" -draw "text 10,40 'flip'" \) rb.png \
   -background white +append "$out/flip.png"
 
