@@ -177,6 +177,7 @@ TEST_F(PackSheets, Refusals) {
         {"frames = \"rotated.json\"\n", "rotated.json: frame 0: is stored rotated in the sheet; export the sheet with rotation turned off"},
         {"frames = \"broken.json\"\n", "broken.json: line 2: expected ']' (not readable as JSON)"},
         {"frames = [\"c0.png\"]\nflip = \"sideways\"\n", "flip: \"sideways\" is not allowed"},
+        {"enabled = false\nflip = \"horizontal\"\n", "layer[0].flip: is only for a layer with frames"},
         {"frames = [\"c0.png\"]\nresize = \"0x0\"\n", "layer[0].resize: 0 x 0 is outside 1..8192 pixels on a side"},
         {"frames = [\"c0.png\"]\nresize = \"9000x100\"\n", "9000 x 100 is outside 1..8192"},
         {"frames = [\"c0.png\"]\nresize = \"big\"\n", "\"big\" is not a size"},

@@ -100,7 +100,8 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
         layer.set = build_set(c, t, duration, framePlaces);
     } else {
         if (strict) fail(c, t.line, t.prefix, "an enabled layer needs frames = [ ... ]");
-        if (t.node("mask")) t.wrong("mask", "is only for a layer with frames");
+        for (std::string_view key : {"mask", "every", "resize", "flip"})
+            if (t.node(key)) t.wrong(key, "is only for a layer with frames");
     }
     auto setOffset = t.int32("set_offset");
     auto setSize = t.int32("set_size");

@@ -62,11 +62,14 @@ RgbaImage cover(const RgbaImage& image, PictureSize to) {
                         w * 4, out.rgba.begin() + static_cast<std::ptrdiff_t>(row * w * 4));
         return out;
     }
-    stbir_resize_region(image.rgba.data(), image.width, image.height, image.width * 4, out.rgba.data(), to.width,
+    const int done = stbir_resize_region(image.rgba.data(), image.width, image.height, image.width * 4, out.rgba.data(), to.width,
                         to.height, to.width * 4, STBIR_TYPE_UINT8, 4, 3, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
                         STBIR_FILTER_DEFAULT, STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR, nullptr,
                         static_cast<float>(left / coverW), static_cast<float>(top / coverH),
                         static_cast<float>((left + to.width) / coverW), static_cast<float>((top + to.height) / coverH));
+    if (!done)
+        throw Failure("not enough memory to resize a picture of " + std::to_string(image.width) + " x " +
+                      std::to_string(image.height) + " to " + std::to_string(to.width) + " x " + std::to_string(to.height));
     return out;
 }
 

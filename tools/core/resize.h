@@ -22,6 +22,7 @@ std::optional<PictureSize> parse_resize(const std::string& text, std::string& wh
 // covers `to`, then cropped to exactly `to` around its centre. Each axis is
 // filtered over every source pixel it covers (Mitchell-Netravali when
 // shrinking, Catmull-Rom when enlarging), colours weighted by alpha.
+// Throws Failure when memory runs out.
 RgbaImage cover(const RgbaImage& image, PictureSize to);
 
 // Mirrored left to right (horizontal) or top to bottom.

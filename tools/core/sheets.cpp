@@ -150,11 +150,13 @@ std::vector<CutFrame> json_frames(const Ctx& c, const Table& layer, const std::s
     for (std::size_t i = 0; i < listed.size(); ++i) {
         const auto& [name, item] = listed[i];
         const std::string label = "frame " + std::to_string(i) + (name.empty() ? "" : " (\"" + name + "\")");
-        auto number = [&](const Json* in, const char* key, std::int64_t lo, std::int64_t hi, const std::string& what) {
+        // `in`'s member `key`, named `in.key` in messages.
+        auto number = [&](const Json* in, const char* key, std::int64_t lo, std::int64_t hi, const std::string& in_name) {
             const Json* v = in ? in->get(key) : nullptr;
             if (!v || v->kind != Json::Kind::Number || v->number != std::floor(v->number) || v->number < static_cast<double>(lo) ||
                 v->number > static_cast<double>(hi))
-                refuse(label + ": " + what + "." + key + " must be a whole number " + std::to_string(lo) + ".." + std::to_string(hi));
+                refuse(label + ": " + (in_name.empty() ? "" : in_name + ".") + key + " must be a whole number " +
+                       std::to_string(lo) + ".." + std::to_string(hi));
             return static_cast<std::int64_t>(v->number);
         };
         auto flag = [&](const char* key) {
@@ -186,7 +188,7 @@ std::vector<CutFrame> json_frames(const Ctx& c, const Table& layer, const std::s
                        " does not fit in its sourceSize " + sides(e.sourceW, e.sourceH));
         }
         const Json* ms = item->get("duration");
-        e.duration = ms ? ticks_of_ms(number(item, "duration", 0, std::numeric_limits<std::int32_t>::max(), "frame"))
+        e.duration = ms ? ticks_of_ms(number(item, "duration", 0, std::numeric_limits<std::int32_t>::max(), ""))
                         : defaultDuration;
         entries.push_back(std::move(e));
     }
