@@ -148,7 +148,8 @@ std::vector<CutFrame> json_frames(const Ctx& c, const Table& layer, const std::s
     };
     std::vector<Entry> entries;
     for (std::size_t i = 0; i < listed.size(); ++i) {
-        const auto& [name, item] = listed[i];
+        const std::string& name = listed[i].first;
+        const Json* item = listed[i].second;
         const std::string label = "frame " + std::to_string(i) + (name.empty() ? "" : " (\"" + name + "\")");
         // `in`'s member `key`, named `in.key` in messages.
         auto number = [&](const Json* in, const char* key, std::int64_t lo, std::int64_t hi, const std::string& in_name) {
