@@ -3,10 +3,12 @@
 # flip and resize. The flipped and resized ones are the tool's own output.
 #
 #   docs/pictures/draw.sh PATH/TO/snowglobe-pack
+# (KEEP=1 keeps the working folder and prints where it is.)
 set -euo pipefail
 PACK="$1"
 out="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d)"; [ -n "${KEEP:-}" ] && echo "$work"
+work="$(mktemp -d)"
+if [ -n "${KEEP:-}" ]; then echo "$work"; fi
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 cd "$work"
 font=(-font DejaVu-Sans -pointsize 11)
