@@ -110,7 +110,7 @@ TEST_F(PackPictures, GifRefusals) {
     // More frames than a set holds.
     std::vector<GifPart> many(21, GifPart{0, 0, 1, 1, {0}, 10, DISPOSE_DO_NOT, NO_TRANSPARENT_COLOR});
     write("many.gif", gif(1, 1, {RED, BLUE}, many));
-    EXPECT_NE(error_of("title = \"t\"\n[[layer]]\nframes = \"many.gif\"\n").find("many.gif: has more than 20 frames"),
+    EXPECT_NE(error_of("title = \"t\"\n[[layer]]\nframes = \"many.gif\"\n").find("many.gif holds 21 frames; a layer shows at most 20"),
               std::string::npos);
     // Cut short inside its pixels.
     Bytes cut = walk_gif();

@@ -85,6 +85,7 @@ TEST_F(PackWarnings, SoundsAndStretchedPicturesAtTheirLines) {
     w = warnings("title = \"t\"\nbackground = \"picture\"\n\npicture = \"wide.png\"\nsound = \"beep.wav\"\n");
     EXPECT_TRUE(has(w, "scene.toml:4: picture: 1400 x 700 is larger than small screens (1366 x 768)")) << joined(w);
     EXPECT_TRUE(has(w, "dark streaks. Make it 1366 x 768 or smaller")) << joined(w);
+    EXPECT_TRUE(has(w, "resize = \"screen\" } scales it to that size at build")) << joined(w);
     EXPECT_FALSE(has(w, "sound")) << joined(w);  // PCM plays everywhere
     w = warnings("title = \"t\"\nbackground = \"picture\"\nfit = \"centred\"\npicture = \"wide.png\"\n");
     EXPECT_FALSE(has(w, "small screens")) << joined(w);

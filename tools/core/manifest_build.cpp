@@ -24,11 +24,12 @@ void warn_stretched(Ctx& c, const Place& at, const Bytes& picture) {
              std::to_string(SMALL_SCREEN_WIDTH) + " x " + std::to_string(SMALL_SCREEN_HEIGHT) +
              "); the saver shrinks a stretched picture by dropping rows and columns (AND-ed together), which "
              "shows dark streaks. Make it " + std::to_string(SMALL_SCREEN_WIDTH) + " x " +
-             std::to_string(SMALL_SCREEN_HEIGHT) + " or smaller: stretching it up to larger screens stays smooth");
+             std::to_string(SMALL_SCREEN_HEIGHT) + " or smaller: stretching it up to larger screens stays smooth; "
+             "picture = { file = \"...\", resize = \"screen\" } scales it to that size at build");
 }
 
 pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces) {
-    t.allow({"enabled", "frames", "duration", "mask", "instances", "direction", "speed", "sway", "entry",
+    t.allow({"enabled", "frames", "duration", "every", "resize", "flip", "mask", "instances", "direction", "speed", "sway", "entry",
              "placement", "start", "keep_inside", "random_start", "reentry_cycles", "delay", "max_wait", "loops",
              "set_offset", "set_size"});
     pack::Layer layer;
@@ -100,7 +101,8 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
         layer.set = build_set(c, t, duration, framePlaces);
     } else {
         if (strict) fail(c, t.line, t.prefix, "an enabled layer needs frames = [ ... ]");
-        if (t.node("mask")) t.wrong("mask", "is only for a layer with frames");
+        for (std::string_view key : {"mask", "every", "resize", "flip"})
+            if (t.node(key)) t.wrong(key, "is only for a layer with frames");
     }
     auto setOffset = t.int32("set_offset");
     auto setSize = t.int32("set_size");

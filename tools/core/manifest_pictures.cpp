@@ -6,6 +6,7 @@
 #include "tools/core/decoders.h"
 #include "tools/core/images.h"
 #include "tools/core/scene_budget.h"
+#include "tools/core/sheets.h"
 
 namespace sg::packtool::manifest {
 
@@ -20,6 +21,9 @@ struct Coverage {
     bool transparent(int x, int y) const { return clear[static_cast<std::size_t>(y) * width + x]; }
     bool anyTransparent() const { return any; }
 };
+
+// A long GIF is read whole before every = N picks its frames.
+constexpr int MAX_GIF_FRAMES = 20 * 1000;
 
 // One frame as the author gave it.
 struct FrameSource {
@@ -95,14 +99,14 @@ void convert(FrameSource& f, RgbaImage image) {
     f.decoded = std::move(coverage);
 }
 
-// A duration in ticks, or in milliseconds rounded to the nearest tick.
-std::optional<std::int32_t> duration_of(const Table& t) {
-    const std::int64_t hi = std::numeric_limits<std::int32_t>::max();
-    if (t.node("duration") && t.node("duration_ms")) t.wrong("duration_ms", "give duration (ticks) or duration_ms, not both");
-    if (auto ms = t.integer("duration_ms", 0, hi, "0 and up (milliseconds, rounded to ticks of 33 ms, at least 1)"))
-        return ticks_of_ms(*ms);
-    if (auto d = t.integer("duration", 0, hi, "0 and up (ticks of 33 ms)")) return static_cast<std::int32_t>(*d);
-    return std::nullopt;
+FrameSource from_cut(CutFrame cut) {
+    FrameSource f;
+    f.file = std::move(cut.file);
+    f.setting = std::move(cut.setting);
+    f.line = cut.line;
+    f.duration = cut.duration;
+    convert(f, std::move(cut.image));
+    return f;
 }
 
 // One entry of frames = [ ... ]: a path or { file, duration }.
@@ -150,21 +154,28 @@ FrameSource listed_frame(Ctx& c, const Table& layer, const toml::node& item, std
 }
 
 // frames = "walk.gif": every frame of an animated GIF, with its own delays.
-std::vector<FrameSource> gif_frames(Ctx& c, const Table& layer, const std::string& file) {
+std::vector<FrameSource> gif_frames(Ctx& c, const Table& layer, const std::string& file, std::int32_t defaultDuration) {
     const int line = line_of(*layer.node("frames"));
     const std::string setting = layer.where("frames");
     Bytes raw = load(c, line, setting, file);
+    if (looks_like_json(raw)) {
+        std::vector<FrameSource> frames;
+        for (CutFrame& f : json_frames(c, layer, file, raw, defaultDuration)) frames.push_back(from_cut(std::move(f)));
+        return frames;
+    }
     if (!is_gif(raw))
         fail(c, line, setting, file + " looks like " + describe_file(raw) +
-                                   "; frames as one path names an animated GIF (write frames = [\"" + file +
-                                   "\"] for a single picture)");
+                                   "; frames as one path names an animated GIF or a sprite editor's JSON (write frames = [\"" +
+                                   file + "\"] for a single picture)");
     expect_picture_room(c, line, setting, file, raw, 3);
+    const std::optional<int> every = every_of(layer, true);
     std::vector<GifFrame> decoded;
     try {
-        decoded = gif_decode(raw, file, pack::MAX_SET_FRAMES);
+        decoded = gif_decode(raw, file, MAX_GIF_FRAMES);
     } catch (const Failure& e) {
         fail(c, line, setting, e.what());
     }
+    const std::size_t kept = frames_kept(layer, file, decoded.size(), every);
     std::vector<FrameSource> frames;
     for (std::size_t i = 0; i < decoded.size(); ++i) {
         FrameSource f;
@@ -176,10 +187,21 @@ std::vector<FrameSource> gif_frames(Ctx& c, const Table& layer, const std::strin
         charge(c, line, f.setting, file, bmp24_bytes(f.pixels.width, f.pixels.height));
         frames.push_back(std::move(f));
     }
+    keep_every(frames, kept, every.value_or(1));
     return frames;
 }
 
 }  // namespace
+
+// A duration in ticks, or in milliseconds rounded to the nearest tick.
+std::optional<std::int32_t> duration_of(const Table& t) {
+    const std::int64_t hi = std::numeric_limits<std::int32_t>::max();
+    if (t.node("duration") && t.node("duration_ms")) t.wrong("duration_ms", "give duration (ticks) or duration_ms, not both");
+    if (auto ms = t.integer("duration_ms", 0, hi, "0 and up (milliseconds, rounded to ticks of 33 ms, at least 1)"))
+        return ticks_of_ms(*ms);
+    if (auto d = t.integer("duration", 0, hi, "0 and up (ticks of 33 ms)")) return static_cast<std::int32_t>(*d);
+    return std::nullopt;
+}
 
 // A background picture: PNG converted, BMP kept as it is when the engine takes it.
 Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
@@ -187,16 +209,18 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
     std::string setting = scene.where(key);
     std::string file;
     int bits = 0;
+    std::optional<PictureSize> resize;
     if (n->is_string()) {
         file = n->as_string()->get();
     } else if (n->is_table()) {
         Table t{c, *n->as_table(), setting, line_of(*n)};
-        t.allow({"file", "bits"});
+        t.allow({"file", "bits", "resize"});
         auto f = t.string("file");
         if (!f) t.wrong("file", "is missing: give the picture's path");
         file = *f;
         bits = static_cast<int>(t.integer("bits", 8, 24, "8 or 24").value_or(0));
         if (bits != 0 && bits != 8 && bits != 24) t.wrong("bits", std::to_string(bits) + " is out of range; allowed: 8 or 24");
+        resize = resize_of(t);
     } else {
         scene.wrong(key, "must be a path, or a table { file = \"...\", bits = 8 }, not " + kind_of(*n));
     }
@@ -212,6 +236,7 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
     }
     if (decoded) {
         Bytes().swap(raw);
+        if (resize) *decoded = cover(*decoded, *resize);
         const RgbaImage& png = *decoded;
         image.width = png.width;
         image.height = png.height;
@@ -229,12 +254,13 @@ Bytes background_picture(Ctx& c, const Table& scene, std::string_view key) {
         if (pack::has_errors(problems))
             fail(c, line, setting, file + ": " + problem_text(problems) + " (give a PNG, a JPEG, or an uncompressed 8-, 24- or 32-bit BMP)");
         pack::BmpHeader h = pack::bmp_header(raw.data(), raw.size());
-        if (bits == 0 || bits == h.bitCount) {
+        if (!resize && (bits == 0 || bits == h.bitCount)) {
             charge(c, line, setting, file, raw.size());
             return raw;
         }
         image = *pack::bmp_image(raw.data(), raw.size());
         Bytes().swap(raw);
+        if (resize) image = bgr_of(cover(rgba_of(image), *resize));
     }
     if (bits == 8) {
         Bytes out;
@@ -256,16 +282,33 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
     const toml::node* n = layer.node("frames");
     std::vector<FrameSource> frames;
     if (n->is_string()) {
-        frames = gif_frames(c, layer, n->as_string()->get());
+        frames = gif_frames(c, layer, n->as_string()->get(), defaultDuration);
+    } else if (n->is_table()) {
+        for (CutFrame& f : sheet_frames(c, layer, defaultDuration)) frames.push_back(from_cut(std::move(f)));
     } else {
         if (!n->is_array())
-            layer.wrong("frames", "must be an array of paths or { file, duration } tables, or the path of an animated GIF, not " + kind_of(*n));
+            layer.wrong("frames", "must be an array of paths or { file, duration } tables, a sheet { sheet, columns, rows }, "
+                                  "or the path of an animated GIF or a sprite editor's JSON, not " + kind_of(*n));
+        every_of(layer, false);
         const toml::array& list = *n->as_array();
         if (list.empty()) layer.wrong("frames", "is empty; a layer shows 1 to 20 frames");
         if (list.size() > pack::MAX_SET_FRAMES)
             layer.wrong("frames", "lists " + std::to_string(list.size()) + " frames; at most 20 fit in a set");
         for (std::size_t i = 0; i < list.size(); ++i) frames.push_back(listed_frame(c, layer, list[i], i, defaultDuration));
     }
+    // Resized and mirrored as the layer asks, before any key colour is chosen.
+    if (const FrameChanges changes = frame_changes(layer); changes.any())
+        for (FrameSource& f : frames) {
+            // The decoded picture is gone by now: its colours and which pixels
+            // were clear are what is left of it.
+            RgbaImage image = rgba_of(f.pixels);
+            if (f.decoded)
+                for (std::size_t p = 0; p < f.decoded->clear.size(); ++p)
+                    if (f.decoded->clear[p]) image.rgba[4 * p + 3] = 0;
+            changes.apply(image);
+            f.raw.clear();
+            convert(f, std::move(image));
+        }
     places.clear();
     for (const FrameSource& f : frames) places.push_back({f.line, f.setting});
 

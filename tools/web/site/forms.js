@@ -7,6 +7,7 @@ const CHOICES = {
   background: ["black", "white", "desktop", "tiled", "picture"],
   fit: ["stretched", "centred"],
   mask: ["auto", "top-left", "black", "white", "opaque"],
+  flip: ["none", "horizontal", "vertical"],
   direction: ["up-left", "up", "up-right", "left", "none", "right", "down-left", "down", "down-right"],
   speed: [0, 1, 2, 3, 4],
   entry: ["anywhere", "top", "bottom", "left", "right", "left-or-top", "left-or-bottom", "right-or-top", "right-or-bottom"],
@@ -22,6 +23,7 @@ const LAYER_FIELDS = [
   ["enabled", "bool"], ["duration", "int"], ["mask", "choice"], ["instances", "int"], ["direction", "choice"],
   ["speed", "choice"], ["entry", "choice"], ["placement", "choice"], ["keep_inside", "bool"],
   ["random_start", "bool"], ["reentry_cycles", "int"], ["delay", "choice"], ["max_wait", "int"], ["loops", "bool"],
+  ["every", "int"], ["flip", "choice"],
 ];
 
 function el(tag, attrs = {}, ...children) {
@@ -237,6 +239,13 @@ class SceneForm {
   }
 
   frames(layer, setting) {
+    // One file (an animated GIF or a sprite editor's JSON) or a sheet: shown
+    // as it is, edited in the manifest's text.
+    if (layer.frames !== undefined && !Array.isArray(layer.frames)) {
+      const f = layer.frames;
+      const text = isTable(f) ? "sheet " + f.sheet + ", " + f.columns + " x " + (f.rows ?? 1) : String(f);
+      return this.field(setting, "frames", el("div", {}, text));
+    }
     const frames = layer.frames || [];
     const list = el("ol", { class: "frames", start: 0 });
     frames.forEach((frame, j) => {
