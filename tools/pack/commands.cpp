@@ -250,9 +250,13 @@ int extract(const Args& args) {
             // The user's own folder keeps its mode, owner and place.
             fill_folder(temp.path(), target, x.files.size() + 1);
         } else {
+#ifndef __EMSCRIPTEN__
+            // A new folder as mkdir makes it; the browser's files have no
+            // owners (and its umask() answers 0777), so its folder stays as made.
             mode_t mask = ::umask(0);
             ::umask(mask);
             ::chmod(temp.path().c_str(), 0777 & ~mask);
+#endif
             fs::rename(temp.path(), target, ec);
             if (ec) throw Failure(dir.string() + ": cannot create: " + ec.message());
             temp.release();

@@ -399,10 +399,13 @@ GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::
     s.shown.width = width;
     s.shown.height = height;
     s.shown.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
-    // The usual permissions of a new file, not mkstemp's private ones.
+#ifndef __EMSCRIPTEN__
+    // The usual permissions of a new file, not mkstemp's private ones (the
+    // browser's files have no owners, and its umask() answers 0777).
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(made.fd, 0666 & ~mask);
+#endif
     int error = 0;
     s.gif = EGifOpenFileHandle(made.fd, &error);
     if (!s.gif) {
