@@ -1,6 +1,7 @@
 // snowglobe-pack extract: a package written back as a manifest and its files.
 #include "apps/pack/command.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,9 +89,11 @@ int extract(const Args& args) {
             // The user's own folder keeps its mode, owner and place.
             fill_folder(temp.path(), target, x.files.size() + 1);
         } else {
-            mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::chmod(temp.path().c_str(), 0777 & ~mask);
+            // A new folder gets the mode mkdir would give it, not mkdtemp's.
+            if (const int fd = ::open(temp.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+                set_file_mode(fd, 0777, false);
+                ::close(fd);
+            }
             fs::rename(temp.path(), target, ec);
             if (ec) throw Failure(dir.string() + ": cannot create: " + ec.message());
             temp.release();

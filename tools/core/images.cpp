@@ -344,9 +344,7 @@ GifWriter::GifWriter(const fs::path& path, int width, int height) : state_(std::
     s.shown.height = height;
     s.shown.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
     // The usual permissions of a new file, not mkstemp's private ones.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(made.fd, 0666 & ~mask);
+    set_file_mode(made.fd, 0666, false);
     int error = 0;
     s.gif = EGifOpenFileHandle(made.fd, &error);
     if (!s.gif) {
