@@ -87,8 +87,9 @@ TOML
 : >display
 Xvfb -displayfd 3 -screen 0 "${WIDTH}x${HEIGHT}x24" -nolisten tcp 3>display >xvfb.log 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 100); do [ -s display ] && break; sleep 0.1; done
-[ -s display ] || fail "Xvfb did not start"
+# A loaded machine may take a while to bring the server up.
+for _ in $(seq 600); do [ -s display ] && break; sleep 0.1; done
+[ -s display ] || fail "Xvfb did not start within 60 s"
 export DISPLAY=":$(head -n1 display)"
 xdotool mousemove $((WIDTH / 2)) $((HEIGHT / 2))
 if [ "$MODE" = wine ]; then
@@ -112,9 +113,15 @@ for _ in $(seq 240); do
   sleep 0.25
 done
 [ -n "$found" ] || { cat saver.log; fail "the bound saver's window did not appear"; }
-sleep 2
-import -window root screen.png || fail "no screenshot"
-differing="$(compare -metric AE reference.png screen.png difference.png 2>&1)"
+# The scene stands still: wait until the screen shows it (the first paint
+# may come a while after the window is mapped).
+differing=unknown
+for _ in $(seq 120); do
+  import -window root screen.png || fail "no screenshot"
+  differing="$(compare -metric AE reference.png screen.png difference.png 2>&1)"
+  [ "$differing" = 0 ] && break
+  sleep 0.25
+done
 [ "$differing" = 0 ] || fail "$differing pixels differ from the rendered picture (see $work)"
 xdotool key space
 for _ in $(seq 100); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; done
