@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "scene/animset.h"
 #include "scene/mask.h"
 #include "scene/surface.h"
@@ -25,15 +26,15 @@ void ignore_box(pf::HWND, const char*, const char*, pf::UINT) {}
 class MaskTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        pf::set_message_box_capture(&ignore_box);
-        gdiBefore = pf::gdi_objects_alive();
+        pf::diagnostics::set_message_box_capture(&ignore_box);
+        gdiBefore = pf::diagnostics::gdi_objects_alive();
     }
     void TearDown() override {
         sg::surface_release(&picture);
         sg::surface_release(&mask);
         sg::surface_release(&cutout);
-        EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
-        pf::set_message_box_capture(nullptr);
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore);
+        pf::diagnostics::set_message_box_capture(nullptr);
     }
 
     void load(const pack::Image& image) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "scene/surface.h"
 #include "tests/portable/portable_helpers.h"
 #include "tests/support/boxes.h"
@@ -43,7 +44,7 @@ Bgr color_bgr(int i) {
 }
 
 TEST(Surface, CreateMakesABlackDrawable24BitSurface) {
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     {
         Record r;
         ASSERT_EQ(sg::surface_create(&r.s, 5, 3, 24), 1);
@@ -62,14 +63,14 @@ TEST(Surface, CreateMakesABlackDrawable24BitSurface) {
         ASSERT_NE(r.s.memoryDC, nullptr);
         ASSERT_NE(r.s.previousObject, nullptr);
         for (int i = 0; i < 16 * 3; ++i) ASSERT_EQ(r.s.bits[i], 0);
-        EXPECT_EQ(pf::gdi_objects_alive(), start + 2) << "the DIB and its DC; the reference DC is gone";
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2) << "the DIB and its DC; the reference DC is gone";
 
         pf::BitBlt(r.s.memoryDC, 4, 0, 1, 1, nullptr, 0, 0, pf::WHITENESS);
         pf::GdiFlush();
         EXPECT_EQ(r.s.bits[2 * 16 + 12], 0xFF) << "top-right pixel, in the last row in memory";
         EXPECT_EQ(r.s.bits[2 * 16 + 15], 0x00) << "filler";
     }
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(Surface, StrideFollowsWidthAndRowsComeStraightFromTheFile) {
@@ -210,7 +211,7 @@ TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
         {"rows past the grace", with([](BmpSpec& s) { s.width = 1; s.height = 1; }), false},
     };
     sgtest::BoxCapture boxes;
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto file = bmp_bytes(c.shape);
@@ -236,7 +237,7 @@ TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
         EXPECT_EQ(r.s.dib, nullptr);
         EXPECT_EQ(r.s.memoryDC, nullptr);
         EXPECT_EQ(r.s.bits, nullptr);
-        EXPECT_EQ(pf::gdi_objects_alive(), start);
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
     }
 }
 
@@ -259,18 +260,18 @@ TEST(Surface, ABitmapGdiRefusesFailsTheLoadSilently) {
     BmpSpec shape;
     shape.planes = 2;
     const auto file = bmp_bytes(shape);
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     Record r;
     EXPECT_EQ(load(r, file), 0);
     EXPECT_EQ(boxes.boxes().size(), 0u);
     EXPECT_EQ(r.s.dib, nullptr);
     EXPECT_EQ(r.s.memoryDC, nullptr);
     EXPECT_EQ(r.s.bits, nullptr);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(Surface, ReleaseIsHarmlessOnFreshEmptyAndReleasedRecords) {
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     sg::Surface fresh{};
     EXPECT_EQ(sg::surface_release(&fresh), 1);
     EXPECT_EQ(fresh.initialized, 0) << "nothing to do on fresh storage";
@@ -283,21 +284,21 @@ TEST(Surface, ReleaseIsHarmlessOnFreshEmptyAndReleasedRecords) {
     ASSERT_EQ(sg::surface_load_bmp(&s, file.data(), static_cast<int>(file.size())), 1);
     sg::Surface borrowed = s;  // copies share the owner's bitmap and are never released
     EXPECT_EQ(borrowed.memoryDC, s.memoryDC);
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 2);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2);
     EXPECT_EQ(sg::surface_release(&s), 1);
     EXPECT_EQ(s.dib, nullptr);
     EXPECT_EQ(s.memoryDC, nullptr);
     EXPECT_EQ(s.previousObject, nullptr);
     EXPECT_EQ(s.initialized, 1);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
     EXPECT_EQ(sg::surface_release(&s), 1);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 
     // Built again after its release, the record works as new.
     sg::surface_create(&s, 2, 2, 24);
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 2);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2);
     sg::surface_release(&s);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(Surface, ResetOfAnUsedRecordForgetsTheHeaderButNotTheFileHeader) {

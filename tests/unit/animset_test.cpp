@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/diagnostics.h"
 #include "motion_test_support.h"
 
 using namespace sprites_test;
@@ -22,11 +23,11 @@ class AnimsetTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override {
         fresh_world();
-        gdiBefore = pf::gdi_objects_alive();
+        gdiBefore = pf::diagnostics::gdi_objects_alive();
     }
     void TearDown() override {
         sg::animset_release_all(world.slotTable);
-        EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore) << "surfaces left unreleased";
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore) << "surfaces left unreleased";
     }
     int gdiBefore = 0;
 };
@@ -83,7 +84,7 @@ TEST_F(AnimsetTest, EmptySetIsAcceptedAndStillDrawsForEachClone) {
     EXPECT_EQ(world.slotTable[1][0].frameCount, 0);
     for (int j = 0; j < 4; ++j) EXPECT_EQ(world.slotTable[1][j].currentFrame, 0);
     EXPECT_EQ(draws_so_far(world), 3);
-    EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore);
 }
 
 TEST_F(AnimsetTest, InstanceCountIsClampedToTheRow) {
@@ -234,9 +235,9 @@ TEST_F(AnimsetTest, ReleaseFreesOnlySlotZerosSurfaces) {
     const auto set = animset({1, 1, 1}, 4, 4);
     ASSERT_EQ(load_layer(world, 0, set, 3), 1);
     ASSERT_EQ(load_layer(world, 7, set, 1), 1);
-    EXPECT_GT(pf::gdi_objects_alive(), gdiBefore);
+    EXPECT_GT(pf::diagnostics::gdi_objects_alive(), gdiBefore);
     sg::animset_release_all(world.slotTable);
-    EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore);
     EXPECT_EQ(world.slotTable[0][0].inUse, 1);
     EXPECT_EQ(world.slotTable[7][0].inUse, 1);
 }

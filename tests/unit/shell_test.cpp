@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/headless/scripting.h"
 #include "shell_test_support.h"
 
@@ -600,12 +601,12 @@ TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
             int whileRunning = -1;
             prog.beforeStart = [&] {
                 pane = hl::create_foreign_window("pane", 0, 0, 100, 75);
-                atStart = pf::gdi_objects_alive();
+                atStart = pf::diagnostics::gdi_objects_alive();
             };
             prog.run("/a");
             prog.onTick = [&](int t) {
                 if (t != 3) return;
-                whileRunning = pf::gdi_objects_alive();
+                whileRunning = pf::diagnostics::gdi_objects_alive();
                 if (preview)
                     pf::DestroyWindow(pane);
                 else
@@ -613,7 +614,7 @@ TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
             };
             EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
             EXPECT_GT(whileRunning, atStart);
-            EXPECT_EQ(pf::gdi_objects_alive(), atStart) << (preview ? "preview" : "full screen");
+            EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), atStart) << (preview ? "preview" : "full screen");
             EXPECT_EQ(hl::live_timers(), 0);
         }
     }
