@@ -11,13 +11,13 @@ namespace {
 // Decodes a picture of the scene chunk. Only the bytes that exist are handed
 // to the loader: a picture placed outside the package reaches it empty and is
 // refused with the loader's own message.
-int load_scene_picture(const Package& package, Surface* target, std::int32_t offset,
-                       std::int32_t size) {
+bool load_scene_picture(const Package& package, Surface* target, std::int32_t offset,
+                        std::int32_t size, BmpRefusal* refusal) {
     surface_reset(target);
     int available = 0;
     const std::uint8_t* bytes = package_scene_bytes(package, offset, size, &available);
-    if (bytes == nullptr) return 0;
-    return surface_load_bmp(target, bytes, available);
+    if (bytes == nullptr) return false;
+    return surface_load_bmp(target, bytes, available, refusal);
 }
 
 void fill(Surface* surface, int width, int height, pf::DWORD rop) {
@@ -76,8 +76,9 @@ void background_tile_grid(int width, int height, int tileWidth, int tileHeight, 
     *rows = height / tileHeight + 1;
 }
 
-void build_background(Frame& frame, const Package& package, int width, int height,
-                      int desktopWidth, int desktopHeight) {
+BmpRefusal build_background(Frame& frame, const Package& package, int width, int height,
+                            int desktopWidth, int desktopHeight) {
+    BmpRefusal refusal = BmpRefusal::None;
     const SceneHeader& header = package.sceneHeader;
     surface_reset(&frame.backgroundSurface);
     surface_reset(&frame.workSurface);
@@ -98,7 +99,7 @@ void build_background(Frame& frame, const Package& package, int width, int heigh
         break;
     case format::Tiled: {
         Surface& tile = frame.tileSurface;
-        if (!load_scene_picture(package, &tile, header.tileOffset, header.tileSize)) break;
+        if (!load_scene_picture(package, &tile, header.tileOffset, header.tileSize, &refusal)) break;
         const int tw = surface_width(&tile);
         const int th = surface_height(&tile);
         int columns = 0;
@@ -108,13 +109,15 @@ void build_background(Frame& frame, const Package& package, int width, int heigh
         break;
     }
     case format::Picture:
-        load_scene_picture(package, &frame.pictureSurface, header.pictureOffset, header.pictureSize);
+        load_scene_picture(package, &frame.pictureSurface, header.pictureOffset, header.pictureSize,
+                           &refusal);
         for (Surface* s : targets)
             draw_picture(s, frame.pictureSurface, header.pictureFit, width, height);
         break;
     default:
         break;  // unknown modes keep the surfaces as created
     }
+    return refusal;
 }
 
 }  // namespace sg

@@ -177,7 +177,10 @@ int WinMain(pf::HINSTANCE instance, const char* arguments) {
 
 int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments) {
     saver.programInstance = instance;
-    if (!package_copy_out(saver.package, instance)) return 0;  // "err"/"hres" has been shown
+    if (!package_copy_out(saver.package, instance)) {
+        pf::MessageBoxA(nullptr, "err", "hres", pf::MB_OK);
+        return 0;
+    }
     const SceneHeader& header = saver.package.sceneHeader;
 
     saver.world.screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);

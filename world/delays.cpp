@@ -60,7 +60,7 @@ int any_cycle_wait_running(const World& world, int layer) {
 int slot_at_last_frame(const World& world, int layer, int slot) {
     if (!slot_ok(layer, slot)) return 0;
     const SpriteSlot& s = world.slotTable[layer][slot];
-    return s.currentFrame >= s.frameCount - 1 ? 1 : 0;
+    return s.currentFrame >= slot_frame_count(world.frameSets[layer], s) - 1 ? 1 : 0;
 }
 
 int slot_waits(const World& world, int layer, int slot) {

@@ -47,10 +47,9 @@ struct LayerRecord {
     std::int32_t exitMarks[MAX_INSTANCES];
     std::int32_t startX;
     std::int32_t startY;
+    // The instance being drawn: its mask mode and a view of its picture.
     std::int32_t drawMaskMode;
-    Surface drawPicture;
-    Surface drawMask;
-    Surface drawCutout;
+    const Surface* drawPicture;
 };
 
 using LayerTable = LayerRecord[MAX_LAYERS];

@@ -13,7 +13,7 @@ namespace {
 class DelaysTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(100, 80); }
-    void TearDown() override { sg::animset_release_all(world.slotTable); }
+    void TearDown() override { sg::animset_release_all(world.frameSets); }
     sg::LayerRecord& rec() { return world.layerTable[0]; }
 
     // `count` instances of a one-frame 10 x 6 set, moving right at 16 pixels a
@@ -67,7 +67,7 @@ TEST_F(DelaysTest, MaxWaitZeroHidesNothingInEitherMode) {
             }
         }
         EXPECT_GE(exits, 5) << "mode " << mode;
-        sg::animset_release_all(world.slotTable);
+        sg::animset_release_all(world.frameSets);
     }
 }
 

@@ -18,7 +18,7 @@ constexpr int H = 240;
 class LayerSetupTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(W, H); }
-    void TearDown() override { sg::animset_release_all(world.slotTable); }
+    void TearDown() override { sg::animset_release_all(world.frameSets); }
 
     // A package whose layer `k` has a 3-frame 12 x 8 set and these settings.
     void install(int k, const pack::LayerSettings& settings) {
@@ -81,9 +81,9 @@ TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
 
     const sg::SpriteSlot& s0 = world.slotTable[2][0];
     EXPECT_EQ(s0.inUse, 1);
-    EXPECT_EQ(s0.frameCount, 3);
-    EXPECT_EQ(s0.maskMode, 2);
-    EXPECT_EQ(s0.loops, 0);
+    EXPECT_EQ(world.frameSets[2].frameCount, 3);
+    EXPECT_EQ(world.frameSets[2].maskMode, 2);
+    EXPECT_EQ(world.frameSets[2].loops, 0);
 
     Reference ref;
     for (int k = 1; k < 4; ++k) EXPECT_EQ(world.slotTable[2][k].currentFrame, ref.range(0, 2));
@@ -117,7 +117,7 @@ TEST_F(LayerSetupTest, DelayModeChoosesAtMostOneMode) {
         EXPECT_EQ(world.layerTable[0].waitAfterExit, c[2]) << "mode " << c[0];
         // All instances start at frame 0 of 3: the cycle mode draws nothing yet.
         EXPECT_EQ(draws_so_far(world), c[3] + 3 + 6) << "mode " << c[0];
-        sg::animset_release_all(world.slotTable);
+        sg::animset_release_all(world.frameSets);
     }
 }
 

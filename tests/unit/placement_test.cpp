@@ -16,7 +16,7 @@ constexpr int H = 480;
 class PlacementTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(W, H); }
-    void TearDown() override { sg::animset_release_all(world.slotTable); }
+    void TearDown() override { sg::animset_release_all(world.frameSets); }
 
     // Layer 0 with `count` instances of a one-frame w x h set, sizes current,
     // no travel, no sway, random placement anywhere; the generator is reset.

@@ -414,6 +414,34 @@ TEST(StartUp, MissingPackageShowsErrAndNoWindow) {
     EXPECT_TRUE(hl::live_guards().empty());
 }
 
+// Pictures the loader refuses are reported by the saver window as it is
+// built: each frame where it is met, layer by layer, then the background's.
+TEST(StartUp, RefusedPicturesShowTheLoadersMessagesInOrder) {
+    pack::Package p = base_package(TITLE);
+    p.scene.backgroundMode = 3;
+    p.scene.tile = pack::bmp24(coordinates(4, 4));
+    p.scene.tile[0] = 'X';  // not a bitmap file
+    pack::Bytes sixteenBits = pack::bmp24(solid(4, 4, {1, 2, 3}));
+    sixteenBits[28] = 16;  // a bitmap of a kind the loader does not take
+    pack::Bytes notBmp = pack::bmp24(solid(4, 4, {1, 2, 3}));
+    notBmp[1] = 'A';
+    p.layers[2] = still_sprite(solid(4, 4, {7, 7, 7}), 0, 0);
+    p.layers[2].set->frames.push_back({sixteenBits, 1});
+    p.layers[5] = still_sprite(solid(4, 4, {7, 7, 7}), 0, 0);
+    p.layers[5].set->frames[0].bmp = notBmp;
+    Program prog = program(p);
+    prog.onTick = [&](int t) { if (t == 1) hl::inject_key(prog.window()); };
+    EXPECT_EQ(prog.run("/s"), 0);
+    const std::vector<std::string> expected = {sg::MSG_UNSUPPORTED_BMP, sg::MSG_UNSUPPORTED_FILE,
+                                               sg::MSG_UNSUPPORTED_FILE};
+    ASSERT_EQ(hl::message_boxes().size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        EXPECT_EQ(hl::message_boxes()[k].text, expected[k]) << k;
+        EXPECT_EQ(hl::message_boxes()[k].caption, sg::CAPTION_ERROR);
+        EXPECT_EQ(hl::message_boxes()[k].owner, nullptr);
+    }
+}
+
 // ---- input ----
 
 TEST(SaverInput, MouseStepsOfFourStayAndFiveClose) {
