@@ -86,18 +86,18 @@ BmpRefusal build_background(Frame& frame, const Package& package, int width, int
     surface_create(&frame.workSurface, width, height, 24);
 
     Surface* const targets[2] = {&frame.backgroundSurface, &frame.workSurface};
-    switch (header.backgroundMode) {
-    case format::Black:
+    switch (format::background_mode(header.backgroundMode)) {
+    case BackgroundMode::Black:
         for (Surface* s : targets) fill(s, width, height, pf::BLACKNESS);
         break;
-    case format::White:
+    case BackgroundMode::White:
         for (Surface* s : targets) fill(s, width, height, pf::WHITENESS);
         break;
-    case format::Desktop:
+    case BackgroundMode::Desktop:
         // Taken while the saver window is still invisible: the desktop alone.
         for (Surface* s : targets) copy_desktop(s, width, height, desktopWidth, desktopHeight);
         break;
-    case format::Tiled: {
+    case BackgroundMode::Tiled: {
         Surface& tile = frame.tileSurface;
         if (!load_scene_picture(package, &tile, header.tileOffset, header.tileSize, &refusal)) break;
         const int tw = surface_width(&tile);
@@ -108,14 +108,14 @@ BmpRefusal build_background(Frame& frame, const Package& package, int width, int
         for (Surface* s : targets) draw_tiles(s, tile, columns, rows, tw, th);
         break;
     }
-    case format::Picture:
+    case BackgroundMode::Picture:
         load_scene_picture(package, &frame.pictureSurface, header.pictureOffset, header.pictureSize,
                            &refusal);
         for (Surface* s : targets)
             draw_picture(s, frame.pictureSurface, header.pictureFit, width, height);
         break;
-    default:
-        break;  // unknown modes keep the surfaces as created
+    case BackgroundMode::Unknown:
+        break;  // the surfaces stay as created
     }
     return refusal;
 }

@@ -52,14 +52,14 @@ void show_refusals(RefusalLog& log) {
 void on_create(SaverState& saver, pf::HWND window) {
     World& world = saver.world;
     const Package& package = saver.package;
-    if (saver.runMode == Saver) pf::ShowCursor(0);
+    if (saver.runMode == RunMode::Saver) pf::ShowCursor(0);
     layers_clear(world.layerTable);
     animset_release_all(world.frameSets);
     std::memset(world.slotTable, 0, sizeof world.slotTable);
     world.pictureIndex.count = 0;
     world.refusals.count = 0;
-    stretch_present_set(saver.frame, saver.runMode != Saver ? 1 : 0);
-    if (saver.runMode == Saver) {
+    stretch_present_set(saver.frame, saver.runMode != RunMode::Saver ? 1 : 0);
+    if (saver.runMode == RunMode::Saver) {
         pf::ImmAssociateContext(window, nullptr);
     } else {
         // Everything is built and moved at this logical size; presenting
@@ -72,7 +72,7 @@ void on_create(SaverState& saver, pf::HWND window) {
         layer_setup(world, package, k);
         show_refusals(world.refusals);
     }
-    const bool scaled = saver.runMode == Saver && saver.displayScale > 1;
+    const bool scaled = saver.runMode == RunMode::Saver && saver.displayScale > 1;
     const BmpRefusal refused =
         build_background(saver.frame, package, world.screenWidth, world.screenHeight,
                          scaled ? saver.windowWidth : world.screenWidth,
@@ -119,7 +119,7 @@ void on_close(SaverState& saver, pf::HWND window) {
 
 void on_destroy(SaverState& saver, pf::HWND window) {
     Frame& frame = saver.frame;
-    if (saver.runMode == Saver) pf::ShowCursor(1);
+    if (saver.runMode == RunMode::Saver) pf::ShowCursor(1);
     pf::KillTimer(window, TICK_TIMER_ID);
     animset_release_all(saver.world.frameSets);
     surface_release(&frame.backgroundSurface);
@@ -168,10 +168,10 @@ pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wPar
     case pf::WM_LBUTTONDOWN:
     case pf::WM_RBUTTONDOWN:
     case pf::WM_MBUTTONDOWN:
-        if (saver->runMode == Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
+        if (saver->runMode == RunMode::Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
         break;
     case pf::WM_MOUSEMOVE:
-        if (saver->runMode == Saver) saver_mouse_moved(*saver, window);
+        if (saver->runMode == RunMode::Saver) saver_mouse_moved(*saver, window);
         break;
     case pf::WM_PAINT: {
         // Nothing is drawn here: the window shows only what the ticks present.

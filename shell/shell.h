@@ -11,7 +11,7 @@
 
 namespace sg {
 
-enum RunMode : std::int32_t { Unset = 0, Saver = 1, Configure = 2, ChangePassword = 3, Preview = 4 };
+enum class RunMode : std::int32_t { Unset = 0, Saver = 1, Configure = 2, ChangePassword = 3, Preview = 4 };
 
 constexpr pf::UINT TICK_TIMER_ID = 120;
 constexpr pf::UINT TICK_PERIOD_MS = 33;
@@ -27,7 +27,7 @@ struct SaverState {
     Frame frame;
 
     pf::HINSTANCE programInstance = nullptr;
-    RunMode runMode = Unset;
+    RunMode runMode = RunMode::Unset;
     pf::HWND hostWindow = nullptr;
     std::int32_t previewWidth = 0;
     std::int32_t previewHeight = 0;

@@ -63,13 +63,13 @@ TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
     const sg::LayerRecord& r = world.layerTable[2];
     EXPECT_EQ(r.active, 1);
     EXPECT_EQ(r.instanceCount, 4);
-    EXPECT_EQ(r.direction, sg::UpRight);
-    EXPECT_EQ(r.swayAxis, 0);
+    EXPECT_EQ(r.direction, sg::Direction::UpRight);
+    EXPECT_EQ(r.swayAxis, sg::SwayAxis::Vertical);
     EXPECT_EQ(r.speedClass, 3);
-    EXPECT_EQ(r.entryEdge, 6);
+    EXPECT_EQ(r.entryEdge, sg::EntryEdge::LeftOrBottom);
     EXPECT_EQ(r.swayRow, 3);
-    EXPECT_EQ(r.placement, 1);
-    EXPECT_EQ(r.startCorner, 1);
+    EXPECT_EQ(r.placement, sg::Placement::Random);
+    EXPECT_EQ(r.startCorner, sg::StartCorner::TopRight);
     EXPECT_EQ(r.keepInside, 0);
     EXPECT_EQ(r.startX, 7);
     EXPECT_EQ(r.startY, -9);
@@ -164,7 +164,7 @@ TEST_F(LayerSetupTest, OutOfTableSettingsAreClamped) {
     EXPECT_EQ(r.speedClass, 4);
     EXPECT_EQ(r.swayRow, 0);
     EXPECT_EQ(r.maxWait, 0);
-    EXPECT_EQ(r.direction, sg::UpLeft) << "an unknown code keeps the cleared direction";
+    EXPECT_EQ(r.direction, sg::Direction::UpLeft) << "an unknown code keeps the cleared direction";
     EXPECT_EQ(r.exitWaits[0] + r.exitWaits[1], 0);
     for (int t = 0; t < 50; ++t) tick(world);
 }

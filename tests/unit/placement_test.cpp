@@ -245,7 +245,7 @@ TEST_F(PlacementTest, TravelByDirectionAndSpeed) {
     // An unknown code keeps the previous direction.
     sg::layer_motion_set(world.layerTable, 0, 1, 1, 2, 0, 0);
     sg::layer_motion_set(world.layerTable, 0, 1, 12, 2, 0, 0);
-    EXPECT_EQ(rec().direction, sg::Up);
+    EXPECT_EQ(rec().direction, sg::Direction::Up);
 }
 
 // Over 100 ticks each row swings out to its extreme, across to the other one

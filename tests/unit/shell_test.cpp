@@ -74,36 +74,36 @@ TEST(CommandLine, ParsesTheFirstTwoCharactersOnly) {
         sg::RunMode mode;
     };
     const Case cases[] = {
-        {"", 1, sg::Configure},
-        {"/s", 1, sg::Saver},
-        {"/S", 1, sg::Saver},
-        {"/s anything at all", 1, sg::Saver},
-        {"-s", 1, sg::Saver},
-        {"/x", 1, sg::Saver},
-        {"ab", 1, sg::Saver},
-        {"/a", 1, sg::ChangePassword},
-        {"/A 1234", 1, sg::ChangePassword},
-        {"/c", 1, sg::Configure},
-        {"/C", 1, sg::Configure},
-        {"/p", 0, sg::Preview},
-        {"/P 0", 0, sg::Preview},
-        {"/c 0", 0, sg::Configure},
-        {"/cX", 0, sg::Configure},
-        {"/p abc", 0, sg::Preview},
+        {"", 1, sg::RunMode::Configure},
+        {"/s", 1, sg::RunMode::Saver},
+        {"/S", 1, sg::RunMode::Saver},
+        {"/s anything at all", 1, sg::RunMode::Saver},
+        {"-s", 1, sg::RunMode::Saver},
+        {"/x", 1, sg::RunMode::Saver},
+        {"ab", 1, sg::RunMode::Saver},
+        {"/a", 1, sg::RunMode::ChangePassword},
+        {"/A 1234", 1, sg::RunMode::ChangePassword},
+        {"/c", 1, sg::RunMode::Configure},
+        {"/C", 1, sg::RunMode::Configure},
+        {"/p", 0, sg::RunMode::Preview},
+        {"/P 0", 0, sg::RunMode::Preview},
+        {"/c 0", 0, sg::RunMode::Configure},
+        {"/cX", 0, sg::RunMode::Configure},
+        {"/p abc", 0, sg::RunMode::Preview},
     };
     hl::reset();
     for (const Case& c : cases) {
-        sg::RunMode mode = sg::Unset;
+        sg::RunMode mode = sg::RunMode::Unset;
         auto handle = reinterpret_cast<pf::HWND>(std::intptr_t{77});
         EXPECT_EQ(sg::parse_command_line(c.text, &mode, &handle), c.accepted) << c.text;
         EXPECT_EQ(mode, c.mode) << c.text;
         EXPECT_EQ(handle, nullptr) << c.text;
     }
     // One character: rejected and the mode is not touched.
-    sg::RunMode mode = sg::Unset;
+    sg::RunMode mode = sg::RunMode::Unset;
     pf::HWND handle = nullptr;
     EXPECT_EQ(sg::parse_command_line("s", &mode, &handle), 0);
-    EXPECT_EQ(mode, sg::Unset);
+    EXPECT_EQ(mode, sg::RunMode::Unset);
 }
 
 TEST(CommandLine, HandleIsReadFromTheFourthCharacter) {
@@ -112,13 +112,13 @@ TEST(CommandLine, HandleIsReadFromTheFourthCharacter) {
     const std::string h = decimal(host);
     for (const std::string& text : {"/p " + h, "/p:" + h, "/P\t" + h, "/c:" + h, "/pX  " + h,
                                     "/p 0" + h, "/p +" + h, "/p9" + h}) {
-        sg::RunMode mode = sg::Unset;
+        sg::RunMode mode = sg::RunMode::Unset;
         pf::HWND handle = nullptr;
         EXPECT_EQ(sg::parse_command_line(text.c_str(), &mode, &handle), 1) << text;
         EXPECT_EQ(handle, host) << text;
     }
     // Digits straight after "/p" lose the first one.
-    sg::RunMode mode = sg::Unset;
+    sg::RunMode mode = sg::RunMode::Unset;
     pf::HWND handle = nullptr;
     const std::string glued = "/p" + h;
     EXPECT_EQ(sg::parse_command_line(glued.c_str(), &mode, &handle), 0);
@@ -304,7 +304,7 @@ TEST(StartUp, SaverSwitchesRunFullScreen) {
             if (t == 2) hl::inject_key(prog.window());
         };
         EXPECT_EQ(prog.run(args), 0) << args;
-        EXPECT_EQ(prog.saver->runMode, sg::Saver);
+        EXPECT_EQ(prog.saver->runMode, sg::RunMode::Saver);
         const auto windows = saver_windows(TITLE);
         ASSERT_EQ(windows.size(), 1u) << args;
         const auto& w = windows[0];

@@ -47,7 +47,7 @@ pf::HWND create_window(sg::SaverState& saver) {
     saver.world.screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
     const char* title = saver.package.sceneHeader.title;
     std::memcpy(saver.windowClassName, title, std::strlen(title));
-    saver.runMode = sg::Saver;
+    saver.runMode = sg::RunMode::Saver;
     return sg::create_saver_window(saver, 0, 0, saver.world.screenWidth,
                                    saver.world.screenHeight);
 }
