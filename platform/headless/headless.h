@@ -19,6 +19,8 @@
 namespace pf::headless {
 
 // ---- what a real display does for the in-memory windowing ----
+// Filled with designated initializers (several members share a type, so
+// each is named where it is set); members left out are null.
 struct HostDriver {
     const char* name;
     // Size of the primary screen.
