@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     namespace hl = pf::headless;
     if (size > INT_MAX) return 0;
     hl::reset();
-    // One world for every run (it is megabytes); only row 0 is used.
+    // One world for every run; only row 0 is used.
     static const std::unique_ptr<sg::World> reused = std::make_unique<sg::World>();
     sg::World& world = *reused;
     std::memset(world.slotTable[0], 0, sizeof world.slotTable[0]);

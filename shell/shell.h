@@ -20,7 +20,8 @@ constexpr int ABOUT_DIALOG_ID = 104;
 constexpr int ABOUT_FIRST_FIELD = 1000;
 
 // A running saver: the package it plays, its world and frame, and the
-// shell's own state. Large (the slot table alone is megabytes): allocate it.
+// shell's own state. Some hundreds of kilobytes, with the frame sets and the
+// rectangle lists: allocate it.
 struct SaverState {
     Package package;
     World world;

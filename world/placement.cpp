@@ -30,7 +30,7 @@ int inside(World& world, std::int64_t low, std::int64_t high, int size, int scre
     return size > screen ? 0 : v;
 }
 
-enum Side { Anywhere, Top, Bottom, LeftSide, RightSide, NoSide };
+enum class Side { Anywhere, Top, Bottom, LeftSide, RightSide, NoSide };
 
 bool valid(int layer, int slot) {
     return layer >= 0 && layer < MAX_LAYERS && slot >= 0 && slot < MAX_INSTANCES;
@@ -57,32 +57,32 @@ void place_on_side(World& world, LayerRecord& r, int slot, Side side, std::int64
     // exit limits, so a fresh entry is not mistaken for an exit.
     if (!r.keepInside) {
         switch (side) {
-            case Anywhere: x = R(world, -w, W); y = R(world, -h, H); break;
-            case Top: x = R(world, -w, W); y = R(world, -h, -h); break;
-            case Bottom: x = R(world, -w, W); y = R(world, H, H); break;
-            case LeftSide: x = R(world, -w, -w); y = R(world, -h, H); break;
-            case RightSide: x = R(world, W, W); y = R(world, -h, H); break;
-            case NoSide: break;
+            case Side::Anywhere: x = R(world, -w, W); y = R(world, -h, H); break;
+            case Side::Top: x = R(world, -w, W); y = R(world, -h, -h); break;
+            case Side::Bottom: x = R(world, -w, W); y = R(world, H, H); break;
+            case Side::LeftSide: x = R(world, -w, -w); y = R(world, -h, H); break;
+            case Side::RightSide: x = R(world, W, W); y = R(world, -h, H); break;
+            case Side::NoSide: break;
         }
         return;
     }
     switch (side) {
-        case Anywhere: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
-        case Top: x = inside(world, 0, W - w, iw, world.screenWidth); y = R(world, 0, 0); break;
-        case Bottom: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, H - h, H - h, ih, world.screenHeight); break;
-        case LeftSide: x = R(world, 0, 0); y = inside(world, 0, H - h, ih, world.screenHeight); break;
-        case RightSide: x = inside(world, W - w, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
-        case NoSide: break;
+        case Side::Anywhere: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Side::Top: x = inside(world, 0, W - w, iw, world.screenWidth); y = R(world, 0, 0); break;
+        case Side::Bottom: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, H - h, H - h, ih, world.screenHeight); break;
+        case Side::LeftSide: x = R(world, 0, 0); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Side::RightSide: x = inside(world, W - w, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Side::NoSide: break;
     }
 }
 
 Side side_for(World& world, EntryEdge entryEdge) {
     switch (entryEdge) {
-        case EntryEdge::Anywhere: return Anywhere;
-        case EntryEdge::Top: return Top;
-        case EntryEdge::Bottom: return Bottom;
-        case EntryEdge::Left: return LeftSide;
-        case EntryEdge::Right: return RightSide;
+        case EntryEdge::Anywhere: return Side::Anywhere;
+        case EntryEdge::Top: return Side::Top;
+        case EntryEdge::Bottom: return Side::Bottom;
+        case EntryEdge::Left: return Side::LeftSide;
+        case EntryEdge::Right: return Side::RightSide;
         case EntryEdge::LeftOrTop:
         case EntryEdge::LeftOrBottom:
         case EntryEdge::RightOrTop:
@@ -91,12 +91,12 @@ Side side_for(World& world, EntryEdge entryEdge) {
             const bool horizontal = rand_range(world.random, 0, 1) == 1;
             const bool left = entryEdge == EntryEdge::LeftOrTop || entryEdge == EntryEdge::LeftOrBottom;
             const bool top = entryEdge == EntryEdge::LeftOrTop || entryEdge == EntryEdge::RightOrTop;
-            if (horizontal) return left ? LeftSide : RightSide;
-            return top ? Top : Bottom;
+            if (horizontal) return left ? Side::LeftSide : Side::RightSide;
+            return top ? Side::Top : Side::Bottom;
         }
         case EntryEdge::Unknown: break;
     }
-    return NoSide;
+    return Side::NoSide;
 }
 
 void step_travel(LayerRecord& r, int slot) {
@@ -142,7 +142,7 @@ void instances_place(World& world, int layer) {
     for (int j = 0; j < n; ++j) {
         // First positions spread over the whole screen whatever the entry edge.
         if (r.placement == Placement::Random)
-            place_on_side(world, r, j, Anywhere, slot_first_width(world, layer, j), slot_first_height(world, layer, j));
+            place_on_side(world, r, j, Side::Anywhere, slot_first_width(world, layer, j), slot_first_height(world, layer, j));
         else
             fixed_start(world, r, j);
     }

@@ -116,7 +116,7 @@ Object* find_object(HGDIOBJ handle) {
 // instead of one per 4 KiB, which is most of the start-up time in a virtual
 // machine. The ends keep small pages, so the resident size stays what the
 // pixels need. Only a hint: the kernel may refuse it.
-constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+[[maybe_unused]] constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;  // Linux only
 
 void advise_huge_pages(void* memory, std::size_t bytes) {
 #if defined(__linux__)

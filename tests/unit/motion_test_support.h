@@ -81,8 +81,9 @@ inline Drawn tick(sg::World& world) {
     return drawn;
 }
 
-// A fixture that owns one world on the in-memory backend. The world is a few
-// megabytes: it lives on the heap and is remade in place.
+// A fixture that owns one world on the in-memory backend. The world is
+// too large for the stack: it lives on the heap and is remade in place (its
+// frame sets stay where they are built).
 class WorldTest : public ::testing::Test {
 protected:
     WorldTest() : world_(new sg::World()), world(*world_) {}
