@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "bench/harness.h"
 #include "platform/headless/headless.h"
 #include "shell/shell.h"
@@ -157,7 +158,7 @@ Result soak_scene(const char* name, const sg::pack::Bytes& package, const Option
     int gdiAfterFirst = -1, blocksAfterFirst = -1;
 
     const Run run = run_scene(package, o.width, o.height, o.ticks, [&](long long tick) {
-        const int gdi = pf::gdi_objects_alive();
+        const int gdi = pf::diagnostics::gdi_objects_alive();
         const int blocks = hl::live_global_blocks();
         if (tick == 1) {
             gdiAfterFirst = gdi;
@@ -185,8 +186,8 @@ Result soak_scene(const char* name, const sg::pack::Bytes& package, const Option
     if (run.messageBoxes != 0) result.fail(std::to_string(run.messageBoxes) + " message boxes shown");
     if (run.ticksRun < o.ticks)
         result.fail("only " + std::to_string(run.ticksRun) + " of " + std::to_string(o.ticks) + " ticks ran");
-    if (pf::gdi_objects_alive() != 0)
-        result.fail(std::to_string(pf::gdi_objects_alive()) + " GDI objects alive after teardown");
+    if (pf::diagnostics::gdi_objects_alive() != 0)
+        result.fail(std::to_string(pf::diagnostics::gdi_objects_alive()) + " GDI objects alive after teardown");
     if (hl::live_global_blocks() != 0)
         result.fail(std::to_string(hl::live_global_blocks()) + " memory blocks alive after teardown");
 
@@ -219,8 +220,8 @@ Result cycles(const sg::pack::Bytes& package, const Options& o) {
         if (run.exitStatus != 0 || run.ticksRun < o.cycleTicks)
             result.fail("cycle " + std::to_string(c) + ": exit status " + std::to_string(run.exitStatus) +
                         " after " + std::to_string(run.ticksRun) + " ticks");
-        if (pf::gdi_objects_alive() != 0 || hl::live_global_blocks() != 0)
-            result.fail("cycle " + std::to_string(c) + ": " + std::to_string(pf::gdi_objects_alive()) +
+        if (pf::diagnostics::gdi_objects_alive() != 0 || hl::live_global_blocks() != 0)
+            result.fail("cycle " + std::to_string(c) + ": " + std::to_string(pf::diagnostics::gdi_objects_alive()) +
                         " GDI objects and " + std::to_string(hl::live_global_blocks()) +
                         " blocks left after teardown");
         if (c == 0) rssAfterFirst = sg::bench::resident_kib();

@@ -97,7 +97,12 @@ struct InfoBlock {
 };
 static_assert(sizeof(InfoBlock) == 1520);
 
-enum BackgroundMode : std::int32_t { Black = 0, White = 1, Desktop = 2, Tiled = 3, Picture = 4 };
+// The scene header's background code; any other code is Unknown, which
+// leaves the background as its surfaces were created.
+enum class BackgroundMode : std::int32_t { Black = 0, White = 1, Desktop = 2, Tiled = 3, Picture = 4, Unknown = 5 };
+constexpr BackgroundMode background_mode(std::int32_t code) {
+    return code >= 0 && code <= 4 ? static_cast<BackgroundMode>(code) : BackgroundMode::Unknown;
+}
 
 // "AP01" animation sets: a 256-byte header, then the frames' BMP file images.
 namespace animset {

@@ -11,13 +11,13 @@ namespace {
 // Decodes a picture of the scene chunk. Only the bytes that exist are handed
 // to the loader: a picture placed outside the package reaches it empty and is
 // refused with the loader's own message.
-int load_scene_picture(const Package& package, Surface* target, std::int32_t offset,
-                       std::int32_t size) {
+bool load_scene_picture(const Package& package, Surface* target, std::int32_t offset,
+                        std::int32_t size, BmpRefusal* refusal) {
     surface_reset(target);
     int available = 0;
     const std::uint8_t* bytes = package_scene_bytes(package, offset, size, &available);
-    if (bytes == nullptr) return 0;
-    return surface_load_bmp(target, bytes, available);
+    if (bytes == nullptr) return false;
+    return surface_load_bmp(target, bytes, available, refusal);
 }
 
 void fill(Surface* surface, int width, int height, pf::DWORD rop) {
@@ -76,8 +76,9 @@ void background_tile_grid(int width, int height, int tileWidth, int tileHeight, 
     *rows = height / tileHeight + 1;
 }
 
-void build_background(Frame& frame, const Package& package, int width, int height,
-                      int desktopWidth, int desktopHeight) {
+BmpRefusal build_background(Frame& frame, const Package& package, int width, int height,
+                            int desktopWidth, int desktopHeight) {
+    BmpRefusal refusal = BmpRefusal::None;
     const SceneHeader& header = package.sceneHeader;
     surface_reset(&frame.backgroundSurface);
     surface_reset(&frame.workSurface);
@@ -85,20 +86,20 @@ void build_background(Frame& frame, const Package& package, int width, int heigh
     surface_create(&frame.workSurface, width, height, 24);
 
     Surface* const targets[2] = {&frame.backgroundSurface, &frame.workSurface};
-    switch (header.backgroundMode) {
-    case format::Black:
+    switch (format::background_mode(header.backgroundMode)) {
+    case BackgroundMode::Black:
         for (Surface* s : targets) fill(s, width, height, pf::BLACKNESS);
         break;
-    case format::White:
+    case BackgroundMode::White:
         for (Surface* s : targets) fill(s, width, height, pf::WHITENESS);
         break;
-    case format::Desktop:
+    case BackgroundMode::Desktop:
         // Taken while the saver window is still invisible: the desktop alone.
         for (Surface* s : targets) copy_desktop(s, width, height, desktopWidth, desktopHeight);
         break;
-    case format::Tiled: {
+    case BackgroundMode::Tiled: {
         Surface& tile = frame.tileSurface;
-        if (!load_scene_picture(package, &tile, header.tileOffset, header.tileSize)) break;
+        if (!load_scene_picture(package, &tile, header.tileOffset, header.tileSize, &refusal)) break;
         const int tw = surface_width(&tile);
         const int th = surface_height(&tile);
         int columns = 0;
@@ -107,14 +108,16 @@ void build_background(Frame& frame, const Package& package, int width, int heigh
         for (Surface* s : targets) draw_tiles(s, tile, columns, rows, tw, th);
         break;
     }
-    case format::Picture:
-        load_scene_picture(package, &frame.pictureSurface, header.pictureOffset, header.pictureSize);
+    case BackgroundMode::Picture:
+        load_scene_picture(package, &frame.pictureSurface, header.pictureOffset, header.pictureSize,
+                           &refusal);
         for (Surface* s : targets)
             draw_picture(s, frame.pictureSurface, header.pictureFit, width, height);
         break;
-    default:
-        break;  // unknown modes keep the surfaces as created
+    case BackgroundMode::Unknown:
+        break;  // the surfaces stay as created
     }
+    return refusal;
 }
 
 }  // namespace sg

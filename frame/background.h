@@ -13,7 +13,9 @@ struct Package;
 // Both surfaces at width x height, drawn as the package's scene header says.
 // The desktop is desktopWidth x desktopHeight: larger on a scaled screen,
 // where the engine runs at a logical size and the desktop copy is shrunk.
-void build_background(Frame& frame, const Package& package, int width, int height,
+// Returns why the tile or picture was refused (None when it was not), for
+// the caller to report.
+BmpRefusal build_background(Frame& frame, const Package& package, int width, int height,
                       int desktopWidth, int desktopHeight);
 
 // The grid of tiles drawn from the top left corner of a width x height

@@ -157,17 +157,16 @@ void present_list_add(Frame& frame, int x, int y, int width, int height) {
 
 void stretch_present_set(Frame& frame, int on) { frame.stretchPresent = on; }
 
-int background_restore(Frame& frame, Surface* target, const Surface* source) {
+void background_restore(Frame& frame, Surface* target, const Surface* source) {
     const int count = used(frame.restoreCount);
     for (int k = 0; k < count; ++k) {
         const DirtyRect& r = frame.restoreList[k];
         pf::BitBlt(target->memoryDC, r.x, r.y, r.width, r.height, source->memoryDC, r.x, r.y,
                    pf::SRCCOPY);
     }
-    return 1;
 }
 
-int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
+void frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
     const Surface* work = &frame.workSurface;
     // The bookkeeping below runs even when there is nothing to draw on or from.
     const bool drawable = windowDC != nullptr && work->memoryDC != nullptr;
@@ -177,7 +176,7 @@ int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
                            g.screenWidth, g.screenHeight, pf::SRCCOPY);
         }
         present_list_clear(frame);
-        return 1;
+        return;
     }
     if (frame.firstPresentDone == 0) {
         if (drawable) present_whole(windowDC, work, g);
@@ -192,10 +191,9 @@ int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& g) {
     frame.previousPresentCount = used(frame.presentCount);
     std::memcpy(frame.previousPresentList, frame.presentList, sizeof frame.previousPresentList);
     present_list_clear(frame);
-    return 1;
 }
 
-int frame_compose(Frame& frame, const World& world, pf::HWND window,
+void frame_compose(Frame& frame, const World& world, pf::HWND window,
                   const PresentGeometry& geometry) {
     background_restore(frame, &frame.workSurface, &frame.backgroundSurface);
     restore_list_clear(frame);
@@ -203,7 +201,6 @@ int frame_compose(Frame& frame, const World& world, pf::HWND window,
     pf::HDC windowDC = pf::GetDC(window);
     frame_present(frame, windowDC, geometry);
     pf::ReleaseDC(window, windowDC);
-    return 1;
 }
 
 }  // namespace sg

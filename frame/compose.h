@@ -10,14 +10,14 @@ struct World;
 
 // Restores last tick's sprite rectangles from the background, draws the
 // world's draw list over it, and presents the result on the window.
-int frame_compose(Frame& frame, const World& world, pf::HWND window,
+void frame_compose(Frame& frame, const World& world, pf::HWND window,
                   const PresentGeometry& geometry);
-int background_restore(Frame& frame, Surface* target, const Surface* source);
+void background_restore(Frame& frame, Surface* target, const Surface* source);
 void restore_list_clear(Frame& frame);
 void present_list_clear(Frame& frame);
 void restore_list_add(Frame& frame, int x, int y, int width, int height);
 void present_list_add(Frame& frame, int x, int y, int width, int height);
-int frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& geometry);
+void frame_present(Frame& frame, pf::HDC windowDC, const PresentGeometry& geometry);
 void stretch_present_set(Frame& frame, int on);
 
 }  // namespace sg

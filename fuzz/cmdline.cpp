@@ -30,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hl::reset();
     pf::HWND pane = hl::create_foreign_window("pane", 0, 0, 200, 150);
 
-    sg::RunMode mode = sg::Unset;
+    sg::RunMode mode = sg::RunMode::Unset;
     pf::HWND handle = pane;
     if (sg::parse_command_line(text.c_str(), &mode, &handle)) {
-        sg::fuzz::check(mode >= sg::Saver && mode <= sg::Preview, "accepted with no run mode");
-        sg::fuzz::check(mode != sg::Preview || pf::IsWindow(handle), "preview accepted without a window");
+        sg::fuzz::check(mode >= sg::RunMode::Saver && mode <= sg::RunMode::Preview, "accepted with no run mode");
+        sg::fuzz::check(mode != sg::RunMode::Preview || pf::IsWindow(handle), "preview accepted without a window");
     }
 
     // The same text through WinMain; the safety net ends a saver after 3 ticks.

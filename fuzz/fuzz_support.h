@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/diagnostics.h"
 #include "scene/package.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
@@ -24,7 +25,7 @@ inline void check(bool holds, const char* what) {
 
 // Whatever the engine built for an input must be gone once it released it.
 inline void check_nothing_alive(const char* after) {
-    const int gdi = pf::gdi_objects_alive();
+    const int gdi = pf::diagnostics::gdi_objects_alive();
     const int blocks = pf::headless::live_global_blocks();
     if (gdi != 0 || blocks != 0) {
         std::fprintf(stderr, "fuzz check failed: %d GDI objects and %d memory blocks alive after %s\n", gdi,

@@ -319,22 +319,8 @@ long GetDpiForMonitor(HMONITOR monitor, int type, UINT* dpiX, UINT* dpiY);
 // ---- multimedia ----
 BOOL sndPlaySoundA(const char* sound, UINT flags);
 
-// ---- diagnostics for tests (not Win32 calls) ----
-// Device contexts and bitmaps this process created through pf:: and has not
-// deleted yet (stock objects and window DCs from GetDC not counted).
-int gdi_objects_alive();
-// BitBlt and StretchBlt calls this process has made through pf:: (what a
-// tick costs in GDI requests).
-std::uint64_t gdi_blit_calls();
-// Tests: record message boxes through this function instead of showing them
-// (nullptr: show them again). The box then counts as answered with IDOK.
-using MessageBoxCapture = void (*)(HWND owner, const char* text, const char* caption, UINT type);
-void set_message_box_capture(MessageBoxCapture capture);
-
 // ---- C runtime ----
 // The Windows C runtime's rand(): seed 1, 15-bit values 41, 18467, 6334, ...
 int rand();
-// Back to the state at program start (srand(1)); for tests and the renderer only.
-void rand_reset();
 
 }  // namespace pf

@@ -1,6 +1,7 @@
 #include "scene/animset.h"
 
 #include <cstring>
+#include <utility>
 
 #include "scene/mask.h"
 
@@ -44,7 +45,7 @@ void expand_to_rgb(Surface* picture, const std::uint8_t* file, std::int64_t file
         for (int c = 0; c < 3; ++c) table[i][c] = at + c < fileSize ? file[at + c] : 0;
     }
 
-    Surface rgb{};
+    Surface rgb;
     surface_create(&rgb, width, height, 24);
     if (rgb.bits == nullptr) {
         surface_release(&rgb);
@@ -58,8 +59,7 @@ void expand_to_rgb(Surface* picture, const std::uint8_t* file, std::int64_t file
         pf::BYTE* d = rgb.bits + y * rgbStride;
         for (int x = 0; x < width; ++x, d += 3) std::memcpy(d, table[s[x]], 3);
     }
-    surface_release(picture);
-    *picture = rgb;
+    *picture = std::move(rgb);  // releases the 8-bit DIB
 }
 
 const PictureIndex::Entry* find_decoded(const PictureIndex* index, const std::uint8_t* source,
@@ -73,18 +73,29 @@ const PictureIndex::Entry* find_decoded(const PictureIndex* index, const std::ui
 }
 
 void remember_decoded(PictureIndex* index, const std::uint8_t* source, std::int32_t size,
-                      std::int32_t maskMode, const SpriteSlot* owner, int frame) {
+                      std::int32_t maskMode, const FrameSet* owner, int frame) {
     if (index == nullptr || index->count < 0 || index->count >= PictureIndex::CAPACITY) return;
     index->entries[index->count++] = PictureIndex::Entry{source, size, maskMode, owner, frame};
 }
 
 }  // namespace
 
-int animset_load(SpriteSlot& s, int loops, const void* bytes, int size, PictureIndex* index) {
-    if (bytes == nullptr || size < 0) return 0;
+void refusal_add(RefusalLog* log, BmpRefusal refusal) {
+    if (log == nullptr || log->count < 0 || log->count >= RefusalLog::CAPACITY) return;
+    log->refusals[log->count++] = refusal;
+}
+
+int slot_frame_count(const FrameSet& frames, const SpriteSlot& slot) {
+    if (!slot.inUse) return 0;
+    return frames.frameCount < MAX_FRAMES ? frames.frameCount : MAX_FRAMES;
+}
+
+bool animset_load(FrameSet& set_, SpriteSlot& s, int loops, const void* bytes, int size,
+                  PictureIndex* index, RefusalLog* refusals) {
+    if (bytes == nullptr || size < 0) return false;
     const std::int64_t available = std::int64_t{size} + format::READ_GRACE_BYTES;
     auto* work = static_cast<std::uint8_t*>(block_alloc(static_cast<std::size_t>(available)));
-    if (work == nullptr) return 0;
+    if (work == nullptr) return false;
     std::memcpy(work, bytes, static_cast<std::size_t>(size));
 
     const std::int32_t frameCount = field(work, set::OFFSET_FRAME_COUNT);
@@ -93,64 +104,68 @@ int animset_load(SpriteSlot& s, int loops, const void* bytes, int size, PictureI
         frameCount < 0 || frameCount > MAX_FRAMES ||
         !frames_inside(work, frameCount, available)) {
         block_free(work);
-        return 0;
+        return false;
     }
 
+    FrameSet& f = set_;
     s.inUse = 1;
-    s.frameCount = frameCount;
     s.currentFrame = 0;
-    s.maskMode = field(work, set::OFFSET_MASK_MODE);
-    s.loops = loops;
+    s.frameShown = 0;
+    f.frameCount = frameCount;
+    f.maskMode = field(work, set::OFFSET_MASK_MODE);
+    f.loops = loops;
     for (int i = 0; i < frameCount; ++i) {
         const std::int32_t offset = field(work, set::OFFSET_FRAME_OFFSETS, i);
         const std::int32_t length = field(work, set::OFFSET_FRAME_SIZES, i);
-        s.durations[i] = s.countdowns[i] = field(work, set::OFFSET_FRAME_DURATIONS, i);
+        f.durations[i] = s.countdowns[i] = field(work, set::OFFSET_FRAME_DURATIONS, i);
         // Only a frame wholly inside the set's real bytes is the same picture
         // wherever else those bytes are used; one that runs into the zero
         // grace depends on where this set ends.
         const bool shareable = std::int64_t{offset} + length <= size;
         const std::uint8_t* source = static_cast<const std::uint8_t*>(bytes) + offset;
         if (shareable) {
-            if (const PictureIndex::Entry* e = find_decoded(index, source, length, s.maskMode)) {
-                s.pictures[i] = e->owner->pictures[e->frame];
-                s.masks[i] = e->owner->masks[e->frame];
-                s.cutouts[i] = e->owner->cutouts[e->frame];
-                s.ownsFrame[i] = 0;
+            if (const PictureIndex::Entry* e = find_decoded(index, source, length, f.maskMode)) {
+                f.pictures[i] = e->owner->pictures[e->frame];
+                f.masks[i] = e->owner->masks[e->frame];
+                f.cutouts[i] = e->owner->cutouts[e->frame];
                 continue;
             }
         }
-        s.ownsFrame[i] = 1;
-        surface_reset(&s.pictures[i]);
+        Surface& picture = f.ownPictures[i];
+        surface_reset(&picture);
         // A refused frame keeps no bitmap; the mask pass then leaves its mask
         // and cut-out empty instead of reading through it.
-        if (surface_load_bmp(&s.pictures[i], work + offset, length) &&
-            s.pictures[i].infoHeader.biBitCount == 8)
-            expand_to_rgb(&s.pictures[i], work + offset, length);
-        surface_reset(&s.masks[i]);
-        mask_build(&s.masks[i], s.maskMode, &s.pictures[i]);
-        surface_reset(&s.cutouts[i]);
-        cutout_build(&s.cutouts[i], s.maskMode, &s.pictures[i]);
+        BmpRefusal refusal = BmpRefusal::None;
+        if (surface_load_bmp(&picture, work + offset, length, &refusal)) {
+            if (picture.infoHeader.biBitCount == 8) expand_to_rgb(&picture, work + offset, length);
+        } else if (refusal != BmpRefusal::None) {
+            refusal_add(refusals, refusal);
+        }
+        surface_reset(&f.ownMasks[i]);
+        mask_build(&f.ownMasks[i], f.maskMode, &picture);
+        surface_reset(&f.ownCutouts[i]);
+        cutout_build(&f.ownCutouts[i], f.maskMode, &picture);
+        f.pictures[i] = &picture;
+        f.masks[i] = &f.ownMasks[i];
+        f.cutouts[i] = &f.ownCutouts[i];
         // A refused picture is decoded (and reported) again where it recurs.
-        if (shareable && s.pictures[i].memoryDC != nullptr)
-            remember_decoded(index, source, length, s.maskMode, &s, i);
+        if (shareable && picture.memoryDC != nullptr)
+            remember_decoded(index, source, length, f.maskMode, &f, i);
     }
     block_free(work);
-    return 1;
+    return true;
 }
 
-int animset_release_all(SlotTable& slots) {
-    for (int row = 0; row < MAX_LAYERS; ++row) {
-        SpriteSlot& s = slots[row][0];
-        if (!s.inUse) continue;
-        const int frames = s.frameCount < MAX_FRAMES ? s.frameCount : MAX_FRAMES;
-        for (int i = 0; i < frames; ++i) {
-            if (!s.ownsFrame[i]) continue;
-            surface_release(&s.pictures[i]);
-            surface_release(&s.masks[i]);
-            surface_release(&s.cutouts[i]);
+void animset_release_all(FrameSetTable& sets) {
+    for (FrameSet& f : sets) {
+        for (int i = 0; i < MAX_FRAMES; ++i) {
+            surface_release(&f.ownPictures[i]);
+            surface_release(&f.ownMasks[i]);
+            surface_release(&f.ownCutouts[i]);
+            f.pictures[i] = f.masks[i] = f.cutouts[i] = nullptr;
         }
+        f.frameCount = 0;
     }
-    return 1;
 }
 
 }  // namespace sg

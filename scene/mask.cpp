@@ -20,14 +20,14 @@ bool rgb_picture(const Surface* picture) {
 
 enum class Output { Mask, Cutout };
 
-int build(Surface* target, int maskMode, const Surface* picture, Output output) {
+void build(Surface* target, int maskMode, const Surface* picture, Output output) {
     surface_reset(target);
-    if (!rgb_picture(picture)) return 1;  // left empty: nothing to draw through
+    if (!rgb_picture(picture)) return;  // left empty: nothing to draw through
 
     const int width = picture->infoHeader.biWidth;
     const int height = picture->infoHeader.biHeight;
     surface_create(target, width, height, 24);
-    if (target->bits == nullptr) return 1;
+    if (target->bits == nullptr) return;
 
     const std::int64_t stride = rgb_stride(width);
     const pf::BYTE* src = picture->bits;
@@ -69,17 +69,16 @@ int build(Surface* target, int maskMode, const Surface* picture, Output output) 
             }
         }
     }
-    return 1;
 }
 
 }  // namespace
 
-int mask_build(Surface* target, int maskMode, const Surface* picture) {
-    return build(target, maskMode, picture, Output::Mask);
+void mask_build(Surface* target, int maskMode, const Surface* picture) {
+    build(target, maskMode, picture, Output::Mask);
 }
 
-int cutout_build(Surface* target, int maskMode, const Surface* picture) {
-    return build(target, maskMode, picture, Output::Cutout);
+void cutout_build(Surface* target, int maskMode, const Surface* picture) {
+    build(target, maskMode, picture, Output::Cutout);
 }
 
 }  // namespace sg

@@ -6,7 +6,7 @@
 
 namespace sg {
 
-int mask_build(Surface* target, int maskMode, const Surface* picture);
-int cutout_build(Surface* target, int maskMode, const Surface* picture);
+void mask_build(Surface* target, int maskMode, const Surface* picture);
+void cutout_build(Surface* target, int maskMode, const Surface* picture);
 
 }  // namespace sg

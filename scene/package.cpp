@@ -28,12 +28,11 @@ std::uint32_t text_code_page(const Package& p) {
     return format::text_record_code_page(p.packageBase + offset, format::textrecord::SIZE);
 }
 
-int refuse(Package& p) {
+bool refuse(Package& p) {
     // The blocks are unusable; make sure nothing later reads through them.
     p.packageBase = nullptr;
     p.packageSize = 0;
-    pf::MessageBoxA(nullptr, "err", "hres", pf::MB_OK);
-    return 0;
+    return false;
 }
 
 }  // namespace
@@ -72,7 +71,7 @@ const std::uint8_t* package_open(Package& p, pf::HINSTANCE instance) {
     return static_cast<const std::uint8_t*>(bytes);
 }
 
-int package_copy_out(Package& p, pf::HINSTANCE instance) {
+bool package_copy_out(Package& p, pf::HINSTANCE instance) {
     p = Package{};
 
     p.packageBase = package_open(p, instance);
@@ -104,7 +103,7 @@ int package_copy_out(Package& p, pf::HINSTANCE instance) {
         return refuse(p);
     }
     p.textCodePage = text_code_page(p);
-    return 1;
+    return true;
 }
 
 }  // namespace sg

@@ -37,10 +37,10 @@ struct Package {
 
 // Finds and pins the resource; null when missing. Sets package.packageSize.
 const std::uint8_t* package_open(Package& package, pf::HINSTANCE instance);
-// Opens the package and copies its fixed blocks out. 0 when the package is
-// missing or any fixed block lies outside it (or the title has no NUL): the
-// "err"/"hres" box has then been shown and nothing else may run.
-int package_copy_out(Package& package, pf::HINSTANCE instance);
+// Opens the package and copies its fixed blocks out. False when the package
+// is missing or any fixed block lies outside it (or the title has no NUL):
+// the package is then unusable, and the caller reports it ("err"/"hres").
+bool package_copy_out(Package& package, pf::HINSTANCE instance);
 
 // True when [offset, offset + length) of the package lies inside its bytes.
 bool package_range_ok(const Package& package, std::int64_t offset, std::int64_t length);

@@ -27,8 +27,6 @@ struct DibInfo {
     pf::RGBQUAD colors[256];
 };
 
-void refuse(const char* text) { pf::MessageBoxA(nullptr, text, CAPTION_ERROR, pf::MB_OK); }
-
 // Row size in bytes: rows are filled up to a multiple of 4.
 std::uint64_t row_bytes(std::int64_t width, int bitCount) {
     return static_cast<std::uint64_t>((width * bitCount + 31) / 32 * 4);
@@ -55,23 +53,71 @@ bool build_dib(Surface* surface, const DibInfo& info) {
     return true;
 }
 
-}  // namespace
-
-int surface_reset(Surface* surface) {
-    if (surface->initialized == 0) {
-        surface->initialized = 1;
-        return 1;
+// The DC gets its first bitmap back before it is deleted, and the DIB is
+// deleted only once no DC holds it.
+void release_objects(Surface* surface) {
+    if (surface->previousObject != nullptr) {
+        pf::SelectObject(surface->memoryDC, surface->previousObject);
+        pf::DeleteDC(surface->memoryDC);
+        surface->previousObject = nullptr;
+        surface->memoryDC = nullptr;
     }
-    std::memset(&surface->infoHeader, 0, sizeof surface->infoHeader);
-    if (surface->dib != nullptr) pf::DeleteObject(surface->dib);
-    surface->stride = 0;
-    surface->memoryDC = nullptr;
-    surface->dib = nullptr;
-    surface->initialized = 1;
-    return 1;
+    if (surface->dib != nullptr) {
+        pf::DeleteObject(surface->dib);
+        surface->dib = nullptr;
+    }
 }
 
-int surface_create(Surface* surface, int width, int height, int bitCount) {
+}  // namespace
+
+Surface::Surface(Surface&& other) noexcept
+    : initialized(other.initialized),
+      fileHeader(other.fileHeader),
+      infoHeader(other.infoHeader),
+      stride(other.stride),
+      memoryDC(other.memoryDC),
+      bits(other.bits),
+      dib(other.dib),
+      previousObject(other.previousObject) {
+    other.memoryDC = nullptr;
+    other.bits = nullptr;
+    other.dib = nullptr;
+    other.previousObject = nullptr;
+    other.initialized = 0;
+}
+
+Surface& Surface::operator=(Surface&& other) noexcept {
+    if (this == &other) return *this;
+    surface_release(this);
+    initialized = other.initialized;
+    fileHeader = other.fileHeader;
+    infoHeader = other.infoHeader;
+    stride = other.stride;
+    memoryDC = other.memoryDC;
+    bits = other.bits;
+    dib = other.dib;
+    previousObject = other.previousObject;
+    other.memoryDC = nullptr;
+    other.bits = nullptr;
+    other.dib = nullptr;
+    other.previousObject = nullptr;
+    other.initialized = 0;
+    return *this;
+}
+
+Surface::~Surface() { surface_release(this); }
+
+void surface_reset(Surface* surface) {
+    if (surface->initialized != 0) {
+        release_objects(surface);
+        std::memset(&surface->infoHeader, 0, sizeof surface->infoHeader);
+        surface->stride = 0;
+        surface->bits = nullptr;
+    }
+    surface->initialized = 1;
+}
+
+bool surface_create(Surface* surface, int width, int height, int bitCount) {
     surface_reset(surface);
     pf::BITMAPINFOHEADER& h = surface->infoHeader;
     h.biSize = INFO_HEADER_SIZE;
@@ -91,17 +137,19 @@ int surface_create(Surface* surface, int width, int height, int bitCount) {
     DibInfo info = blank;
     info.header = h;
     // A size GDI refuses leaves the record empty rather than half built.
-    build_dib(surface, info);
-    return 1;
+    return build_dib(surface, info);
 }
 
-int surface_load_bmp(Surface* surface, const void* image, int size) {
+bool surface_load_bmp(Surface* surface, const void* image, int size, BmpRefusal* refusal) {
+    BmpRefusal unused = BmpRefusal::None;
+    if (refusal == nullptr) refusal = &unused;
+    *refusal = BmpRefusal::None;
     const std::size_t given = (image != nullptr && size > 0) ? static_cast<std::size_t>(size) : 0;
 
     // Working copy with zeros after the end, so short files read as zero-filled.
     const std::size_t copySize = given + BMP_GRACE;
     auto* copy = static_cast<std::uint8_t*>(block_alloc(copySize));
-    if (copy == nullptr) return 0;
+    if (copy == nullptr) return false;
     if (given != 0) std::memcpy(copy, image, given);
 
     std::memcpy(&surface->fileHeader, copy, FILE_HEADER_SIZE);
@@ -110,17 +158,15 @@ int surface_load_bmp(Surface* surface, const void* image, int size) {
 
     // The decision is the format's (the authoring tool reports the same).
     const format::BmpLayout layout = format::bmp_layout(copy, given);
-    const char* refusal = nullptr;
-    if (layout.refusal == format::BmpRefusal::NotBmp) refusal = MSG_UNSUPPORTED_FILE;
-    else if (layout.refusal != format::BmpRefusal::None) refusal = MSG_UNSUPPORTED_BMP;
+    if (layout.refusal == format::BmpRefusal::NotBmp) *refusal = BmpRefusal::UnsupportedFile;
+    else if (layout.refusal != format::BmpRefusal::None) *refusal = BmpRefusal::UnsupportedBmp;
     const std::uint64_t stride = layout.stride;
     const std::uint64_t pixelOffset = layout.pixelOffset;
     const std::uint64_t colorCount = layout.colorCount;
-    if (refusal != nullptr) {
+    if (*refusal != BmpRefusal::None) {
         surface->bits = nullptr;
         block_free(copy);
-        refuse(refusal);
-        return 0;
+        return false;
     }
 
     // The DIB gets the file's header taken as 40 bytes long, whatever its size field
@@ -137,7 +183,7 @@ int surface_load_bmp(Surface* surface, const void* image, int size) {
     }
     if (!build_dib(surface, info)) {
         block_free(copy);
-        return 0;
+        return false;
     }
     surface->stride = static_cast<pf::LONG>(stride);
 
@@ -146,23 +192,12 @@ int surface_load_bmp(Surface* surface, const void* image, int size) {
     std::memcpy(surface->bits, copy + pixelOffset,
                 static_cast<std::size_t>(stride * static_cast<std::uint64_t>(h.biHeight)));
     block_free(copy);
-    return 1;
+    return true;
 }
 
-int surface_release(Surface* surface) {
-    if (surface->initialized == 0) return 1;
-    if (surface->previousObject != nullptr) {
-        pf::SelectObject(surface->memoryDC, surface->previousObject);
-        pf::DeleteDC(surface->memoryDC);
-        surface->previousObject = nullptr;
-        surface->memoryDC = nullptr;
-    }
-    if (surface->dib != nullptr) {
-        pf::DeleteObject(surface->dib);
-        surface->dib = nullptr;
-    }
-    surface_reset(surface);
-    return 1;
+void surface_release(Surface* surface) {
+    release_objects(surface);
+    if (surface->initialized != 0) surface_reset(surface);
 }
 
 int surface_width(const Surface* surface) { return surface->infoHeader.biWidth; }

@@ -41,15 +41,25 @@ PresentGeometry present_geometry(const SaverState& saver) {
                            saver.windowHeight};
 }
 
+// The pictures set-up refused, each with the loader's message, in the order met.
+void show_refusals(RefusalLog& log) {
+    const int count = log.count < RefusalLog::CAPACITY ? log.count : RefusalLog::CAPACITY;
+    for (int k = 0; k < count; ++k)
+        pf::MessageBoxA(nullptr, bmp_refusal_text(log.refusals[k]), CAPTION_ERROR, pf::MB_OK);
+    log.count = 0;
+}
+
 void on_create(SaverState& saver, pf::HWND window) {
     World& world = saver.world;
     const Package& package = saver.package;
-    if (saver.runMode == Saver) pf::ShowCursor(0);
+    if (saver.runMode == RunMode::Saver) pf::ShowCursor(0);
     layers_clear(world.layerTable);
+    animset_release_all(world.frameSets);
     std::memset(world.slotTable, 0, sizeof world.slotTable);
     world.pictureIndex.count = 0;
-    stretch_present_set(saver.frame, saver.runMode != Saver ? 1 : 0);
-    if (saver.runMode == Saver) {
+    world.refusals.count = 0;
+    stretch_present_set(saver.frame, saver.runMode != RunMode::Saver ? 1 : 0);
+    if (saver.runMode == RunMode::Saver) {
         pf::ImmAssociateContext(window, nullptr);
     } else {
         // Everything is built and moved at this logical size; presenting
@@ -58,12 +68,17 @@ void on_create(SaverState& saver, pf::HWND window) {
         world.screenHeight = 240;
     }
     for (int k = 0; k < PACKAGE_LAYERS; ++k) {
-        if (package.layerBlocks[k].enabled != 0) layer_setup(world, package, k);
+        if (package.layerBlocks[k].enabled == 0) continue;
+        layer_setup(world, package, k);
+        show_refusals(world.refusals);
     }
-    const bool scaled = saver.runMode == Saver && saver.displayScale > 1;
-    build_background(saver.frame, package, world.screenWidth, world.screenHeight,
-                     scaled ? saver.windowWidth : world.screenWidth,
-                     scaled ? saver.windowHeight : world.screenHeight);
+    const bool scaled = saver.runMode == RunMode::Saver && saver.displayScale > 1;
+    const BmpRefusal refused =
+        build_background(saver.frame, package, world.screenWidth, world.screenHeight,
+                         scaled ? saver.windowWidth : world.screenWidth,
+                         scaled ? saver.windowHeight : world.screenHeight);
+    if (refused != BmpRefusal::None)
+        pf::MessageBoxA(nullptr, bmp_refusal_text(refused), CAPTION_ERROR, pf::MB_OK);
     if (package.sceneHeader.soundEnabled != 0) {
         const void* wav = scene_sound(package);
         if (wav != nullptr) pf::sndPlaySoundA(static_cast<const char*>(wav), SOUND_FLAGS);
@@ -104,16 +119,15 @@ void on_close(SaverState& saver, pf::HWND window) {
 
 void on_destroy(SaverState& saver, pf::HWND window) {
     Frame& frame = saver.frame;
-    const std::int32_t mode = saver.package.sceneHeader.backgroundMode;
-    if (saver.runMode == Saver) pf::ShowCursor(1);
+    if (saver.runMode == RunMode::Saver) pf::ShowCursor(1);
     pf::KillTimer(window, TICK_TIMER_ID);
-    animset_release_all(saver.world.slotTable);
+    animset_release_all(saver.world.frameSets);
     surface_release(&frame.backgroundSurface);
     surface_release(&frame.workSurface);
-    if (mode == format::Tiled) surface_release(&frame.tileSurface);
-    // The single picture is drawn once into both surfaces and not needed
-    // after; release it too so that teardown leaves no GDI object behind.
-    if (mode == format::Picture) surface_release(&frame.pictureSurface);
+    // The tile or single picture (whichever the background decoded) is drawn
+    // once into both surfaces and not needed after.
+    surface_release(&frame.tileSurface);
+    surface_release(&frame.pictureSurface);
     pf::PostQuitMessage(0);
 }
 
@@ -154,10 +168,10 @@ pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wPar
     case pf::WM_LBUTTONDOWN:
     case pf::WM_RBUTTONDOWN:
     case pf::WM_MBUTTONDOWN:
-        if (saver->runMode == Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
+        if (saver->runMode == RunMode::Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
         break;
     case pf::WM_MOUSEMOVE:
-        if (saver->runMode == Saver) saver_mouse_moved(*saver, window);
+        if (saver->runMode == RunMode::Saver) saver_mouse_moved(*saver, window);
         break;
     case pf::WM_PAINT: {
         // Nothing is drawn here: the window shows only what the ticks present.

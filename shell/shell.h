@@ -11,7 +11,7 @@
 
 namespace sg {
 
-enum RunMode : std::int32_t { Unset = 0, Saver = 1, Configure = 2, ChangePassword = 3, Preview = 4 };
+enum class RunMode : std::int32_t { Unset = 0, Saver = 1, Configure = 2, ChangePassword = 3, Preview = 4 };
 
 constexpr pf::UINT TICK_TIMER_ID = 120;
 constexpr pf::UINT TICK_PERIOD_MS = 33;
@@ -20,14 +20,15 @@ constexpr int ABOUT_DIALOG_ID = 104;
 constexpr int ABOUT_FIRST_FIELD = 1000;
 
 // A running saver: the package it plays, its world and frame, and the
-// shell's own state. Large (the slot table alone is megabytes): allocate it.
+// shell's own state. Some hundreds of kilobytes, with the frame sets and the
+// rectangle lists: allocate it.
 struct SaverState {
     Package package;
     World world;
     Frame frame;
 
     pf::HINSTANCE programInstance = nullptr;
-    RunMode runMode = Unset;
+    RunMode runMode = RunMode::Unset;
     pf::HWND hostWindow = nullptr;
     std::int32_t previewWidth = 0;
     std::int32_t previewHeight = 0;

@@ -75,7 +75,7 @@ int run_saver(SaverState& saver, int width, int height) {
         close_guard(saver);
         return 0;
     }
-    if (saver.runMode == Saver) cover_other_monitors(saver);
+    if (saver.runMode == RunMode::Saver) cover_other_monitors(saver);
     return run_message_loop();
 }
 
@@ -102,7 +102,7 @@ int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle) {
     if (text == nullptr) text = "";
     const std::size_t length = std::strlen(text);
     if (length == 0) {
-        *mode = Configure;
+        *mode = RunMode::Configure;
         *handle = nullptr;
         return 1;
     }
@@ -111,17 +111,17 @@ int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle) {
     const char first = text[0];
     const char second = text[1];
     if (first == '/' && (second == 's' || second == 'S')) {
-        *mode = Saver;
+        *mode = RunMode::Saver;
         *handle = nullptr;
         return 1;
     }
     if (first == '/' && (second == 'a' || second == 'A')) {
-        *mode = ChangePassword;
+        *mode = RunMode::ChangePassword;
         *handle = nullptr;
         return 1;
     }
     if (first == '/' && (second == 'c' || second == 'C')) {
-        *mode = Configure;
+        *mode = RunMode::Configure;
         if (length == 2) {
             *handle = nullptr;
             return 1;
@@ -129,11 +129,11 @@ int parse_command_line(const char* text, RunMode* mode, pf::HWND* handle) {
         return read_handle(text, length, handle);
     }
     if (first == '/' && (second == 'p' || second == 'P')) {
-        *mode = Preview;
+        *mode = RunMode::Preview;
         return read_handle(text, length, handle);
     }
     // Any other pair, such as "-s" or "/x", runs the saver.
-    *mode = Saver;
+    *mode = RunMode::Saver;
     *handle = nullptr;
     return 1;
 }
@@ -148,7 +148,7 @@ pf::HWND create_saver_window(SaverState& saver, int x, int y, int width, int hei
     windowClass.lpszClassName = saver.windowClassName;
     pf::RegisterClassA(&windowClass);  // a class left from an earlier run is fine
 
-    const bool fullScreen = saver.runMode == Saver;
+    const bool fullScreen = saver.runMode == RunMode::Saver;
     // The window finds its saver through its creation parameter (WM_CREATE).
     saver.saverWindow = pf::CreateWindowExA(
         SAVER_EX_STYLE, saver.windowClassName, saver.windowClassName,
@@ -177,7 +177,10 @@ int WinMain(pf::HINSTANCE instance, const char* arguments) {
 
 int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments) {
     saver.programInstance = instance;
-    if (!package_copy_out(saver.package, instance)) return 0;  // "err"/"hres" has been shown
+    if (!package_copy_out(saver.package, instance)) {
+        pf::MessageBoxA(nullptr, "err", "hres", pf::MB_OK);
+        return 0;
+    }
     const SceneHeader& header = saver.package.sceneHeader;
 
     saver.world.screenWidth = pf::GetSystemMetrics(pf::SM_CXSCREEN);
@@ -195,7 +198,7 @@ int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments
     const int accepted = parse_command_line(arguments, &saver.runMode, &saver.hostWindow);
     if (accepted) {
         switch (saver.runMode) {
-        case Saver: {
+        case RunMode::Saver: {
             // The window covers the whole screen; the world moves on the
             // screen's logical size, which is smaller on a scaled screen.
             const int width = saver.world.screenWidth;
@@ -207,27 +210,27 @@ int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments
             saver.world.screenHeight = height / saver.displayScale;
             return run_saver(saver, width, height);
         }
-        case Configure:
+        case RunMode::Configure:
             about_box_show(saver);
             close_guard(saver);
             return 0;
-        case ChangePassword:
+        case RunMode::ChangePassword:
             close_guard(saver);
             return 0;
-        case Preview: {
+        case RunMode::Preview: {
             pf::RECT host{};
             pf::GetWindowRect(saver.hostWindow, &host);
             saver.previewWidth = host.right - host.left;
             saver.previewHeight = host.bottom - host.top;
             return run_saver(saver, saver.previewWidth, saver.previewHeight);
         }
-        case Unset:
+        case RunMode::Unset:
             break;
         }
         return 0;
     }
 
-    if (saver.runMode == Configure) {
+    if (saver.runMode == RunMode::Configure) {
         // A settings handle that is no window: look for the display settings.
         pf::HWND settings = pf::FindWindowA(nullptr, TITLE_DISPLAY_SETTINGS);
         if (settings == nullptr) {

@@ -37,36 +37,36 @@ void wait_after_exit_set(World& world, int layer, int on) {
     if (on) exit_waits_draw_initial(world, layer);
 }
 
-int wait_after_cycle_on(const World& world, int layer) { return layer_ok(layer) ? world.layerTable[layer].waitAfterCycle : 0; }
+bool wait_after_cycle_on(const World& world, int layer) { return layer_ok(layer) && world.layerTable[layer].waitAfterCycle != 0; }
 
-int wait_after_exit_on(const World& world, int layer) { return layer_ok(layer) ? world.layerTable[layer].waitAfterExit : 0; }
+bool wait_after_exit_on(const World& world, int layer) { return layer_ok(layer) && world.layerTable[layer].waitAfterExit != 0; }
 
-int cycle_wait_running(const World& world, int layer, int slot) {
-    return slot_ok(layer, slot) && world.layerTable[layer].cycleWaits[slot] != 0 ? 1 : 0;
+bool cycle_wait_running(const World& world, int layer, int slot) {
+    return slot_ok(layer, slot) && world.layerTable[layer].cycleWaits[slot] != 0;
 }
 
-int exit_wait_running(const World& world, int layer, int slot) {
-    return slot_ok(layer, slot) && world.layerTable[layer].exitWaits[slot] != 0 ? 1 : 0;
+bool exit_wait_running(const World& world, int layer, int slot) {
+    return slot_ok(layer, slot) && world.layerTable[layer].exitWaits[slot] != 0;
 }
 
-int any_cycle_wait_running(const World& world, int layer) {
-    if (!layer_ok(layer)) return 0;
+bool any_cycle_wait_running(const World& world, int layer) {
+    if (!layer_ok(layer)) return false;
     const int n = instances(world, layer);
     for (int k = 0; k < n; ++k)
-        if (world.layerTable[layer].cycleWaits[k] != 0) return 1;
-    return 0;
+        if (world.layerTable[layer].cycleWaits[k] != 0) return true;
+    return false;
 }
 
-int slot_at_last_frame(const World& world, int layer, int slot) {
-    if (!slot_ok(layer, slot)) return 0;
+bool slot_at_last_frame(const World& world, int layer, int slot) {
+    if (!slot_ok(layer, slot)) return false;
     const SpriteSlot& s = world.slotTable[layer][slot];
-    return s.currentFrame >= s.frameCount - 1 ? 1 : 0;
+    return s.currentFrame >= slot_frame_count(world.frameSets[layer], s) - 1;
 }
 
-int slot_waits(const World& world, int layer, int slot) {
-    if (wait_after_cycle_on(world, layer) && cycle_wait_running(world, layer, slot)) return 1;
-    if (wait_after_exit_on(world, layer) && exit_wait_running(world, layer, slot)) return 1;
-    return 0;
+bool slot_waits(const World& world, int layer, int slot) {
+    if (wait_after_cycle_on(world, layer) && cycle_wait_running(world, layer, slot)) return true;
+    if (wait_after_exit_on(world, layer) && exit_wait_running(world, layer, slot)) return true;
+    return false;
 }
 
 void cycle_waits_draw(World& world, int layer) {
@@ -88,8 +88,8 @@ void exit_mark(World& world, int layer, int slot) {
     if (slot_ok(layer, slot)) world.layerTable[layer].exitMarks[slot] = 1;
 }
 
-int exit_waits_draw(World& world, int layer) {
-    if (!layer_ok(layer)) return 1;
+void exit_waits_draw(World& world, int layer) {
+    if (!layer_ok(layer)) return;
     LayerRecord& r = world.layerTable[layer];
     const int n = instances(world, layer);
     for (int k = 0; k < n; ++k) {
@@ -97,7 +97,6 @@ int exit_waits_draw(World& world, int layer) {
         r.exitWaits[k] = rand_range(world.random, longest_wait(r) / 2, longest_wait(r));
         r.exitMarks[k] = 0;
     }
-    return 1;
 }
 
 namespace {

@@ -16,13 +16,30 @@ const SpriteSlot* slot_at(const World& world, int layer, int slot) {
     return slot_ok(layer, slot) ? &world.slotTable[layer][slot] : nullptr;
 }
 
-// Out-of-range callers see an empty surface rather than memory past the table.
-constexpr Surface NO_SURFACE{};
+// What a slot shows when it shows no frame: an empty surface.
+const Surface* no_surface() {
+    static const Surface empty;
+    return &empty;
+}
+
+// The frame a slot shows, or -1 when it shows none.
+int shown_frame(const World& world, int layer, int slot) {
+    const SpriteSlot* s = slot_at(world, layer, slot);
+    if (s == nullptr || !s->frameShown) return -1;
+    const int f = s->currentFrame;
+    return f >= 0 && f < slot_frame_count(world.frameSets[layer], *s) ? f : -1;
+}
+
+const Surface* shown(const Surface* const* views, int frame) {
+    if (frame < 0 || views[frame] == nullptr) return no_surface();
+    return views[frame];
+}
 
 void slot_step(World& world, int layer, int slot) {
     SpriteSlot& s = world.slotTable[layer][slot];
+    const FrameSet& set = world.frameSets[layer];
     if (slot_waits(world, layer, slot)) return;
-    const int n = s.frameCount < MAX_FRAMES ? s.frameCount : MAX_FRAMES;
+    const int n = slot_frame_count(set, s);
     int f = s.currentFrame;
     if (f < 0 || f >= n) return;
 
@@ -32,73 +49,67 @@ void slot_step(World& world, int layer, int slot) {
         // The new frame keeps its full countdown this tick: it is shown on the
         // tick it becomes current plus its duration.
         s.currentFrame = ++f;
-    } else if (s.loops) {
-        for (int i = 0; i < n; ++i) s.countdowns[i] = s.durations[i];
+    } else if (set.loops) {
+        for (int i = 0; i < n; ++i) s.countdowns[i] = set.durations[i];
         ++s.cycleCount;
         s.currentFrame = f = 0;
     } else {
         // Stopped on the last frame: counts a cycle every tick from now on and
-        // leaves the current-frame copies as they are.
+        // shows what it showed.
         ++s.cycleCount;
         return;
     }
-    s.currentPicture = s.pictures[f];
-    s.currentMask = s.masks[f];
-    s.currentCutout = s.cutouts[f];
+    s.frameShown = 1;
 }
 
 }  // namespace
 
-int frames_step(World& world) {
+void frames_step(World& world) {
     for (int layer = 0; layer < MAX_LAYERS; ++layer) {
         if (!world.slotTable[layer][0].inUse) continue;
         // All 50 slots, whatever the instance count: empty ones have no frames.
         for (int slot = 0; slot < MAX_INSTANCES; ++slot) slot_step(world, layer, slot);
     }
-    return 1;
 }
 
-Surface* slot_current_picture(const World& world, Surface* dst, int layer, int slot) {
-    const SpriteSlot* s = slot_at(world, layer, slot);
-    *dst = s ? s->currentPicture : NO_SURFACE;
-    return dst;
+const Surface* slot_current_picture(const World& world, int layer, int slot) {
+    const int f = shown_frame(world, layer, slot);
+    return f < 0 ? no_surface() : shown(world.frameSets[layer].pictures, f);
 }
 
-Surface* slot_current_mask(const World& world, Surface* dst, int layer, int slot) {
-    const SpriteSlot* s = slot_at(world, layer, slot);
-    *dst = s ? s->currentMask : NO_SURFACE;
-    return dst;
+const Surface* slot_current_mask(const World& world, int layer, int slot) {
+    const int f = shown_frame(world, layer, slot);
+    return f < 0 ? no_surface() : shown(world.frameSets[layer].masks, f);
 }
 
-Surface* slot_current_cutout(const World& world, Surface* dst, int layer, int slot) {
-    const SpriteSlot* s = slot_at(world, layer, slot);
-    *dst = s ? s->currentCutout : NO_SURFACE;
-    return dst;
+const Surface* slot_current_cutout(const World& world, int layer, int slot) {
+    const int f = shown_frame(world, layer, slot);
+    return f < 0 ? no_surface() : shown(world.frameSets[layer].cutouts, f);
 }
 
 int slot_mask_mode(const World& world, int layer, int slot) {
     const SpriteSlot* s = slot_at(world, layer, slot);
-    return s ? s->maskMode : 0;
+    return s && s->inUse ? world.frameSets[layer].maskMode : 0;
 }
 
 int slot_current_width(const World& world, int layer, int slot) {
-    const SpriteSlot* s = slot_at(world, layer, slot);
-    return s ? surface_width(&s->currentPicture) : 0;
+    return surface_width(slot_current_picture(world, layer, slot));
 }
 
 int slot_current_height(const World& world, int layer, int slot) {
-    const SpriteSlot* s = slot_at(world, layer, slot);
-    return s ? surface_height(&s->currentPicture) : 0;
+    return surface_height(slot_current_picture(world, layer, slot));
 }
 
 int slot_first_width(const World& world, int layer, int slot) {
     const SpriteSlot* s = slot_at(world, layer, slot);
-    return s ? surface_width(&s->pictures[0]) : 0;
+    if (s == nullptr || slot_frame_count(world.frameSets[layer], *s) < 1) return 0;
+    return surface_width(shown(world.frameSets[layer].pictures, 0));
 }
 
 int slot_first_height(const World& world, int layer, int slot) {
     const SpriteSlot* s = slot_at(world, layer, slot);
-    return s ? surface_height(&s->pictures[0]) : 0;
+    if (s == nullptr || slot_frame_count(world.frameSets[layer], *s) < 1) return 0;
+    return surface_height(shown(world.frameSets[layer].pictures, 0));
 }
 
 int slot_cycle_count(const World& world, int layer, int slot) {

@@ -7,10 +7,12 @@ namespace sg {
 
 struct World;
 
-int frames_step(World& world);
-Surface* slot_current_picture(const World& world, Surface* dst, int layer, int slot);
-Surface* slot_current_mask(const World& world, Surface* dst, int layer, int slot);
-Surface* slot_current_cutout(const World& world, Surface* dst, int layer, int slot);
+void frames_step(World& world);
+// Views of the surfaces a slot shows now: an empty surface before its first
+// step, for a slot out of range, or a frame that was refused.
+const Surface* slot_current_picture(const World& world, int layer, int slot);
+const Surface* slot_current_mask(const World& world, int layer, int slot);
+const Surface* slot_current_cutout(const World& world, int layer, int slot);
 int slot_mask_mode(const World& world, int layer, int slot);
 int slot_current_width(const World& world, int layer, int slot);
 int slot_current_height(const World& world, int layer, int slot);

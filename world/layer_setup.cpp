@@ -14,11 +14,12 @@ namespace sg {
 void slot_row_clone(World& world, int layer, int randomStart, int count) {
     if (layer < 0 || layer >= MAX_LAYERS) return;
     const SpriteSlot& first = world.slotTable[layer][0];
+    const int frameCount = slot_frame_count(world.frameSets[layer], first);
     const int instances = clamp_instance_count(count);
     for (int j = 1; j < instances; ++j) {
         SpriteSlot& slot = world.slotTable[layer][j];
         slot = first;
-        if (randomStart) slot.currentFrame = rand_range(world.random, 0, first.frameCount - 1);
+        if (randomStart) slot.currentFrame = rand_range(world.random, 0, frameCount - 1);
     }
 }
 
@@ -40,8 +41,9 @@ void layer_setup(World& world, const Package& package, int layer) {
         b.setOffset;
     if (package.packageBase != nullptr && b.setSize >= 0 &&
         package_range_ok(package, setStart, b.setSize) &&
-        animset_load(world.slotTable[layer][0], loopsFlag, package.packageBase + setStart,
-                     b.setSize, &world.pictureIndex)) {
+        animset_load(world.frameSets[layer], world.slotTable[layer][0], loopsFlag,
+                     package.packageBase + setStart, b.setSize, &world.pictureIndex,
+                     &world.refusals)) {
         slot_row_clone(world, layer, startFlag, b.instanceCount);
     }
 

@@ -51,8 +51,10 @@ namespace {
 
 // Block direction codes are a 3x3 grid read row by row; the centre cell means
 // no travel and sits last in the internal order.
-constexpr std::int32_t GRID_TO_DIRECTION[9] = {
-    UpLeft, Up, UpRight, Left, None, Right, DownLeft, Down, DownRight,
+constexpr Direction GRID_TO_DIRECTION[9] = {
+    Direction::UpLeft, Direction::Up,     Direction::UpRight,
+    Direction::Left,   Direction::Still,  Direction::Right,
+    Direction::DownLeft, Direction::Down, Direction::DownRight,
 };
 
 bool layer_ok(int layer) { return layer >= 0 && layer < MAX_LAYERS; }
@@ -64,6 +66,27 @@ int clamp_table_index(int value) {
 }
 
 }  // namespace
+
+Direction direction_from_code(std::int32_t code, Direction previous) {
+    return code >= 0 && code <= 8 ? GRID_TO_DIRECTION[code] : previous;
+}
+
+EntryEdge entry_edge_from_code(std::int32_t code) {
+    return code >= 0 && code <= 8 ? static_cast<EntryEdge>(code) : EntryEdge::Unknown;
+}
+
+StartCorner start_corner_from_code(std::int32_t code) {
+    return code >= 0 && code <= 3 ? static_cast<StartCorner>(code) : StartCorner::Unknown;
+}
+
+SwayAxis sway_axis_from_code(std::int32_t code) {
+    return code == 0 || code == 1 ? static_cast<SwayAxis>(code) : SwayAxis::NoSway;
+}
+
+Placement placement_from_code(std::int32_t code) {
+    if (code == 0) return Placement::Fixed;
+    return code == 1 ? Placement::Random : Placement::Unknown;
+}
 
 int clamp_instance_count(int count) {
     if (count < 0) return 0;
@@ -80,11 +103,11 @@ void layer_motion_set(LayerTable& layers, int layer, int instanceCount, int dire
     r.active = 1;
     r.instanceCount = clamp_instance_count(instanceCount);
     // An unknown code keeps whatever direction the record already had.
-    if (directionCode >= 0 && directionCode <= 8) r.direction = GRID_TO_DIRECTION[directionCode];
-    r.swayAxis = swayAxis;
+    r.direction = direction_from_code(directionCode, r.direction);
+    r.swayAxis = sway_axis_from_code(swayAxis);
     // Clamped here so the per-tick lookups never leave SPEED_TABLE.
     r.speedClass = clamp_table_index(speedClass);
-    r.entryEdge = entryEdge;
+    r.entryEdge = entry_edge_from_code(entryEdge);
 }
 
 void sway_row_set(LayerTable& layers, int layer, int row) {
@@ -94,12 +117,12 @@ void sway_row_set(LayerTable& layers, int layer, int row) {
 
 void placement_set(LayerTable& layers, int layer, int mode) {
     if (!layer_ok(layer)) return;
-    layers[layer].placement = mode;
+    layers[layer].placement = placement_from_code(mode);
 }
 
 void start_corner_set(LayerTable& layers, int layer, int corner) {
     if (!layer_ok(layer)) return;
-    layers[layer].startCorner = corner;
+    layers[layer].startCorner = start_corner_from_code(corner);
 }
 
 void keep_inside_set(LayerTable& layers, int layer, int flag) {

@@ -30,7 +30,7 @@ int inside(World& world, std::int64_t low, std::int64_t high, int size, int scre
     return size > screen ? 0 : v;
 }
 
-enum Side { Anywhere, Top, Bottom, LeftSide, RightSide, NoSide };
+enum class Side { Anywhere, Top, Bottom, LeftSide, RightSide, NoSide };
 
 bool valid(int layer, int slot) {
     return layer >= 0 && layer < MAX_LAYERS && slot >= 0 && slot < MAX_INSTANCES;
@@ -39,11 +39,11 @@ bool valid(int layer, int slot) {
 void fixed_start(const World& world, LayerRecord& r, int slot) {
     const std::int64_t W = world.screenWidth, H = world.screenHeight;
     switch (r.startCorner) {
-        case 0: r.x[slot] = r.startX; r.y[slot] = r.startY; break;
-        case 1: r.x[slot] = pin(r.startX + W); r.y[slot] = r.startY; break;
-        case 2: r.x[slot] = r.startX; r.y[slot] = pin(r.startY + H); break;
-        case 3: r.x[slot] = pin(r.startX + W); r.y[slot] = pin(r.startY + H); break;
-        default: break;  // an unknown corner leaves the instance where it is
+        case StartCorner::TopLeft: r.x[slot] = r.startX; r.y[slot] = r.startY; break;
+        case StartCorner::TopRight: r.x[slot] = pin(r.startX + W); r.y[slot] = r.startY; break;
+        case StartCorner::BottomLeft: r.x[slot] = r.startX; r.y[slot] = pin(r.startY + H); break;
+        case StartCorner::BottomRight: r.x[slot] = pin(r.startX + W); r.y[slot] = pin(r.startY + H); break;
+        case StartCorner::Unknown: break;  // the instance stays where it is
     }
 }
 
@@ -57,40 +57,46 @@ void place_on_side(World& world, LayerRecord& r, int slot, Side side, std::int64
     // exit limits, so a fresh entry is not mistaken for an exit.
     if (!r.keepInside) {
         switch (side) {
-            case Anywhere: x = R(world, -w, W); y = R(world, -h, H); break;
-            case Top: x = R(world, -w, W); y = R(world, -h, -h); break;
-            case Bottom: x = R(world, -w, W); y = R(world, H, H); break;
-            case LeftSide: x = R(world, -w, -w); y = R(world, -h, H); break;
-            case RightSide: x = R(world, W, W); y = R(world, -h, H); break;
-            case NoSide: break;
+            case Side::Anywhere: x = R(world, -w, W); y = R(world, -h, H); break;
+            case Side::Top: x = R(world, -w, W); y = R(world, -h, -h); break;
+            case Side::Bottom: x = R(world, -w, W); y = R(world, H, H); break;
+            case Side::LeftSide: x = R(world, -w, -w); y = R(world, -h, H); break;
+            case Side::RightSide: x = R(world, W, W); y = R(world, -h, H); break;
+            case Side::NoSide: break;
         }
         return;
     }
     switch (side) {
-        case Anywhere: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
-        case Top: x = inside(world, 0, W - w, iw, world.screenWidth); y = R(world, 0, 0); break;
-        case Bottom: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, H - h, H - h, ih, world.screenHeight); break;
-        case LeftSide: x = R(world, 0, 0); y = inside(world, 0, H - h, ih, world.screenHeight); break;
-        case RightSide: x = inside(world, W - w, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
-        case NoSide: break;
+        case Side::Anywhere: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Side::Top: x = inside(world, 0, W - w, iw, world.screenWidth); y = R(world, 0, 0); break;
+        case Side::Bottom: x = inside(world, 0, W - w, iw, world.screenWidth); y = inside(world, H - h, H - h, ih, world.screenHeight); break;
+        case Side::LeftSide: x = R(world, 0, 0); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Side::RightSide: x = inside(world, W - w, W - w, iw, world.screenWidth); y = inside(world, 0, H - h, ih, world.screenHeight); break;
+        case Side::NoSide: break;
     }
 }
 
-Side side_for(World& world, int entryEdge) {
+Side side_for(World& world, EntryEdge entryEdge) {
     switch (entryEdge) {
-        case 0: return Anywhere;
-        case 1: return Top;
-        case 2: return Bottom;
-        case 3: return LeftSide;
-        case 4: return RightSide;
-        case 5: case 6: case 7: case 8: {
+        case EntryEdge::Anywhere: return Side::Anywhere;
+        case EntryEdge::Top: return Side::Top;
+        case EntryEdge::Bottom: return Side::Bottom;
+        case EntryEdge::Left: return Side::LeftSide;
+        case EntryEdge::Right: return Side::RightSide;
+        case EntryEdge::LeftOrTop:
+        case EntryEdge::LeftOrBottom:
+        case EntryEdge::RightOrTop:
+        case EntryEdge::RightOrBottom: {
             // The side choice is drawn before the coordinates.
             const bool horizontal = rand_range(world.random, 0, 1) == 1;
-            if (horizontal) return entryEdge <= 6 ? LeftSide : RightSide;
-            return (entryEdge == 5 || entryEdge == 7) ? Top : Bottom;
+            const bool left = entryEdge == EntryEdge::LeftOrTop || entryEdge == EntryEdge::LeftOrBottom;
+            const bool top = entryEdge == EntryEdge::LeftOrTop || entryEdge == EntryEdge::RightOrTop;
+            if (horizontal) return left ? Side::LeftSide : Side::RightSide;
+            return top ? Side::Top : Side::Bottom;
         }
-        default: return NoSide;
+        case EntryEdge::Unknown: break;
     }
+    return Side::NoSide;
 }
 
 void step_travel(LayerRecord& r, int slot) {
@@ -98,27 +104,27 @@ void step_travel(LayerRecord& r, int slot) {
     const std::int64_t d = SPEED_TABLE[speed];
     std::int64_t dx = 0, dy = 0;
     switch (r.direction) {
-        case UpLeft: dx = -d; dy = -d; break;
-        case Up: dy = -d; break;
-        case UpRight: dx = d; dy = -d; break;
-        case Left: dx = -d; break;
-        case Right: dx = d; break;
-        case DownLeft: dx = -d; dy = d; break;
-        case Down: dy = d; break;
-        case DownRight: dx = d; dy = d; break;
-        default: break;
+        case Direction::UpLeft: dx = -d; dy = -d; break;
+        case Direction::Up: dy = -d; break;
+        case Direction::UpRight: dx = d; dy = -d; break;
+        case Direction::Left: dx = -d; break;
+        case Direction::Right: dx = d; break;
+        case Direction::DownLeft: dx = -d; dy = d; break;
+        case Direction::Down: dy = d; break;
+        case Direction::DownRight: dx = d; dy = d; break;
+        case Direction::Still: break;
     }
     r.x[slot] = pin(r.x[slot] + dx);
     r.y[slot] = pin(r.y[slot] + dy);
 }
 
 void step_sway(LayerRecord& r, int slot) {
-    if (r.swayAxis != 0 && r.swayAxis != 1) return;  // no sway, and the phase stands still
+    if (r.swayAxis == SwayAxis::NoSway) return;  // and the phase stands still
     // A phase drawn as 100 at set-up is used as 0.
     if (r.swayPhase[slot] >= 100 || r.swayPhase[slot] < 0) r.swayPhase[slot] = 0;
     const int row = r.swayRow < 0 ? 0 : (r.swayRow > 4 ? 4 : r.swayRow);
     const std::int64_t v = SWAY_TABLE[row][r.swayPhase[slot]];
-    if (r.swayAxis == 0)
+    if (r.swayAxis == SwayAxis::Vertical)
         r.y[slot] = pin(r.y[slot] + v);
     else
         r.x[slot] = pin(r.x[slot] + v);
@@ -135,8 +141,8 @@ void instances_place(World& world, int layer) {
     for (int j = 0; j < n; ++j) r.swayPhase[j] = rand_range(world.random, 0, 100);
     for (int j = 0; j < n; ++j) {
         // First positions spread over the whole screen whatever the entry edge.
-        if (r.placement == 1)
-            place_on_side(world, r, j, Anywhere, slot_first_width(world, layer, j), slot_first_height(world, layer, j));
+        if (r.placement == Placement::Random)
+            place_on_side(world, r, j, Side::Anywhere, slot_first_width(world, layer, j), slot_first_height(world, layer, j));
         else
             fixed_start(world, r, j);
     }
@@ -145,7 +151,7 @@ void instances_place(World& world, int layer) {
 void instance_enter(World& world, int layer, int slot, int w, int h) {
     if (!valid(layer, slot)) return;
     LayerRecord& r = world.layerTable[layer];
-    if (r.placement != 1) {
+    if (r.placement != Placement::Random) {
         fixed_start(world, r, slot);
         return;
     }

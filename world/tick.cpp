@@ -15,27 +15,24 @@ void tick_layer(World& world, int layer) {
     const int count = clamp_instance_count(record.instanceCount);
     for (int j = 0; j < count; ++j) {
         record.drawMaskMode = slot_mask_mode(world, layer, j);
-        slot_current_picture(world, &record.drawPicture, layer, j);
-        slot_current_mask(world, &record.drawMask, layer, j);
-        slot_current_cutout(world, &record.drawCutout, layer, j);
+        record.drawPicture = slot_current_picture(world, layer, j);
 
         cycle_reentry_check(world, layer, j);
 
         if (!slot_waits(world, layer, j) && world.drawCount < MAX_SPRITE_DRAWS) {
             // Drawn where the previous tick (or the re-entry just above) left
             // it; this tick's move is first seen on the next tick.
-            const SpriteSlot& slot = world.slotTable[layer][j];
             world.drawList[world.drawCount++] = SpriteDraw{
                 layer,
                 j,
                 record.x[j],
                 record.y[j],
-                surface_width(&record.drawPicture),
-                surface_height(&record.drawPicture),
+                surface_width(record.drawPicture),
+                surface_height(record.drawPicture),
                 record.drawMaskMode,
-                &slot.currentPicture,
-                &slot.currentMask,
-                &slot.currentCutout,
+                record.drawPicture,
+                slot_current_mask(world, layer, j),
+                slot_current_cutout(world, layer, j),
             };
         }
 

@@ -11,9 +11,9 @@
 
 namespace sg {
 
-// One sprite the tick left visible: where it was drawn this tick and the
-// current frame's surfaces (owned by the slot table, valid until the next
-// tick steps the frames).
+// One sprite the tick left visible: where it was drawn this tick and views of
+// the current frame's surfaces (owned by the frame sets, valid until they are
+// released).
 struct SpriteDraw {
     std::int32_t layer;
     std::int32_t slot;
@@ -35,9 +35,13 @@ struct World {
     std::int32_t screenHeight = 0;
     Random random;
     LayerTable layerTable{};
+    // Each row's decoded frames, and every sprite's place in them.
+    FrameSetTable frameSets{};
     SlotTable slotTable{};
     // Set-up's record of decoded pictures, shared between frames and layers.
     PictureIndex pictureIndex{};
+    // Pictures refused during set-up, not yet shown.
+    RefusalLog refusals{};
     // Filled by world_tick in drawing order (layer by layer, slot by slot).
     SpriteDraw drawList[MAX_SPRITE_DRAWS]{};
     std::int32_t drawCount = 0;

@@ -19,39 +19,41 @@
 namespace pf::headless {
 
 // ---- what a real display does for the in-memory windowing ----
+// Filled with designated initializers (several members share a type, so
+// each is named where it is set); members left out stay null.
 struct HostDriver {
-    const char* name;
+    const char* name = nullptr;
     // Size of the primary screen.
-    void (*screen_size)(int* width, int* height);
+    void (*screen_size)(int* width, int* height) = nullptr;
     // A window of ours became visible (top-level or child of a foreign window).
-    void (*window_created)(HWND window);
-    void (*window_destroyed)(HWND window);
+    void (*window_created)(HWND window) = nullptr;
+    void (*window_destroyed)(HWND window) = nullptr;
     // A window DC was released after drawing: show these rectangles of the
     // window's framebuffer (top-down window coordinates, already clipped).
-    void (*present)(HWND window, const soft::Framebuffer& pixels, const RECT* rects, int count);
+    void (*present)(HWND window, const soft::Framebuffer& pixels, const RECT* rects, int count) = nullptr;
     // Wait for host events for at most timeoutMs (0: just poll), turning them
     // into messages with the inject_* calls below. GetMessageA polls before it
     // hands out WM_PAINT or a due WM_TIMER, so that input comes first.
-    void (*wait_events)(int timeoutMs);
+    void (*wait_events)(int timeoutMs) = nullptr;
     // Milliseconds on the host's clock (drives the timers).
-    std::uint64_t (*now_ms)();
-    void (*show_cursor)(bool visible);
-    bool (*cursor_pos)(POINT* point);
+    std::uint64_t (*now_ms)() = nullptr;
+    void (*show_cursor)(bool visible) = nullptr;
+    bool (*cursor_pos)(POINT* point) = nullptr;
     // Start (wav != null) or stop (wav == null) the looping sound.
-    void (*sound)(const void* wav, UINT flags);
+    void (*sound)(const void* wav, UINT flags) = nullptr;
     // Show a message box; texts are the program's bytes (Shift-JIS).
-    void (*message_box)(HWND owner, const char* text, const char* caption);
+    void (*message_box)(HWND owner, const char* text, const char* caption) = nullptr;
     // Run a modal dialog whose WM_INITDIALOG has been handled; returns when
     // the host has ended it (for example by sending WM_COMMAND IDOK to it).
-    void (*run_dialog)(HWND dialog);
+    void (*run_dialog)(HWND dialog) = nullptr;
     // Windows of other programs, looked up by handle (IsWindow, GetWindowRect,
     // a preview pane's parent) and by exact title (FindWindowA). May be null.
-    bool (*foreign_window)(std::uintptr_t handle, RECT* screenRect);
-    std::uintptr_t (*find_foreign_window)(const char* title);
+    bool (*foreign_window)(std::uintptr_t handle, RECT* screenRect) = nullptr;
+    std::uintptr_t (*find_foreign_window)(const char* title) = nullptr;
     // message_box with the text in another Windows code page (the caption is
     // still Shift-JIS). May be null: message_box then shows the bytes as 932.
     void (*message_box_in_code_page)(HWND owner, const char* text, UINT textCodePage,
-                                     const char* caption);
+                                     const char* caption) = nullptr;
 };
 
 // nullptr: the in-memory host (virtual clock, input from the idle hook).

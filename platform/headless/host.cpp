@@ -122,7 +122,7 @@ UINT window_text_code_page(HWND window) {
 
 namespace pf {
 
-void set_message_box_capture(MessageBoxCapture capture) {
+void diagnostics::set_message_box_capture(diagnostics::MessageBoxCapture capture) {
     headless::detail::state().capture = capture;
 }
 

@@ -197,6 +197,6 @@ int rand() {
     return static_cast<int>((r >> 16) & 0x7FFF);
 }
 
-void rand_reset() { state().randState = 1; }
+void diagnostics::rand_reset() { state().randState = 1; }
 
 }  // namespace pf

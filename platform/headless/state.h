@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/headless/headless.h"
 
 namespace pf::headless::detail {
@@ -149,7 +150,7 @@ struct State {
     int timerLimit = 1000000;
     bool processWideGuards = false;
     std::string guardScope;
-    MessageBoxCapture capture = nullptr;
+    diagnostics::MessageBoxCapture capture = nullptr;
 
     // resources: packageMode 0 = the executable's own, 1 = set_package
     int packageMode = 0;

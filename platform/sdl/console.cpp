@@ -40,10 +40,21 @@ void console_dialog(HWND dialog) {
 }
 
 const headless::HostDriver CONSOLE_DRIVER{
-    "console",     console_screen_size, console_window,      console_window,
-    console_present, console_wait,      console_now,         console_cursor,
-    console_cursor_pos, console_sound,  console_message_box, console_dialog,
-    nullptr,       nullptr,             console_message_box_in_code_page,
+    .name = "console",
+    .screen_size = console_screen_size,
+    .window_created = console_window,
+    .window_destroyed = console_window,
+    .present = console_present,
+    .wait_events = console_wait,
+    .now_ms = console_now,
+    .show_cursor = console_cursor,
+    .cursor_pos = console_cursor_pos,
+    .sound = console_sound,
+    .message_box = console_message_box,
+    .run_dialog = console_dialog,
+    .foreign_window = nullptr,
+    .find_foreign_window = nullptr,
+    .message_box_in_code_page = console_message_box_in_code_page,
 };
 
 }  // namespace

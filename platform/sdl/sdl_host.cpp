@@ -415,10 +415,21 @@ std::uintptr_t find_foreign_window(const char* title) {
 }
 
 const headless::HostDriver DISPLAY_DRIVER{
-    "sdl",        screen_size,  window_created, window_destroyed, present,
-    wait_events,  now_ms,       show_cursor,    cursor_pos,       sound,
-    message_box,  run_dialog,   foreign_window, find_foreign_window,
-    message_box_in_code_page,
+    .name = "sdl",
+    .screen_size = screen_size,
+    .window_created = window_created,
+    .window_destroyed = window_destroyed,
+    .present = present,
+    .wait_events = wait_events,
+    .now_ms = now_ms,
+    .show_cursor = show_cursor,
+    .cursor_pos = cursor_pos,
+    .sound = sound,
+    .message_box = message_box,
+    .run_dialog = run_dialog,
+    .foreign_window = foreign_window,
+    .find_foreign_window = find_foreign_window,
+    .message_box_in_code_page = message_box_in_code_page,
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/diagnostics.h"
 #include "platform/soft/gdi_internal.h"
 #include "platform/soft/soft.h"
 
@@ -373,6 +374,6 @@ HGDIOBJ GetStockObject(int which) {
 // Pixel memory is written at once; there is no batch to flush.
 BOOL GdiFlush() { return 1; }
 
-int gdi_objects_alive() { return soft::live_gdi_objects(); }
+int diagnostics::gdi_objects_alive() { return soft::live_gdi_objects(); }
 
 }  // namespace pf

@@ -33,6 +33,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/soft/gdi_internal.h"
 
 namespace pf::soft {
@@ -289,7 +290,7 @@ std::uint64_t blitCalls = 0;
 BOOL blit(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD code);
 }  // namespace
 
-std::uint64_t gdi_blit_calls() { return blitCalls; }
+std::uint64_t diagnostics::gdi_blit_calls() { return blitCalls; }
 
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
             DWORD code) {

@@ -3,6 +3,7 @@
 // yet, which tests use to prove that teardown leaves nothing behind.
 //
 // platform.h comes first: windows.h defines many of its names as macros.
+#include "platform/diagnostics.h"
 #include "platform/platform.h"
 
 #ifndef NOMINMAX
@@ -81,7 +82,7 @@ namespace {
 std::uint64_t blitCalls = 0;
 }
 
-std::uint64_t gdi_blit_calls() { return blitCalls; }
+std::uint64_t diagnostics::gdi_blit_calls() { return blitCalls; }
 
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
             DWORD rop) {
@@ -106,6 +107,6 @@ int GetDeviceCaps(HDC dc, int index) { return ::GetDeviceCaps(as<::HDC>(dc), ind
 
 int ReleaseDC(HWND window, HDC dc) { return ::ReleaseDC(as<::HWND>(window), as<::HDC>(dc)); }
 
-int gdi_objects_alive() { return static_cast<int>(created().size()); }
+int diagnostics::gdi_objects_alive() { return static_cast<int>(created().size()); }
 
 }  // namespace pf

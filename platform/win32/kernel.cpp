@@ -3,6 +3,7 @@
 // which tests can capture instead of showing.
 //
 // platform.h comes first: windows.h defines many of its names as macros.
+#include "platform/diagnostics.h"
 #include "platform/platform.h"
 
 #ifndef NOMINMAX
@@ -23,7 +24,7 @@ To as(From handle) {
     return reinterpret_cast<To>(handle);
 }
 
-pf::MessageBoxCapture messageBoxCapture = nullptr;
+pf::diagnostics::MessageBoxCapture messageBoxCapture = nullptr;
 
 // The program's texts are Shift-JIS whatever the system's ANSI code page is;
 // a package's texts may name another code page.
@@ -91,10 +92,10 @@ int MessageBoxInCodePage(HWND owner, const char* text, UINT textCodePage, const 
     return ::MessageBoxW(as<::HWND>(owner), wideText.data(), wideCaption.data(), type);
 }
 
-void set_message_box_capture(MessageBoxCapture capture) { messageBoxCapture = capture; }
+void diagnostics::set_message_box_capture(diagnostics::MessageBoxCapture capture) { messageBoxCapture = capture; }
 
 int rand() { return std::rand(); }
 
-void rand_reset() { std::srand(1); }
+void diagnostics::rand_reset() { std::srand(1); }
 
 }  // namespace pf

@@ -12,6 +12,7 @@ set -uo pipefail
 SNOWGLOBE=${1:?snowglobe} PACK=${2:?snowglobe-pack} FOREIGN=${3:?foreign_window} WORK=${4:?work directory}
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 . "$(dirname "$0")/desktop-common.sh"
+. "$(dirname "$0")/../support/static-scene.sh"
 need Xvfb xdotool import convert compare
 export SDL_AUDIODRIVER=dummy
 # Leaks and errors make the sanitized program exit non-zero with a report.
@@ -28,20 +29,7 @@ fi
 # A static scene: the picture after the first ticks never changes, so the
 # tick count at the screenshot does not matter.
 cd "$WORK" || exit 1
-convert -size 50x40 gradient:'#204080-#80c0a0' tile.png
-convert -size 30x30 xc:none -fill '#f0d020' -draw 'circle 15,15 15,3' -fill '#c02020' -draw 'circle 15,15 15,9' ball.png
-cat >scene.toml <<'TOML'
-title = "desktop static"
-background = "tiled"
-tile = "tile.png"
-
-[[layer]]
-frames = ["ball.png"]
-instances = 9
-direction = "none"
-sway = "none"
-keep_inside = true
-TOML
+static_scene scene.toml "desktop static" ring || { echo "FAIL: pictures of the static scene"; exit 1; }
 "$PACK" build scene.toml -o scene.kavren --quiet || { echo "FAIL: build of the static scene"; exit 1; }
 "$PACK" bind "$SNOWGLOBE" scene.kavren -o static-saver >/dev/null || { echo "FAIL: bind"; exit 1; }
 for size in 800x600 640x480 500x400; do

@@ -13,25 +13,13 @@ set -uo pipefail
 SNOWGLOBE=${1:?snowglobe} PACK=${2:?snowglobe-pack} FOREIGN=${3:?foreign_window} WORK=${4:?work directory}
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 . "$(dirname "$0")/desktop-common.sh"
+. "$(dirname "$0")/../support/static-scene.sh"
 need Xvfb xdotool import convert compare
 export SDL_AUDIODRIVER=dummy
 
 # A static scene, so that any tick shows the same picture.
 cd "$WORK" || exit 1
-convert -size 50x40 gradient:'#204080-#80c0a0' tile.png
-convert -size 30x30 xc:none -fill '#f0d020' -draw 'circle 15,15 15,3' ball.png
-cat >scene.toml <<'TOML'
-title = "monitors static"
-background = "tiled"
-tile = "tile.png"
-
-[[layer]]
-frames = ["ball.png"]
-instances = 9
-direction = "none"
-sway = "none"
-keep_inside = true
-TOML
+static_scene scene.toml "monitors static" || { echo "FAIL: pictures of the static scene"; exit 1; }
 "$PACK" build scene.toml -o scene.kavren --quiet || { echo "FAIL: build of the static scene"; exit 1; }
 "$PACK" bind "$SNOWGLOBE" scene.kavren -o saver >/dev/null || { echo "FAIL: bind"; exit 1; }
 "$PACK" render scene.kavren --size 1024x768 --ticks 5 -o render.png >/dev/null || { echo "FAIL: render"; exit 1; }

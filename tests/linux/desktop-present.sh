@@ -14,6 +14,7 @@ set -uo pipefail
 SNOWGLOBE=${1:?snowglobe} PACK=${2:?snowglobe-pack} SCENE=${3:?scene package} WORK=${4:?work directory}
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 . "$(dirname "$0")/desktop-common.sh"
+. "$(dirname "$0")/../support/static-scene.sh"
 need Xvfb import convert compare
 export SDL_AUDIODRIVER=dummy
 W=640 H=480 TICKS=240
@@ -79,21 +80,8 @@ run shm yes
 run no-shm-env no SNOWGLOBE_NO_SHM=1
 
 # ---- nothing moves: nothing is sent ----
-convert -size 50x40 gradient:'#204080-#80c0a0' "$WORK/tile.png"
-convert -size 30x30 xc:none -fill '#f0d020' -draw 'circle 15,15 15,3' "$WORK/ball.png"
-cat >"$WORK/still.toml" <<'TOML'
-title = "present still"
-background = "tiled"
-tile = "tile.png"
-
-[[layer]]
-frames = ["ball.png"]
-instances = 9
-direction = "none"
-sway = "none"
-keep_inside = true
-TOML
-"$PACK" build "$WORK/still.toml" -o "$WORK/still.kavren" --quiet && "$PACK" bind "$SNOWGLOBE" "$WORK/still.kavren" -o "$WORK/still" >/dev/null &&
+static_scene "$WORK/still.toml" "present still" &&
+  "$PACK" build "$WORK/still.toml" -o "$WORK/still.kavren" --quiet && "$PACK" bind "$SNOWGLOBE" "$WORK/still.kavren" -o "$WORK/still" >/dev/null &&
   "$PACK" render "$WORK/still.kavren" --size ${W}x$H --ticks 5 -o "$WORK/still.png" >/dev/null || fail "the still scene"
 "$WORK/still" -root >"$WORK/still.out" 2>"$WORK/still.err" &
 STILL=$!

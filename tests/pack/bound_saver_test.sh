@@ -11,6 +11,7 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (the reason is printed).
 set -uo pipefail
 MODE="$1" PACK="$2" BUILD="$3"
+. "$(dirname "$0")/../support/static-scene.sh"
 WIDTH=640 HEIGHT=480
 work="$BUILD/tests/pack/bound-$MODE"
 rm -rf "$work" && mkdir -p "$work"
@@ -52,22 +53,11 @@ trap cleanup EXIT
 
 # ---- a static scene: nothing moves or animates after the first tick ----
 cd "$work" || exit 1
-convert -size 50x40 gradient:'#204080-#80c0a0' tile.png
-convert -size 30x30 xc:none -fill '#f0d020' -draw 'circle 15,15 15,3' -fill '#c02020' -draw 'circle 15,15 15,9' ball.png
-convert -size 70x16 xc:'#e0e0e0' -fill '#303090' -draw 'rectangle 3,3 66,12' bar.png
-cat >scene.toml <<'TOML'
-title = "snowglobe-pack bound"
-background = "tiled"
-tile = "tile.png"
-
-# Randomly placed, wholly inside the screen: the saver and the renderer
+# Balls randomly placed, wholly inside the screen: the saver and the renderer
 # draw the same random numbers, so they must agree on every position.
-[[layer]]
-frames = ["ball.png"]
-instances = 9
-direction = "none"
-sway = "none"
-keep_inside = true
+static_scene scene.toml "snowglobe-pack bound" ring || { echo "FAIL: pictures of the static scene"; exit 1; }
+convert -size 70x16 xc:'#e0e0e0' -fill '#303090' -draw 'rectangle 3,3 66,12' bar.png
+cat >>scene.toml <<'TOML'
 
 # Fixed near the bottom-right corner, drawn opaque.
 [[layer]]

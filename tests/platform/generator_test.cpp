@@ -1,13 +1,14 @@
 // The C runtime's generator, which makes runs repeatable on every backend.
 #include <gtest/gtest.h>
 
+#include "platform/diagnostics.h"
 #include "platform/platform.h"
 #include "world/random.h"
 
 namespace {
 
 TEST(Generator, StartsLikeTheWindowsRuntimeAfterSeedOne) {
-    pf::rand_reset();
+    pf::diagnostics::rand_reset();
     const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
     for (int value : expected) EXPECT_EQ(pf::rand(), value);
     for (int i = 0; i < 10000; ++i) {
@@ -15,7 +16,7 @@ TEST(Generator, StartsLikeTheWindowsRuntimeAfterSeedOne) {
         ASSERT_GE(v, 0);
         ASSERT_LE(v, 32767);
     }
-    pf::rand_reset();
+    pf::diagnostics::rand_reset();
     EXPECT_EQ(pf::rand(), 41);
 }
 
@@ -27,7 +28,7 @@ TEST(Generator, StartsLikeTheWindowsRuntimeAfterSeedOne) {
 namespace {
 
 TEST(Generator, TheSaversOwnSequenceIsTheRuntimes) {
-    pf::rand_reset();
+    pf::diagnostics::rand_reset();
     sg::Random own;
     for (int i = 0; i < 100000; ++i) ASSERT_EQ(sg::random_next(own), pf::rand()) << "draw " << i;
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/diagnostics.h"
 #include "tests/support/motion_support.h"
 
 using namespace sprites_test;
@@ -15,42 +16,45 @@ bool row_is_zero(const sg::World& world, int layer) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(world.slotTable[layer]);
     for (std::size_t i = 0; i < sizeof world.slotTable[layer]; ++i)
         if (p[i] != 0) return false;
-    return true;
+    return world.frameSets[layer].frameCount == 0 && world.frameSets[layer].pictures[0] == nullptr;
 }
 
 class AnimsetTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override {
         fresh_world();
-        gdiBefore = pf::gdi_objects_alive();
+        gdiBefore = pf::diagnostics::gdi_objects_alive();
     }
     void TearDown() override {
-        sg::animset_release_all(world.slotTable);
-        EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore) << "surfaces left unreleased";
+        sg::animset_release_all(world.frameSets);
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore) << "surfaces left unreleased";
     }
     int gdiBefore = 0;
 };
 
-TEST_F(AnimsetTest, LoadsFramesAndClonesShareSlotZerosBitmaps) {
+TEST_F(AnimsetTest, LoadsFramesOnceForTheRowAndClonesKeepTheirOwnPlace) {
     const auto set = animset({2, 3, 0}, 8, 6, 1);
     ASSERT_EQ(load_layer(world, 3, set, 5, 0, 0), 1);
 
     const sg::SpriteSlot& s0 = world.slotTable[3][0];
+    const sg::FrameSet& f = world.frameSets[3];
     EXPECT_EQ(s0.inUse, 1);
-    EXPECT_EQ(s0.frameCount, 3);
-    EXPECT_EQ(s0.maskMode, 1);
-    EXPECT_EQ(s0.loops, 0);
+    EXPECT_EQ(f.frameCount, 3);
+    EXPECT_EQ(f.maskMode, 1);
+    EXPECT_EQ(f.loops, 0);
     const int durations[3] = {2, 3, 0};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(s0.durations[i], durations[i]);
+        EXPECT_EQ(f.durations[i], durations[i]);
         EXPECT_EQ(s0.countdowns[i], durations[i]);
-        EXPECT_EQ(sg::surface_width(&s0.pictures[i]), 8);
-        EXPECT_EQ(sg::surface_height(&s0.pictures[i]), 6);
-        EXPECT_NE(s0.masks[i].dib, nullptr);
-        EXPECT_NE(s0.cutouts[i].dib, nullptr);
+        ASSERT_EQ(f.pictures[i], &f.ownPictures[i]);
+        EXPECT_EQ(sg::surface_width(f.pictures[i]), 8);
+        EXPECT_EQ(sg::surface_height(f.pictures[i]), 6);
+        EXPECT_NE(f.masks[i]->dib, nullptr);
+        EXPECT_NE(f.cutouts[i]->dib, nullptr);
     }
-    // Current-frame copies wait for the first frame step.
-    EXPECT_EQ(s0.currentPicture.dib, nullptr);
+    // No frame is shown before the first frame step.
+    EXPECT_EQ(s0.frameShown, 0);
+    EXPECT_EQ(sg::slot_current_picture(world, 3, 0)->dib, nullptr);
     EXPECT_EQ(s0.cycleCount, 0);
 
     for (int j = 1; j < 5; ++j) {
@@ -80,10 +84,10 @@ TEST_F(AnimsetTest, EmptySetIsAcceptedAndStillDrawsForEachClone) {
     const auto set = animset({});
     ASSERT_EQ(load_layer(world, 1, set, 4, 1, 1), 1);
     EXPECT_EQ(world.slotTable[1][0].inUse, 1);
-    EXPECT_EQ(world.slotTable[1][0].frameCount, 0);
+    EXPECT_EQ(world.frameSets[1].frameCount, 0);
     for (int j = 0; j < 4; ++j) EXPECT_EQ(world.slotTable[1][j].currentFrame, 0);
     EXPECT_EQ(draws_so_far(world), 3);
-    EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore);
 }
 
 TEST_F(AnimsetTest, InstanceCountIsClampedToTheRow) {
@@ -93,7 +97,7 @@ TEST_F(AnimsetTest, InstanceCountIsClampedToTheRow) {
     EXPECT_TRUE(row_is_zero(world, 1)) << "clones spilled into the next row";
     EXPECT_EQ(draws_so_far(world), 49);
 
-    sg::animset_release_all(world.slotTable);
+    sg::animset_release_all(world.frameSets);
     fresh_world();
     ASSERT_EQ(load_layer(world, 0, set, -3, 1, 1), 1);
     EXPECT_EQ(world.slotTable[0][0].inUse, 1);
@@ -131,8 +135,8 @@ TEST_F(AnimsetTest, UntrustedSetsAreRefused) {
         EXPECT_TRUE(pf::headless::message_boxes().empty()) << c.what;
     }
     fresh_world();
-    EXPECT_EQ(sg::animset_load(world.slotTable[0][0], 1, good.data(), -1), 0);
-    EXPECT_EQ(sg::animset_load(world.slotTable[0][0], 1, nullptr, 0), 0);
+    EXPECT_EQ(sg::animset_load(world.frameSets[0], world.slotTable[0][0], 1, good.data(), -1), 0);
+    EXPECT_EQ(sg::animset_load(world.frameSets[0], world.slotTable[0][0], 1, nullptr, 0), 0);
     EXPECT_TRUE(row_is_zero(world, 0));
 }
 
@@ -143,12 +147,13 @@ TEST_F(AnimsetTest, FrameBoundsCountTheGraceBytes) {
     pack::put32(set, 16, limit - 10);
     pack::put32(set, 96, 10);
     EXPECT_EQ(load_layer(world, 0, set, 1), 1);
-    // All zeros: not a bitmap, so the frame is refused with its message and no mask.
-    ASSERT_EQ(pf::headless::message_boxes().size(), 1u);
-    EXPECT_EQ(pf::headless::message_boxes()[0].text, sg::MSG_UNSUPPORTED_FILE);
-    EXPECT_EQ(world.slotTable[0][0].masks[0].dib, nullptr);
+    // All zeros: not a bitmap, so the frame is refused (noted for the shell) and has no mask.
+    EXPECT_TRUE(pf::headless::message_boxes().empty());
+    ASSERT_EQ(world.refusals.count, 1);
+    EXPECT_EQ(world.refusals.refusals[0], sg::BmpRefusal::UnsupportedFile);
+    EXPECT_EQ(world.frameSets[0].masks[0]->dib, nullptr);
 
-    sg::animset_release_all(world.slotTable);
+    sg::animset_release_all(world.frameSets);
     fresh_world();
     pack::put32(set, 96, 11);
     EXPECT_EQ(load_layer(world, 0, set, 1), 0);
@@ -164,14 +169,14 @@ TEST_F(AnimsetTest, RefusedFrameGetsNoMaskAndTheSetLoadsOn) {
     const auto set = pack::animset_bytes(s);
     ASSERT_EQ(load_layer(world, 0, set, 2), 1);
 
-    const sg::SpriteSlot& s0 = world.slotTable[0][0];
-    EXPECT_EQ(pf::headless::message_boxes().size(), 1u);
-    EXPECT_EQ(s0.pictures[1].bits, nullptr);
-    EXPECT_EQ(s0.masks[1].dib, nullptr);
-    EXPECT_EQ(s0.masks[1].bits, nullptr);
-    EXPECT_EQ(s0.cutouts[1].dib, nullptr);
-    EXPECT_NE(s0.masks[2].dib, nullptr);
-    EXPECT_EQ(sg::surface_width(&s0.masks[2]), 5);
+    const sg::FrameSet& s0 = world.frameSets[0];
+    EXPECT_EQ(world.refusals.count, 1);
+    EXPECT_EQ(s0.pictures[1]->bits, nullptr);
+    EXPECT_EQ(s0.masks[1]->dib, nullptr);
+    EXPECT_EQ(s0.masks[1]->bits, nullptr);
+    EXPECT_EQ(s0.cutouts[1]->dib, nullptr);
+    EXPECT_NE(s0.masks[2]->dib, nullptr);
+    EXPECT_EQ(sg::surface_width(s0.masks[2]), 5);
 }
 
 // An 8-bit frame becomes a 24-bit picture through its colour table, so the
@@ -186,10 +191,10 @@ TEST_F(AnimsetTest, EightBitFramesAreExpandedTo24Bits) {
     const auto set = pack::animset_bytes(s);
     ASSERT_EQ(load_layer(world, 0, set, 1), 1);
 
-    const sg::SpriteSlot& s0 = world.slotTable[0][0];
-    ASSERT_NE(s0.pictures[0].bits, nullptr);
-    EXPECT_EQ(s0.pictures[0].infoHeader.biBitCount, 24);
-    EXPECT_EQ(sg::surface_width(&s0.pictures[0]), 3);
+    const sg::FrameSet& s0 = world.frameSets[0];
+    ASSERT_NE(s0.pictures[0]->bits, nullptr);
+    EXPECT_EQ(s0.pictures[0]->infoHeader.biBitCount, 24);
+    EXPECT_EQ(sg::surface_width(s0.pictures[0]), 3);
     const std::uint8_t expectPicture[2][12] = {
         // bottom row first: indices 1, 7, 0
         {0x11, 0x22, 0x33, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0, 0, 0},
@@ -198,9 +203,9 @@ TEST_F(AnimsetTest, EightBitFramesAreExpandedTo24Bits) {
     };
     for (int y = 0; y < 2; ++y)
         for (int i = 0; i < 9; ++i)
-            EXPECT_EQ(s0.pictures[0].bits[y * 12 + i], expectPicture[y][i]) << y << "," << i;
+            EXPECT_EQ(s0.pictures[0]->bits[y * 12 + i], expectPicture[y][i]) << y << "," << i;
     // Mode 0 keys the top-left green: the two green pixels are white in the mask.
-    const std::uint8_t* m = s0.masks[0].bits;
+    const std::uint8_t* m = s0.masks[0]->bits;
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m[0], 0x00);
     EXPECT_EQ(m[6], 0xFF);
@@ -218,7 +223,7 @@ TEST_F(AnimsetTest, EightBitTableBytesPastTheFrameReadAsZero) {
     auto set = pack::animset_bytes(s);
     pack::put32(set, 96, 54 + 2);  // ends after blue and green of entry 0
     ASSERT_EQ(load_layer(world, 0, set, 1), 1);
-    const sg::Surface& picture = world.slotTable[0][0].pictures[0];
+    const sg::Surface& picture = *world.frameSets[0].pictures[0];
     ASSERT_NE(picture.bits, nullptr);
     ASSERT_EQ(picture.infoHeader.biBitCount, 24);
     for (int y = 0; y < 2; ++y)
@@ -230,22 +235,23 @@ TEST_F(AnimsetTest, EightBitTableBytesPastTheFrameReadAsZero) {
         }
 }
 
-TEST_F(AnimsetTest, ReleaseFreesOnlySlotZerosSurfaces) {
+TEST_F(AnimsetTest, ReleaseFreesEachRowsFramesOnce) {
     const auto set = animset({1, 1, 1}, 4, 4);
     ASSERT_EQ(load_layer(world, 0, set, 3), 1);
     ASSERT_EQ(load_layer(world, 7, set, 1), 1);
-    EXPECT_GT(pf::gdi_objects_alive(), gdiBefore);
-    sg::animset_release_all(world.slotTable);
-    EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
+    EXPECT_GT(pf::diagnostics::gdi_objects_alive(), gdiBefore);
+    sg::animset_release_all(world.frameSets);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore);
     EXPECT_EQ(world.slotTable[0][0].inUse, 1);
     EXPECT_EQ(world.slotTable[7][0].inUse, 1);
 }
 
-// The table holds 1,000 slots of 63 surfaces each and is copied per tick:
-// a colour table inside the record would make it tens of megabytes.
+// A row's frames are held once, whatever its instance count: the 1,000
+// slots keep only their place in the animation.
 TEST(SlotTableSize, StaysSmall) {
     EXPECT_LT(sizeof(sg::Surface), 160u);
-    EXPECT_LT(sizeof(sg::SlotTable), 10u * 1024 * 1024);
+    EXPECT_LT(sizeof(sg::SlotTable), 128u * 1024);
+    EXPECT_LT(sizeof(sg::FrameSetTable), 256u * 1024);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "scene/animset.h"
 #include "scene/mask.h"
 #include "scene/surface.h"
@@ -25,15 +26,15 @@ void ignore_box(pf::HWND, const char*, const char*, pf::UINT) {}
 class MaskTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        pf::set_message_box_capture(&ignore_box);
-        gdiBefore = pf::gdi_objects_alive();
+        pf::diagnostics::set_message_box_capture(&ignore_box);
+        gdiBefore = pf::diagnostics::gdi_objects_alive();
     }
     void TearDown() override {
         sg::surface_release(&picture);
         sg::surface_release(&mask);
         sg::surface_release(&cutout);
-        EXPECT_EQ(pf::gdi_objects_alive(), gdiBefore);
-        pf::set_message_box_capture(nullptr);
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiBefore);
+        pf::diagnostics::set_message_box_capture(nullptr);
     }
 
     void load(const pack::Image& image) {
@@ -46,8 +47,8 @@ protected:
     void build(int mode) {
         sg::surface_release(&mask);
         sg::surface_release(&cutout);
-        EXPECT_EQ(sg::mask_build(&mask, mode, &picture), 1);
-        EXPECT_EQ(sg::cutout_build(&cutout, mode, &picture), 1);
+        sg::mask_build(&mask, mode, &picture);
+        sg::cutout_build(&cutout, mode, &picture);
         pf::GdiFlush();
     }
     static Px at(const sg::Surface& s, int x, int y) {
@@ -179,8 +180,9 @@ TEST_F(MaskTest, PicturesWithoutRgbPixelsGiveEmptyTargets) {
 // Through the loader, on every frame of a set: a 24-bit sprite and an 8-bit
 // frame, which comes out as a 24-bit picture with the same colours.
 TEST_F(MaskTest, LoaderBuildsMasksForEveryFrame) {
-    // The slot table is megabytes: on the heap, and zeroed as a fresh one is.
+    // The tables are large: on the heap, and zeroed as fresh ones are.
     struct Slots {
+        sg::FrameSetTable sets{};
         sg::SlotTable table{};
     };
     const auto slots = std::make_unique<Slots>();
@@ -190,25 +192,25 @@ TEST_F(MaskTest, LoaderBuildsMasksForEveryFrame) {
     palette.entries = {{0x00, 0xFF, 0x00, 0}, {0x40, 0x50, 0x60, 0}};
     set.frames.push_back({pack::bmp8(3, 2, {0, 1, 1, 1, 1, 0}, palette), 1});
     const pack::Bytes bytes = pack::animset_bytes(set);
-    ASSERT_EQ(sg::animset_load(slots->table[5][0], 1, bytes.data(), int(bytes.size())), 1);
+    ASSERT_TRUE(sg::animset_load(slots->sets[5], slots->table[5][0], 1, bytes.data(), int(bytes.size())));
 
-    const sg::SpriteSlot& s = slots->table[5][0];
+    const sg::FrameSet& s = slots->sets[5];
     pf::GdiFlush();
     // Frame 0: green ring keyed, ink inside.
-    EXPECT_EQ(at(s.masks[0], 0, 0), (Px{0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(at(s.masks[0], 2, 1), (Px{0, 0, 0}));
-    EXPECT_EQ(at(s.cutouts[0], 2, 1), (Px{5, 0x10, 0x80}));
-    EXPECT_EQ(at(s.cutouts[0], 5, 3), (Px{0, 0, 0}));
+    EXPECT_EQ(at(*s.masks[0], 0, 0), (Px{0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(at(*s.masks[0], 2, 1), (Px{0, 0, 0}));
+    EXPECT_EQ(at(*s.cutouts[0], 2, 1), (Px{5, 0x10, 0x80}));
+    EXPECT_EQ(at(*s.cutouts[0], 5, 3), (Px{0, 0, 0}));
     // Frame 1, expanded.
-    ASSERT_NE(s.pictures[1].bits, nullptr);
-    EXPECT_EQ(s.pictures[1].infoHeader.biBitCount, 24);
-    EXPECT_EQ(at(s.pictures[1], 1, 0), (Px{0x40, 0x50, 0x60}));
-    EXPECT_EQ(at(s.masks[1], 0, 0), (Px{0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(at(s.masks[1], 2, 1), (Px{0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(at(s.masks[1], 1, 1), (Px{0, 0, 0}));
-    EXPECT_EQ(at(s.cutouts[1], 1, 1), (Px{0x40, 0x50, 0x60}));
+    ASSERT_NE(s.pictures[1]->bits, nullptr);
+    EXPECT_EQ(s.pictures[1]->infoHeader.biBitCount, 24);
+    EXPECT_EQ(at(*s.pictures[1], 1, 0), (Px{0x40, 0x50, 0x60}));
+    EXPECT_EQ(at(*s.masks[1], 0, 0), (Px{0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(at(*s.masks[1], 2, 1), (Px{0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(at(*s.masks[1], 1, 1), (Px{0, 0, 0}));
+    EXPECT_EQ(at(*s.cutouts[1], 1, 1), (Px{0x40, 0x50, 0x60}));
 
-    sg::animset_release_all(slots->table);  // TearDown checks that nothing is left
+    sg::animset_release_all(slots->sets);  // TearDown checks that nothing is left
 }
 
 }  // namespace

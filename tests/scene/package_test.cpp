@@ -59,10 +59,7 @@ void expect_refused(const pack::Bytes& bytes, const char* what) {
     EXPECT_EQ(out->result, 0) << what;
     EXPECT_EQ(out->package.packageBase, nullptr) << what;
     EXPECT_EQ(out->package.packageSize, 0u) << what;
-    ASSERT_EQ(hl::message_boxes().size(), 1u) << what;
-    EXPECT_EQ(hl::message_boxes()[0].owner, nullptr);
-    EXPECT_EQ(hl::message_boxes()[0].text, "err");
-    EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
+    EXPECT_TRUE(hl::message_boxes().empty()) << what << ": the program reports it";
 }
 
 TEST(Package, CopiesTheFixedBlocks) {
@@ -292,7 +289,9 @@ TEST(Package, RefusedPackageEndsTheProgramWithoutAWindow) {
     prog.package = bytes;
     EXPECT_EQ(prog.run("/s"), 0);
     ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].owner, nullptr);
     EXPECT_EQ(hl::message_boxes()[0].text, "err");
+    EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
     for (const auto& w : hl::windows()) EXPECT_TRUE(w.foreign);
     EXPECT_TRUE(hl::live_guards().empty()) << "refused before the guard";
 }

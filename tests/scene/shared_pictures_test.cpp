@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/diagnostics.h"
 #include "shell/shell.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/hostile.h"
@@ -24,7 +25,7 @@ RunFigures run(const std::vector<std::uint8_t>& package, int width, int height, 
     options.height = height;
     options.ticks = ticks;
     options.inspect = [&](int, const sg::SaverState&) {
-        figures.mostObjects = std::max(figures.mostObjects, pf::gdi_objects_alive());
+        figures.mostObjects = std::max(figures.mostObjects, pf::diagnostics::gdi_objects_alive());
     };
     const auto outcome = sg::render::run(package, options, [&](int, const pf::soft::Framebuffer& fb) {
         figures.lastFrame = fb.pixels;
@@ -42,7 +43,7 @@ TEST(SharedPictures, AliasedFramesAndLayersDecodeOnce) {
         const RunFigures figures = run(package, 320, 240, 5);
         EXPECT_EQ(figures.ticks, 5);
         EXPECT_LE(figures.mostObjects, 3 * 2 + 2 * 2 + 4) << "objects while running";
-        EXPECT_EQ(pf::gdi_objects_alive(), 0) << "teardown released a shared surface twice or not at all";
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), 0) << "teardown released a shared surface twice or not at all";
     }
 }
 

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <utility>
 
+#include "platform/diagnostics.h"
 #include "scene/surface.h"
 #include "tests/support/portable_helpers.h"
 #include "tests/support/boxes.h"
@@ -19,12 +21,13 @@ using sgtest::Dib;
 // A zero-filled record, as the engine's global tables hold them.
 struct Record {
     sg::Surface s{};
+    sg::BmpRefusal refusal = sg::BmpRefusal::None;
     Record() { sg::surface_reset(&s); }
     ~Record() { sg::surface_release(&s); }
 };
 
-int load(Record& r, const std::vector<std::uint8_t>& file) {
-    return sg::surface_load_bmp(&r.s, file.data(), static_cast<int>(file.size()));
+bool load(Record& r, const std::vector<std::uint8_t>& file) {
+    return sg::surface_load_bmp(&r.s, file.data(), static_cast<int>(file.size()), &r.refusal);
 }
 
 // The loaded pixel memory must be the file's bytes from `offset`, for stride x height bytes.
@@ -43,7 +46,7 @@ Bgr color_bgr(int i) {
 }
 
 TEST(Surface, CreateMakesABlackDrawable24BitSurface) {
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     {
         Record r;
         ASSERT_EQ(sg::surface_create(&r.s, 5, 3, 24), 1);
@@ -62,14 +65,14 @@ TEST(Surface, CreateMakesABlackDrawable24BitSurface) {
         ASSERT_NE(r.s.memoryDC, nullptr);
         ASSERT_NE(r.s.previousObject, nullptr);
         for (int i = 0; i < 16 * 3; ++i) ASSERT_EQ(r.s.bits[i], 0);
-        EXPECT_EQ(pf::gdi_objects_alive(), start + 2) << "the DIB and its DC; the reference DC is gone";
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2) << "the DIB and its DC; the reference DC is gone";
 
         pf::BitBlt(r.s.memoryDC, 4, 0, 1, 1, nullptr, 0, 0, pf::WHITENESS);
         pf::GdiFlush();
         EXPECT_EQ(r.s.bits[2 * 16 + 12], 0xFF) << "top-right pixel, in the last row in memory";
         EXPECT_EQ(r.s.bits[2 * 16 + 15], 0x00) << "filler";
     }
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(Surface, StrideFollowsWidthAndRowsComeStraightFromTheFile) {
@@ -164,15 +167,14 @@ TEST(Surface, ShortFilesLoadWithinTheGraceAndNotBeyond) {
         Record r;
         ASSERT_EQ(load(r, file), 1);
         expect_rows_from(r.s, file, bitCount == 8 ? 70 : 54);  // the missing bytes read as zero
-        EXPECT_EQ(boxes.boxes().size(), 0u);
+        EXPECT_EQ(r.refusal, sg::BmpRefusal::None);
 
         shape.cutBytes = 1001;
         file = bmp_bytes(shape);
         Record refused;
         EXPECT_EQ(load(refused, file), 0);
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, sg::MSG_UNSUPPORTED_BMP);
-        boxes.clear();
+        EXPECT_EQ(refused.refusal, sg::BmpRefusal::UnsupportedBmp);
+        EXPECT_TRUE(boxes.boxes().empty()) << "the caller reports it";
     }
 }
 
@@ -210,7 +212,7 @@ TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
         {"rows past the grace", with([](BmpSpec& s) { s.width = 1; s.height = 1; }), false},
     };
     sgtest::BoxCapture boxes;
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto file = bmp_bytes(c.shape);
@@ -224,19 +226,17 @@ TEST(Surface, EveryRefusalSaysWhyAndLeavesNothingBehind) {
         Record r;
         r.s.bits = reinterpret_cast<pf::BYTE*>(&r);  // stale from an earlier life
         EXPECT_EQ(load(r, file), 0);
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        const sgtest::CapturedBox& box = boxes.boxes()[0];
-        EXPECT_EQ(box.text, c.notBmp ? sg::MSG_UNSUPPORTED_FILE : sg::MSG_UNSUPPORTED_BMP);
-        EXPECT_EQ(box.caption, "Error");
-        EXPECT_EQ(box.owner, nullptr);
-        EXPECT_EQ(box.type, pf::MB_OK);
+        EXPECT_TRUE(boxes.boxes().empty()) << "the caller reports it";
+        EXPECT_EQ(r.refusal, c.notBmp ? sg::BmpRefusal::UnsupportedFile : sg::BmpRefusal::UnsupportedBmp);
+        EXPECT_EQ(sg::bmp_refusal_text(r.refusal),
+                  std::string(c.notBmp ? sg::MSG_UNSUPPORTED_FILE : sg::MSG_UNSUPPORTED_BMP));
         // The headers are kept; no bitmap, DC or pixels are.
         EXPECT_EQ(std::memcmp(&r.s.infoHeader, file.data() + 14, 40), 0);
         EXPECT_EQ(r.s.fileHeader.bfType, file[0] | (file[1] << 8));
         EXPECT_EQ(r.s.dib, nullptr);
         EXPECT_EQ(r.s.memoryDC, nullptr);
         EXPECT_EQ(r.s.bits, nullptr);
-        EXPECT_EQ(pf::gdi_objects_alive(), start);
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
     }
 }
 
@@ -244,13 +244,13 @@ TEST(Surface, EmptyAndTinyImagesAreNotBmpFiles) {
     sgtest::BoxCapture boxes;
     const std::uint8_t two[2] = {'B', 'M'};
     Record a, b, c;
-    EXPECT_EQ(sg::surface_load_bmp(&a.s, nullptr, 0), 0);
-    EXPECT_EQ(sg::surface_load_bmp(&b.s, two, 1), 0);  // "B" and then zeros
-    EXPECT_EQ(sg::surface_load_bmp(&c.s, two, 2), 0);  // "BM" with a zero header: no bit count
-    ASSERT_EQ(boxes.boxes().size(), 3u);
-    EXPECT_EQ(boxes.boxes()[0].text, sg::MSG_UNSUPPORTED_FILE);
-    EXPECT_EQ(boxes.boxes()[1].text, sg::MSG_UNSUPPORTED_FILE);
-    EXPECT_EQ(boxes.boxes()[2].text, sg::MSG_UNSUPPORTED_BMP);
+    EXPECT_FALSE(sg::surface_load_bmp(&a.s, nullptr, 0, &a.refusal));
+    EXPECT_FALSE(sg::surface_load_bmp(&b.s, two, 1, &b.refusal));  // "B" and then zeros
+    EXPECT_FALSE(sg::surface_load_bmp(&c.s, two, 2, &c.refusal));  // "BM" with a zero header: no bit count
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(a.refusal, sg::BmpRefusal::UnsupportedFile);
+    EXPECT_EQ(b.refusal, sg::BmpRefusal::UnsupportedFile);
+    EXPECT_EQ(c.refusal, sg::BmpRefusal::UnsupportedBmp);
 }
 
 // A picture GDI will not make (two planes) fails without a message.
@@ -259,45 +259,70 @@ TEST(Surface, ABitmapGdiRefusesFailsTheLoadSilently) {
     BmpSpec shape;
     shape.planes = 2;
     const auto file = bmp_bytes(shape);
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     Record r;
     EXPECT_EQ(load(r, file), 0);
     EXPECT_EQ(boxes.boxes().size(), 0u);
+    EXPECT_EQ(r.refusal, sg::BmpRefusal::None) << "nothing for the caller to report";
     EXPECT_EQ(r.s.dib, nullptr);
     EXPECT_EQ(r.s.memoryDC, nullptr);
     EXPECT_EQ(r.s.bits, nullptr);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(Surface, ReleaseIsHarmlessOnFreshEmptyAndReleasedRecords) {
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     sg::Surface fresh{};
-    EXPECT_EQ(sg::surface_release(&fresh), 1);
+    sg::surface_release(&fresh);
     EXPECT_EQ(fresh.initialized, 0) << "nothing to do on fresh storage";
 
     sg::Surface s{};
     sg::surface_reset(&s);
-    EXPECT_EQ(sg::surface_release(&s), 1);
+    sg::surface_release(&s);
 
     const auto file = bmp_bytes({});
-    ASSERT_EQ(sg::surface_load_bmp(&s, file.data(), static_cast<int>(file.size())), 1);
-    sg::Surface borrowed = s;  // copies share the owner's bitmap and are never released
-    EXPECT_EQ(borrowed.memoryDC, s.memoryDC);
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 2);
-    EXPECT_EQ(sg::surface_release(&s), 1);
+    ASSERT_TRUE(sg::surface_load_bmp(&s, file.data(), static_cast<int>(file.size())));
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2);
+    sg::surface_release(&s);
     EXPECT_EQ(s.dib, nullptr);
     EXPECT_EQ(s.memoryDC, nullptr);
     EXPECT_EQ(s.previousObject, nullptr);
     EXPECT_EQ(s.initialized, 1);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
-    EXPECT_EQ(sg::surface_release(&s), 1);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
+    sg::surface_release(&s);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 
     // Built again after its release, the record works as new.
     sg::surface_create(&s, 2, 2, 24);
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 2);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2);
     sg::surface_release(&s);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
+}
+
+// A surface owns its bitmap and DC: building it again, moving it or letting
+// it go out of scope leaves exactly one live pair or none.
+TEST(Surface, OwnsItsBitmapThroughRebuildMoveAndScope) {
+    const int start = pf::diagnostics::gdi_objects_alive();
+    {
+        sg::Surface s;
+        sg::surface_create(&s, 4, 4, 24);
+        sg::surface_create(&s, 8, 2, 24);  // a live surface built again
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2);
+        ASSERT_NE(s.memoryDC, nullptr);
+        pf::BitBlt(s.memoryDC, 0, 0, 8, 2, nullptr, 0, 0, pf::WHITENESS);  // the new DIB is selected
+        pf::GdiFlush();
+        EXPECT_EQ(s.bits[0], 0xFF);
+        sg::surface_release(&s);
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
+
+        sg::surface_create(&s, 2, 2, 24);
+        sg::Surface moved = std::move(s);
+        EXPECT_EQ(s.memoryDC, nullptr);
+        EXPECT_NE(moved.memoryDC, nullptr);
+        sg::surface_release(&s);  // the moved-from record holds nothing
+        EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2);
+    }
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start) << "released when it goes";
 }
 
 TEST(Surface, ResetOfAnUsedRecordForgetsTheHeaderButNotTheFileHeader) {

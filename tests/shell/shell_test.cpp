@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/headless/scripting.h"
 #include "tests/support/shell_support.h"
 
@@ -73,36 +74,36 @@ TEST(CommandLine, ParsesTheFirstTwoCharactersOnly) {
         sg::RunMode mode;
     };
     const Case cases[] = {
-        {"", 1, sg::Configure},
-        {"/s", 1, sg::Saver},
-        {"/S", 1, sg::Saver},
-        {"/s anything at all", 1, sg::Saver},
-        {"-s", 1, sg::Saver},
-        {"/x", 1, sg::Saver},
-        {"ab", 1, sg::Saver},
-        {"/a", 1, sg::ChangePassword},
-        {"/A 1234", 1, sg::ChangePassword},
-        {"/c", 1, sg::Configure},
-        {"/C", 1, sg::Configure},
-        {"/p", 0, sg::Preview},
-        {"/P 0", 0, sg::Preview},
-        {"/c 0", 0, sg::Configure},
-        {"/cX", 0, sg::Configure},
-        {"/p abc", 0, sg::Preview},
+        {"", 1, sg::RunMode::Configure},
+        {"/s", 1, sg::RunMode::Saver},
+        {"/S", 1, sg::RunMode::Saver},
+        {"/s anything at all", 1, sg::RunMode::Saver},
+        {"-s", 1, sg::RunMode::Saver},
+        {"/x", 1, sg::RunMode::Saver},
+        {"ab", 1, sg::RunMode::Saver},
+        {"/a", 1, sg::RunMode::ChangePassword},
+        {"/A 1234", 1, sg::RunMode::ChangePassword},
+        {"/c", 1, sg::RunMode::Configure},
+        {"/C", 1, sg::RunMode::Configure},
+        {"/p", 0, sg::RunMode::Preview},
+        {"/P 0", 0, sg::RunMode::Preview},
+        {"/c 0", 0, sg::RunMode::Configure},
+        {"/cX", 0, sg::RunMode::Configure},
+        {"/p abc", 0, sg::RunMode::Preview},
     };
     hl::reset();
     for (const Case& c : cases) {
-        sg::RunMode mode = sg::Unset;
+        sg::RunMode mode = sg::RunMode::Unset;
         auto handle = reinterpret_cast<pf::HWND>(std::intptr_t{77});
         EXPECT_EQ(sg::parse_command_line(c.text, &mode, &handle), c.accepted) << c.text;
         EXPECT_EQ(mode, c.mode) << c.text;
         EXPECT_EQ(handle, nullptr) << c.text;
     }
     // One character: rejected and the mode is not touched.
-    sg::RunMode mode = sg::Unset;
+    sg::RunMode mode = sg::RunMode::Unset;
     pf::HWND handle = nullptr;
     EXPECT_EQ(sg::parse_command_line("s", &mode, &handle), 0);
-    EXPECT_EQ(mode, sg::Unset);
+    EXPECT_EQ(mode, sg::RunMode::Unset);
 }
 
 TEST(CommandLine, HandleIsReadFromTheFourthCharacter) {
@@ -111,13 +112,13 @@ TEST(CommandLine, HandleIsReadFromTheFourthCharacter) {
     const std::string h = decimal(host);
     for (const std::string& text : {"/p " + h, "/p:" + h, "/P\t" + h, "/c:" + h, "/pX  " + h,
                                     "/p 0" + h, "/p +" + h, "/p9" + h}) {
-        sg::RunMode mode = sg::Unset;
+        sg::RunMode mode = sg::RunMode::Unset;
         pf::HWND handle = nullptr;
         EXPECT_EQ(sg::parse_command_line(text.c_str(), &mode, &handle), 1) << text;
         EXPECT_EQ(handle, host) << text;
     }
     // Digits straight after "/p" lose the first one.
-    sg::RunMode mode = sg::Unset;
+    sg::RunMode mode = sg::RunMode::Unset;
     pf::HWND handle = nullptr;
     const std::string glued = "/p" + h;
     EXPECT_EQ(sg::parse_command_line(glued.c_str(), &mode, &handle), 0);
@@ -332,7 +333,7 @@ TEST(StartUp, SaverSwitchesRunFullScreen) {
             if (t == 2) hl::inject_key(prog.window());
         };
         EXPECT_EQ(prog.run(args), 0) << args;
-        EXPECT_EQ(prog.saver->runMode, sg::Saver);
+        EXPECT_EQ(prog.saver->runMode, sg::RunMode::Saver);
         const auto windows = saver_windows(TITLE);
         ASSERT_EQ(windows.size(), 1u) << args;
         const auto& w = windows[0];
@@ -440,6 +441,34 @@ TEST(StartUp, MissingPackageShowsErrAndNoWindow) {
     EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
     for (const auto& w : hl::windows()) EXPECT_TRUE(w.foreign) << w.className;
     EXPECT_TRUE(hl::live_guards().empty());
+}
+
+// Pictures the loader refuses are reported by the saver window as it is
+// built: each frame where it is met, layer by layer, then the background's.
+TEST(StartUp, RefusedPicturesShowTheLoadersMessagesInOrder) {
+    pack::Package p = base_package(TITLE);
+    p.scene.backgroundMode = 3;
+    p.scene.tile = pack::bmp24(coordinates(4, 4));
+    p.scene.tile[0] = 'X';  // not a bitmap file
+    pack::Bytes sixteenBits = pack::bmp24(solid(4, 4, {1, 2, 3}));
+    sixteenBits[28] = 16;  // a bitmap of a kind the loader does not take
+    pack::Bytes notBmp = pack::bmp24(solid(4, 4, {1, 2, 3}));
+    notBmp[1] = 'A';
+    p.layers[2] = still_sprite(solid(4, 4, {7, 7, 7}), 0, 0);
+    p.layers[2].set->frames.push_back({sixteenBits, 1});
+    p.layers[5] = still_sprite(solid(4, 4, {7, 7, 7}), 0, 0);
+    p.layers[5].set->frames[0].bmp = notBmp;
+    Program prog = program(p);
+    prog.onTick = [&](int t) { if (t == 1) hl::inject_key(prog.window()); };
+    EXPECT_EQ(prog.run("/s"), 0);
+    const std::vector<std::string> expected = {sg::MSG_UNSUPPORTED_BMP, sg::MSG_UNSUPPORTED_FILE,
+                                               sg::MSG_UNSUPPORTED_FILE};
+    ASSERT_EQ(hl::message_boxes().size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        EXPECT_EQ(hl::message_boxes()[k].text, expected[k]) << k;
+        EXPECT_EQ(hl::message_boxes()[k].caption, sg::CAPTION_ERROR);
+        EXPECT_EQ(hl::message_boxes()[k].owner, nullptr);
+    }
 }
 
 // ---- input ----
@@ -629,12 +658,12 @@ TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
             int whileRunning = -1;
             prog.beforeStart = [&] {
                 pane = hl::create_foreign_window("pane", 0, 0, 100, 75);
-                atStart = pf::gdi_objects_alive();
+                atStart = pf::diagnostics::gdi_objects_alive();
             };
             prog.run("/a");
             prog.onTick = [&](int t) {
                 if (t != 3) return;
-                whileRunning = pf::gdi_objects_alive();
+                whileRunning = pf::diagnostics::gdi_objects_alive();
                 if (preview)
                     pf::DestroyWindow(pane);
                 else
@@ -642,7 +671,7 @@ TEST(SaverTeardown, LeavesNoGdiObjectBehind) {
             };
             EXPECT_EQ(prog.run(preview ? "/p " + decimal(pane) : std::string("/s")), 0);
             EXPECT_GT(whileRunning, atStart);
-            EXPECT_EQ(pf::gdi_objects_alive(), atStart) << (preview ? "preview" : "full screen");
+            EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), atStart) << (preview ? "preview" : "full screen");
             EXPECT_EQ(hl::live_timers(), 0);
         }
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/headless/headless.h"
 #include "scenes/default/default_scene.h"
 #include "shell/shell.h"
@@ -71,10 +72,10 @@ pf::HWND start(sg::SaverState& saver, const SaverSetup& setup) {
     const char* title = saver.package.sceneHeader.title;
     std::memcpy(saver.windowClassName, title, std::strlen(title));
     if (!setup.preview) {
-        saver.runMode = sg::Saver;
+        saver.runMode = sg::RunMode::Saver;
         return sg::create_saver_window(saver, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT);
     }
-    saver.runMode = sg::Preview;
+    saver.runMode = sg::RunMode::Preview;
     saver.hostWindow =
         hl::create_foreign_window("pane", 0, 0, setup.paneWidth, setup.paneHeight);
     saver.previewWidth = setup.paneWidth;
@@ -107,6 +108,7 @@ void expect_interleaved_as_alone(const SaverSetup (&setups)[2]) {
     hl::set_screen_size(SCREEN_WIDTH, SCREEN_HEIGHT);
     const std::unique_ptr<sg::SaverState> savers[2] = {std::make_unique<sg::SaverState>(),
                                                        std::make_unique<sg::SaverState>()};
+    const int gdiAtStart = pf::diagnostics::gdi_objects_alive();
     // The second is built (its layers set up, drawing random numbers) while
     // the first already has its window.
     pf::HWND windows[2] = {start(*savers[0], setups[0]), nullptr};
@@ -127,8 +129,22 @@ void expect_interleaved_as_alone(const SaverSetup (&setups)[2]) {
         }
     }
     EXPECT_TRUE(hl::message_boxes().empty());
+    // Each saver draws only surfaces of its own world.
+    for (int k = 0; k < 2; ++k) {
+        const auto* first = reinterpret_cast<const char*>(&savers[k]->world);
+        const auto* end = first + sizeof(sg::World);
+        for (const sg::FrameSet& set : savers[k]->world.frameSets)
+            for (const sg::Surface* const* views : {set.pictures, set.masks, set.cutouts})
+                for (int i = 0; i < sg::MAX_FRAMES; ++i) {
+                    const auto* view = reinterpret_cast<const char*>(views[i]);
+                    if (view != nullptr) {
+                        EXPECT_TRUE(view >= first && view < end) << "saver " << k;
+                    }
+                }
+    }
 
     for (pf::HWND window : windows) pf::DestroyWindow(window);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), gdiAtStart) << "both savers released all they made";
     hl::reset();
 }
 

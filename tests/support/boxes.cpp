@@ -1,3 +1,4 @@
+#include "platform/diagnostics.h"
 #include "tests/support/boxes.h"
 
 namespace sgtest {
@@ -16,10 +17,10 @@ void record(pf::HWND owner, const char* text, const char* caption, pf::UINT type
 
 BoxCapture::BoxCapture() {
     captured().clear();
-    pf::set_message_box_capture(record);
+    pf::diagnostics::set_message_box_capture(record);
 }
 
-BoxCapture::~BoxCapture() { pf::set_message_box_capture(nullptr); }
+BoxCapture::~BoxCapture() { pf::diagnostics::set_message_box_capture(nullptr); }
 
 const std::vector<CapturedBox>& BoxCapture::boxes() const { return captured(); }
 

@@ -63,7 +63,9 @@ inline sg::pack::Bytes animset(const std::vector<int>& durations, int w = 8, int
 // it to the row's other slots as layer set-up does.
 inline int load_layer(sg::World& world, int layer, const sg::pack::Bytes& set, int count,
                       int loops = 1, int randomStart = 0) {
-    if (!sg::animset_load(world.slotTable[layer][0], loops, set.data(), int(set.size()))) return 0;
+    if (!sg::animset_load(world.frameSets[layer], world.slotTable[layer][0], loops, set.data(),
+                          int(set.size()), nullptr, &world.refusals))
+        return 0;
     sg::slot_row_clone(world, layer, randomStart, count);
     return 1;
 }
@@ -79,17 +81,18 @@ inline Drawn tick(sg::World& world) {
     return drawn;
 }
 
-// A fixture that owns one world on the in-memory backend. The world is a few
-// megabytes: it lives on the heap and is remade in place.
+// A fixture that owns one world on the in-memory backend. The world is
+// too large for the stack: it lives on the heap and is remade in place (its
+// frame sets stay where they are built).
 class WorldTest : public ::testing::Test {
 protected:
     WorldTest() : world_(new sg::World()), world(*world_) {}
-    ~WorldTest() override { sg::animset_release_all(world.slotTable); }
+    ~WorldTest() override { sg::animset_release_all(world.frameSets); }
 
     // A clean world of that screen size. Surfaces the test left loaded are
     // released first.
     void fresh_world(int width = 640, int height = 480) {
-        sg::animset_release_all(world.slotTable);
+        sg::animset_release_all(world.frameSets);
         pf::headless::reset();
         pf::headless::set_screen_size(width, height);
         std::destroy_at(world_.get());

@@ -4,7 +4,7 @@
 //   gdi_soak [CYCLES [TICKS]]     (default 50 cycles, 10,000 ticks)
 //
 // The win32 backend counts the device contexts and DIB sections it created
-// and has not deleted (pf::gdi_objects_alive). Each cycle makes a fresh saver,
+// and has not deleted (pf::diagnostics::gdi_objects_alive). Each cycle makes a fresh saver,
 // copies the package out of this program's own resource, creates the saver
 // window, ticks it through its window procedure, destroys it and empties the
 // message queue. The count must be back at its starting value after every
@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/platform.h"
 #include "scene/package.h"
 #include "shell/shell.h"
@@ -46,7 +47,7 @@ pf::HWND create_window(sg::SaverState& saver) {
     saver.world.screenHeight = pf::GetSystemMetrics(pf::SM_CYSCREEN);
     const char* title = saver.package.sceneHeader.title;
     std::memcpy(saver.windowClassName, title, std::strlen(title));
-    saver.runMode = sg::Saver;
+    saver.runMode = sg::RunMode::Saver;
     return sg::create_saver_window(saver, 0, 0, saver.world.screenWidth,
                                    saver.world.screenHeight);
 }
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
     const int longTicks = argc > 2 ? std::atoi(argv[2]) : 10000;
     constexpr int CYCLE_TICKS = 5;
 
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     int afterFirstTick = -1;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         const auto saver = std::make_unique<sg::SaverState>();
@@ -82,12 +83,12 @@ int main(int argc, char** argv) {
         }
         for (int t = 1; t <= CYCLE_TICKS; ++t) {
             tick(window);
-            const int alive = pf::gdi_objects_alive();
+            const int alive = pf::diagnostics::gdi_objects_alive();
             if (afterFirstTick < 0) afterFirstTick = alive;
             expect(alive == afterFirstTick, "during a cycle", cycle, t, alive, afterFirstTick);
         }
         destroy(window);
-        const int alive = pf::gdi_objects_alive();
+        const int alive = pf::diagnostics::gdi_objects_alive();
         expect(alive == start, "after the window was destroyed", cycle, CYCLE_TICKS, alive, start);
         if (cycle == 1 || cycle % 10 == 0)
             std::printf("cycle %3d: %d GDI objects after the first tick, %d after teardown\n", cycle,
@@ -106,10 +107,10 @@ int main(int argc, char** argv) {
     // each for last tick's and this tick's sprites).
     std::uint64_t blits = 0, windowCopies = 0, rectangles = 0;
     for (int t = 1; t <= longTicks; ++t) {
-        const std::uint64_t before = pf::gdi_blit_calls();
+        const std::uint64_t before = pf::diagnostics::gdi_blit_calls();
         const int previous = saver->frame.previousPresentCount;
         tick(window);
-        const std::uint64_t made = pf::gdi_blit_calls() - before;
+        const std::uint64_t made = pf::diagnostics::gdi_blit_calls() - before;
         std::uint64_t drawing = static_cast<std::uint64_t>(previous);  // the restores
         for (int k = 0; k < saver->world.drawCount; ++k) {
             const sg::SpriteDraw& d = saver->world.drawList[k];
@@ -120,13 +121,13 @@ int main(int argc, char** argv) {
             windowCopies += made - drawing;
             rectangles += static_cast<std::uint64_t>(previous + saver->world.drawCount);
         }
-        const int alive = pf::gdi_objects_alive();
+        const int alive = pf::diagnostics::gdi_objects_alive();
         if (first < 0) first = alive;
         if (alive > highest) highest = alive;
         expect(alive == first, "during the long run", 0, t, alive, first);
     }
     destroy(window);
-    const int end = pf::gdi_objects_alive();
+    const int end = pf::diagnostics::gdi_objects_alive();
     expect(end == start, "after the long run", 0, longTicks, end, start);
     std::printf("long run: %d ticks, %d GDI objects after the first tick, at most %d, %d after teardown "
                 "(%d at start)\n",

@@ -18,7 +18,7 @@ constexpr int H = 240;
 class LayerSetupTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(W, H); }
-    void TearDown() override { sg::animset_release_all(world.slotTable); }
+    void TearDown() override { sg::animset_release_all(world.frameSets); }
 
     // A package whose layer `k` has a 3-frame 12 x 8 set and these settings.
     void install(int k, const pack::LayerSettings& settings) {
@@ -63,13 +63,13 @@ TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
     const sg::LayerRecord& r = world.layerTable[2];
     EXPECT_EQ(r.active, 1);
     EXPECT_EQ(r.instanceCount, 4);
-    EXPECT_EQ(r.direction, sg::UpRight);
-    EXPECT_EQ(r.swayAxis, 0);
+    EXPECT_EQ(r.direction, sg::Direction::UpRight);
+    EXPECT_EQ(r.swayAxis, sg::SwayAxis::Vertical);
     EXPECT_EQ(r.speedClass, 3);
-    EXPECT_EQ(r.entryEdge, 6);
+    EXPECT_EQ(r.entryEdge, sg::EntryEdge::LeftOrBottom);
     EXPECT_EQ(r.swayRow, 3);
-    EXPECT_EQ(r.placement, 1);
-    EXPECT_EQ(r.startCorner, 1);
+    EXPECT_EQ(r.placement, sg::Placement::Random);
+    EXPECT_EQ(r.startCorner, sg::StartCorner::TopRight);
     EXPECT_EQ(r.keepInside, 0);
     EXPECT_EQ(r.startX, 7);
     EXPECT_EQ(r.startY, -9);
@@ -81,9 +81,9 @@ TEST_F(LayerSetupTest, FillsTheRecordAndDrawsInOrder) {
 
     const sg::SpriteSlot& s0 = world.slotTable[2][0];
     EXPECT_EQ(s0.inUse, 1);
-    EXPECT_EQ(s0.frameCount, 3);
-    EXPECT_EQ(s0.maskMode, 2);
-    EXPECT_EQ(s0.loops, 0);
+    EXPECT_EQ(world.frameSets[2].frameCount, 3);
+    EXPECT_EQ(world.frameSets[2].maskMode, 2);
+    EXPECT_EQ(world.frameSets[2].loops, 0);
 
     Reference ref;
     for (int k = 1; k < 4; ++k) EXPECT_EQ(world.slotTable[2][k].currentFrame, ref.range(0, 2));
@@ -117,7 +117,7 @@ TEST_F(LayerSetupTest, DelayModeChoosesAtMostOneMode) {
         EXPECT_EQ(world.layerTable[0].waitAfterExit, c[2]) << "mode " << c[0];
         // All instances start at frame 0 of 3: the cycle mode draws nothing yet.
         EXPECT_EQ(draws_so_far(world), c[3] + 3 + 6) << "mode " << c[0];
-        sg::animset_release_all(world.slotTable);
+        sg::animset_release_all(world.frameSets);
     }
 }
 
@@ -164,7 +164,7 @@ TEST_F(LayerSetupTest, OutOfTableSettingsAreClamped) {
     EXPECT_EQ(r.speedClass, 4);
     EXPECT_EQ(r.swayRow, 0);
     EXPECT_EQ(r.maxWait, 0);
-    EXPECT_EQ(r.direction, sg::UpLeft) << "an unknown code keeps the cleared direction";
+    EXPECT_EQ(r.direction, sg::Direction::UpLeft) << "an unknown code keeps the cleared direction";
     EXPECT_EQ(r.exitWaits[0] + r.exitWaits[1], 0);
     for (int t = 0; t < 50; ++t) tick(world);
 }

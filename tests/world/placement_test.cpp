@@ -16,7 +16,7 @@ constexpr int H = 480;
 class PlacementTest : public sprites_test::WorldTest {
 protected:
     void SetUp() override { fresh_world(W, H); }
-    void TearDown() override { sg::animset_release_all(world.slotTable); }
+    void TearDown() override { sg::animset_release_all(world.frameSets); }
 
     // Layer 0 with `count` instances of a one-frame w x h set, sizes current,
     // no travel, no sway, random placement anywhere; the generator is reset.
@@ -245,7 +245,7 @@ TEST_F(PlacementTest, TravelByDirectionAndSpeed) {
     // An unknown code keeps the previous direction.
     sg::layer_motion_set(world.layerTable, 0, 1, 1, 2, 0, 0);
     sg::layer_motion_set(world.layerTable, 0, 1, 12, 2, 0, 0);
-    EXPECT_EQ(rec().direction, sg::Up);
+    EXPECT_EQ(rec().direction, sg::Direction::Up);
 }
 
 // Over 100 ticks each row swings out to its extreme, across to the other one

@@ -144,8 +144,8 @@ std::string inspect_text(const Source& source, const Checked& c) {
     o << "title:       " << code_page_display(s.title, codePage) << "\n";
     if (codePage != 932) o << "texts:       code page " << code_page_label(codePage) << "\n";
     o << "background:  " << names::word_of(names::BACKGROUND, s.backgroundMode);
-    if (s.backgroundMode == 4) o << ", " << names::word_of(names::FIT, s.pictureFit) << ", " << picture_text(s.picture);
-    if (s.backgroundMode == 3) o << ", tile " << picture_text(s.tile);
+    if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture) o << ", " << names::word_of(names::FIT, s.pictureFit) << ", " << picture_text(s.picture);
+    if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Tiled) o << ", tile " << picture_text(s.tile);
     o << "\n";
     if (!s.sound.empty()) {
         WavInfo w = wav_info(s.sound);

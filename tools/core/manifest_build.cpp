@@ -143,24 +143,24 @@ void build_title(Ctx& c, const Table& top, pack::Scene& s) {
 void build_background(Ctx& c, const Table& top, Built& built) {
     pack::Scene& s = built.package.scene;
     s.backgroundMode = top.word("background", names::BACKGROUND, false, "a background").value_or(0);
-    if (auto fit = top.word("fit", names::FIT, s.backgroundMode != 4, "a fit")) s.pictureFit = *fit;
+    if (auto fit = top.word("fit", names::FIT, format::background_mode(s.backgroundMode) != format::BackgroundMode::Picture, "a fit")) s.pictureFit = *fit;
     if (top.node("picture")) {
-        if (s.backgroundMode != 4)
+        if (format::background_mode(s.backgroundMode) != format::BackgroundMode::Picture)
             top.wrong("picture", "is only used with background = \"picture\" (background is \"" +
                                      names::word_of(names::BACKGROUND, s.backgroundMode) + "\")");
         s.picture = background_picture(c, top, "picture");
         built.picture = {line_of(*top.node("picture")), "picture"};
         if (s.pictureFit == 1) warn_stretched(c, built.picture, s.picture);
-    } else if (s.backgroundMode == 4) {
+    } else if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture) {
         fail(c, line_of(*top.node("background")), "picture", "is missing: background = \"picture\" needs picture = \"file.png\"");
     }
     if (top.node("tile")) {
-        if (s.backgroundMode != 3)
+        if (format::background_mode(s.backgroundMode) != format::BackgroundMode::Tiled)
             top.wrong("tile", "is only used with background = \"tiled\" (background is \"" +
                                   names::word_of(names::BACKGROUND, s.backgroundMode) + "\")");
         s.tile = background_picture(c, top, "tile");
         built.tile = {line_of(*top.node("tile")), "tile"};
-    } else if (s.backgroundMode == 3) {
+    } else if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Tiled) {
         fail(c, line_of(*top.node("background")), "tile", "is missing: background = \"tiled\" needs tile = \"file.png\"");
     }
 }

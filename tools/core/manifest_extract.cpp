@@ -62,8 +62,8 @@ void write_background(std::ostream& m, const pack::Scene& s, Extracted& out) {
     if (!namedMode)
         out.warnings.push_back("background mode " + std::to_string(s.backgroundMode) + " has no name; written as black");
     m << "background = " << word_text(names::BACKGROUND, namedMode ? s.backgroundMode : 0) << "\n";
-    if (s.backgroundMode == 4 || s.pictureFit != 1) {
-        if (s.backgroundMode == 4 && s.pictureFit != 0 && s.pictureFit != 1) {
+    if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture || s.pictureFit != 1) {
+        if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture && s.pictureFit != 0 && s.pictureFit != 1) {
             out.warnings.push_back("picture fit " + std::to_string(s.pictureFit) + " has no name; written as stretched");
             m << "fit = \"stretched\"\n";
         } else {
@@ -73,13 +73,13 @@ void write_background(std::ostream& m, const pack::Scene& s, Extracted& out) {
     if (!s.picture.empty()) {
         out.files.push_back({"background.bmp", s.picture});
         m << "picture = \"background.bmp\"\n";
-    } else if (s.backgroundMode == 4) {
+    } else if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture) {
         out.warnings.push_back("the scene asks for a picture background but holds no usable picture");
     }
     if (!s.tile.empty()) {
         out.files.push_back({"tile.bmp", s.tile});
         m << "tile = \"tile.bmp\"\n";
-    } else if (s.backgroundMode == 3) {
+    } else if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Tiled) {
         out.warnings.push_back("the scene asks for a tiled background but holds no usable tile");
     }
 }

@@ -95,9 +95,9 @@ LayerSettings layer_block_parse(const std::uint8_t* block76) {
 
 Bytes package_bytes(const Package& package, Layout* layoutOut) {
     const Scene& scene = package.scene;
-    if (!scene.picture.empty() && scene.backgroundMode != 4)
+    if (!scene.picture.empty() && format::background_mode(scene.backgroundMode) != format::BackgroundMode::Picture)
         throw std::runtime_error("package: a single picture is stored only with background mode 4");
-    if (!scene.tile.empty() && scene.backgroundMode != 3)
+    if (!scene.tile.empty() && format::background_mode(scene.backgroundMode) != format::BackgroundMode::Tiled)
         throw std::runtime_error("package: a tile picture is stored only with background mode 3");
     if (scene.sound.empty() && !package.optionalBlock1.empty())
         throw std::runtime_error("package: optional block 1 is stored only with a sound");

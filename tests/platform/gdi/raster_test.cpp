@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "tests/support/portable_helpers.h"
 
 namespace {
@@ -192,7 +193,7 @@ TEST(RasterOps, EightBitSourceWithAFullTableAndPaddedRows) {
 }
 
 TEST(GdiObjects, DcsAndBitmapsAreCountedUntilDeleted) {
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     pf::HDC reference = pf::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
     ASSERT_NE(reference, nullptr);
     pf::BITMAPINFO info{};
@@ -203,7 +204,7 @@ TEST(GdiObjects, DcsAndBitmapsAreCountedUntilDeleted) {
     ASSERT_NE(bits, nullptr);
     pf::HDC first = pf::CreateCompatibleDC(reference);
     pf::HDC second = pf::CreateCompatibleDC(reference);
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 4);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 4);
 
     // A fresh memory DC holds a stock bitmap, handed back on the first select.
     pf::HGDIOBJ stock = pf::SelectObject(first, dib);
@@ -217,9 +218,9 @@ TEST(GdiObjects, DcsAndBitmapsAreCountedUntilDeleted) {
     EXPECT_TRUE(pf::DeleteDC(first));
     EXPECT_TRUE(pf::DeleteObject(dib));
     EXPECT_TRUE(pf::DeleteDC(reference));
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
     EXPECT_NE(pf::GetStockObject(pf::BLACK_BRUSH), nullptr);
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(GdiObjects, DibSectionsThatCannotBeMadeAreRefused) {
@@ -233,7 +234,7 @@ TEST(GdiObjects, DibSectionsThatCannotBeMadeAreRefused) {
         {2, 2, 7, pf::BI_RGB, 1},       {2, 2, 24, 1, 1},           {2, 2, 24, pf::BI_RGB, 2},
         {100000, 100000, 24, pf::BI_RGB, 1},
     };
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.bitCount);
         pf::BITMAPINFO info{};
@@ -243,7 +244,7 @@ TEST(GdiObjects, DibSectionsThatCannotBeMadeAreRefused) {
         EXPECT_EQ(pf::CreateDIBSection(nullptr, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
         EXPECT_EQ(bits, nullptr);
     }
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 }  // namespace

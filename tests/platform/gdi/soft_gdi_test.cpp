@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/diagnostics.h"
 #include "platform/soft/soft.h"
 #include "tests/support/portable_helpers.h"
 
@@ -28,10 +29,10 @@ TEST(SoftWindowDc, DrawsIntoTheFramebufferAndRecordsClippedRectangles) {
     EXPECT_EQ(frame.stride, 16);
     EXPECT_EQ(frame.pixels.size(), 64u);
     Dib source(3, 3), copy(5, 4);
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     pf::HDC dc = pf::soft::window_dc_create(&frame);
     ASSERT_NE(dc, nullptr);
-    EXPECT_EQ(pf::gdi_objects_alive(), start) << "window DCs are not counted";
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start) << "window DCs are not counted";
 
     source.fill({1, 2, 3});
     EXPECT_TRUE(pf::BitBlt(dc, -1, 2, 3, 3, source.dc(), 0, 0, pf::SRCCOPY));
@@ -64,7 +65,7 @@ TEST(SoftWindowDc, DrawsIntoTheFramebufferAndRecordsClippedRectangles) {
     EXPECT_FALSE(pf::DeleteDC(dc)) << "window DCs are given back, not deleted";
     pf::soft::window_dc_delete(dc);
     EXPECT_FALSE(pf::BitBlt(dc, 0, 0, 1, 1, nullptr, 0, 0, pf::WHITENESS));
-    EXPECT_EQ(pf::gdi_objects_alive(), start);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start);
 }
 
 TEST(SoftGdi, DibViewShowsTheSelectedBitmap) {
@@ -88,7 +89,7 @@ TEST(SoftGdi, DibViewShowsTheSelectedBitmap) {
 }
 
 TEST(SoftGdi, DeletingASelectedBitmapAndStaleHandles) {
-    const int start = pf::gdi_objects_alive();
+    const int start = pf::diagnostics::gdi_objects_alive();
     pf::BITMAPINFO info{};
     info.bmiHeader = {sizeof(pf::BITMAPINFOHEADER), 2, 2, 1, 24, pf::BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -99,7 +100,7 @@ TEST(SoftGdi, DeletingASelectedBitmapAndStaleHandles) {
 
     // Deleted while selected: the handle goes, the pixels stay with the DC.
     EXPECT_TRUE(pf::DeleteObject(dib));
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 1);
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 1);
     EXPECT_FALSE(pf::DeleteObject(dib)) << "already deleted";
     Dib copy(2, 2);
     EXPECT_TRUE(pf::BitBlt(copy.dc(), 0, 0, 2, 2, dc, 0, 0, pf::SRCCOPY));
@@ -113,7 +114,7 @@ TEST(SoftGdi, DeletingASelectedBitmapAndStaleHandles) {
     EXPECT_TRUE(pf::DeleteDC(dc));
     EXPECT_FALSE(pf::DeleteDC(dc));
     EXPECT_FALSE(pf::BitBlt(dc, 0, 0, 1, 1, nullptr, 0, 0, pf::BLACKNESS));
-    EXPECT_EQ(pf::gdi_objects_alive(), start + 2) << "the copy's DIB and DC";
+    EXPECT_EQ(pf::diagnostics::gdi_objects_alive(), start + 2) << "the copy's DIB and DC";
 }
 
 // Screen-sized pixel memory takes another allocation path than small

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/scripting.h"
 #include "platform/platform.h"
@@ -542,19 +543,19 @@ TEST_F(Headless, MessageBoxesAreRecordedAndCaptured) {
     static std::vector<std::string> captured;
     captured.clear();
     EXPECT_EQ(pf::MessageBoxA(nullptr, "err", "hres", pf::MB_OK), pf::IDOK);
-    pf::set_message_box_capture([](pf::HWND, const char* text, const char*, pf::UINT) { captured.push_back(text); });
+    pf::diagnostics::set_message_box_capture([](pf::HWND, const char* text, const char*, pf::UINT) { captured.push_back(text); });
     pf::MessageBoxA(nullptr, "second", nullptr, pf::MB_OK);
     ASSERT_EQ(hl::message_boxes().size(), 2u);
     EXPECT_EQ(hl::message_boxes()[0].caption, "hres");
     EXPECT_EQ(hl::message_boxes()[1].caption, "Error") << "no caption: the system's";
     EXPECT_EQ(captured, std::vector<std::string>{"second"});
-    pf::set_message_box_capture(nullptr);
+    pf::diagnostics::set_message_box_capture(nullptr);
 
     // Under a host driver the host shows them, and a program that runs on keeps none.
     static int shown = 0;
     static const hl::HostDriver SHOWS_BOXES = {
-        "boxes", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-        [](pf::HWND, const char*, const char*) { ++shown; }, nullptr, nullptr, nullptr, nullptr,
+        .name = "boxes",
+        .message_box = [](pf::HWND, const char*, const char*) { ++shown; },
     };
     hl::reset();
     hl::set_host_driver(&SHOWS_BOXES);
@@ -568,9 +569,10 @@ TEST_F(Headless, MessageBoxesAreRecordedAndCaptured) {
     // One that can gets the text's code page; the record keeps it too.
     static std::vector<pf::UINT> codePages;
     static const hl::HostDriver SHOWS_CODE_PAGES = {
-        "pages", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-        [](pf::HWND, const char*, const char*) { codePages.push_back(0); }, nullptr, nullptr, nullptr,
-        [](pf::HWND, const char*, pf::UINT codePage, const char*) { codePages.push_back(codePage); },
+        .name = "pages",
+        .message_box = [](pf::HWND, const char*, const char*) { codePages.push_back(0); },
+        .message_box_in_code_page =
+            [](pf::HWND, const char*, pf::UINT codePage, const char*) { codePages.push_back(codePage); },
     };
     hl::set_host_driver(&SHOWS_CODE_PAGES);
     pf::MessageBoxInCodePage(nullptr, "Caf\xe9", 1252, "hres", pf::MB_OK);
@@ -598,32 +600,29 @@ struct FakeHost {
 FakeHost host;
 
 const hl::HostDriver FAKE_DRIVER = {
-    "fake",
-    [](int* w, int* h) { *w = 800, *h = 600; },
-    [](pf::HWND w) { host.created.push_back(w); },
-    [](pf::HWND w) { host.destroyed.push_back(w); },
-    [](pf::HWND, const pf::soft::Framebuffer&, const pf::RECT* rects, int count) {
-        ++host.presents;
-        host.presented.assign(rects, rects + count);
-    },
-    [](int timeout) {
-        host.waits.push_back(timeout);
-        host.clock += static_cast<std::uint64_t>(timeout);
-        if (static_cast<int>(host.waits.size()) == host.keyAfterWaits) hl::inject_key(host.target);
-    },
-    [] { return host.clock; },
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    [](std::uintptr_t handle, pf::RECT* r) {
-        if (handle != 0x3A00007) return false;
-        *r = pf::RECT{10, 20, 210, 170};
-        return true;
-    },
-    [](const char*) -> std::uintptr_t { return 0; },
-    nullptr,
+    .name = "fake",
+    .screen_size = [](int* w, int* h) { *w = 800, *h = 600; },
+    .window_created = [](pf::HWND w) { host.created.push_back(w); },
+    .window_destroyed = [](pf::HWND w) { host.destroyed.push_back(w); },
+    .present =
+        [](pf::HWND, const pf::soft::Framebuffer&, const pf::RECT* rects, int count) {
+            ++host.presents;
+            host.presented.assign(rects, rects + count);
+        },
+    .wait_events =
+        [](int timeout) {
+            host.waits.push_back(timeout);
+            host.clock += static_cast<std::uint64_t>(timeout);
+            if (static_cast<int>(host.waits.size()) == host.keyAfterWaits) hl::inject_key(host.target);
+        },
+    .now_ms = [] { return host.clock; },
+    .foreign_window =
+        [](std::uintptr_t handle, pf::RECT* r) {
+            if (handle != 0x3A00007) return false;
+            *r = pf::RECT{10, 20, 210, 170};
+            return true;
+        },
+    .find_foreign_window = [](const char*) -> std::uintptr_t { return 0; },
 };
 
 pf::LRESULT host_proc(pf::HWND w, pf::UINT msg, pf::WPARAM wp, pf::LPARAM lp) {
@@ -720,18 +719,15 @@ struct LateHost {
 LateHost late;
 
 const hl::HostDriver LATE_DRIVER = {
-    "late",
-    [](int* w, int* h) { *w = 640, *h = 480; },
-    nullptr,
-    nullptr,
-    nullptr,
-    [](int timeout) {
-        late.waits.push_back(timeout);
-        late.clock += static_cast<std::uint64_t>(timeout);
-        if (late.onEvents) std::exchange(late.onEvents, nullptr)();
-    },
-    [] { return late.clock; },
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    .name = "late",
+    .screen_size = [](int* w, int* h) { *w = 640, *h = 480; },
+    .wait_events =
+        [](int timeout) {
+            late.waits.push_back(timeout);
+            late.clock += static_cast<std::uint64_t>(timeout);
+            if (late.onEvents) std::exchange(late.onEvents, nullptr)();
+        },
+    .now_ms = [] { return late.clock; },
 };
 
 // A window with timer 120 every 33 ms, painted once, on the late host.
