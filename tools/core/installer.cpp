@@ -14,6 +14,7 @@
 #include "tools/core/container.h"
 #include "tools/core/output.h"
 #include "tools/core/pe.h"
+#include "tools/core/quote.h"
 #include "tools/core/saver_name.h"
 #include "tools/core/sjis.h"
 #include "tools/core/version_resource.h"
@@ -38,21 +39,6 @@ std::uint64_t fnv1a(const std::string& text, std::uint64_t hash) {
         hash *= 0x100000001B3ULL;
     }
     return hash;
-}
-
-std::string xml_escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
-        }
-    }
-    return out;
 }
 
 // Runs a program (found on PATH) in `directory` (the current one when empty)

@@ -1,5 +1,7 @@
 #include "tools/core/listing.h"
 
+#include "tools/core/quote.h"
+
 namespace sg::packtool {
 
 namespace {
@@ -14,20 +16,8 @@ std::string printable(const std::string& text) {
     return out.substr(first, out.find_last_not_of(' ') - first + 1);
 }
 
-std::string xml_escaped(const std::string& text) {
-    std::string out;
-    for (char c : printable(text)) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
+// Listings show a text as a person reads it: control characters made visible.
+std::string shown_in_xml(const std::string& text) { return xml_escaped(printable(text)); }
 
 // A desktop entry's string values escape only the backslash (and the
 // control characters, already gone).
@@ -60,12 +50,12 @@ bool listing_name_ok(const std::string& name) {
 std::string listing_xml(const Listing& l) {
     std::string o;
     o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
-    o += "<screensaver name=\"" + xml_escaped(l.name) + "\" _label=\"" + xml_escaped(label_of(l)) + "\">\n\n";
+    o += "<screensaver name=\"" + shown_in_xml(l.name) + "\" _label=\"" + shown_in_xml(label_of(l)) + "\">\n\n";
     o += "  <command arg=\"-root\"/>\n\n";
     o += "  <_description>\n";
-    o += "A snowglobe scene: " + xml_escaped(label_of(l)) + ".\n";
+    o += "A snowglobe scene: " + shown_in_xml(label_of(l)) + ".\n";
     for (const std::string& line : l.about) {
-        std::string text = xml_escaped(line);
+        std::string text = shown_in_xml(line);
         if (!text.empty()) o += text + "\n";
     }
     o += "  </_description>\n";

@@ -26,4 +26,19 @@ std::string quote(const std::string& utf8) {
     return out + "\"";
 }
 
+std::string xml_escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace sg::packtool

@@ -1,5 +1,6 @@
-// One string quoter for everything snowglobe-pack writes: TOML basic strings
-// (extracted manifests) and JSON strings (inspect --json) escape alike.
+// The string quoters for everything snowglobe-pack writes: TOML basic strings
+// (extracted manifests) and JSON strings (inspect --json) escape alike; XML
+// (listings, installer sources) has its own five entities.
 #pragma once
 
 #include <string>
@@ -10,5 +11,8 @@ namespace sg::packtool {
 // which TOML forbids raw) escaped; \n, \t and \r by name, the rest as \u00XX.
 // Both languages read the result back to the same bytes.
 std::string quote(const std::string& utf8);
+
+// `text` with &, <, >, " and ' as XML entities, for attribute values and text.
+std::string xml_escaped(const std::string& text);
 
 }  // namespace sg::packtool
