@@ -250,7 +250,7 @@ class Studio(unittest.TestCase):
         shutil.rmtree(named, ignore_errors=True)
         os.makedirs(named)
         shutil.copy(path, os.path.join(named, "scene.kavren"))
-        r = pack("bind", os.path.join(BUILD, "linux/platform/sdl/snowglobe"), os.path.join(named, "scene.kavren"))
+        r = pack("bind", os.path.join(BUILD, "linux/apps/linux/snowglobe"), os.path.join(named, "scene.kavren"))
         self.assertEqual(r.returncode, 0, r.stderr)
         [name] = [f for f in os.listdir(named) if f != "scene.kavren"]
         self.assertEqual(self.js('return saverName("get-linux")'), name)
@@ -412,9 +412,8 @@ class StudioAuthoring(Studio):
         self.go("#scene=fixtures/nice.zip&size=640x480&tick=0")
         self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "x", "the GIF scene to open")
         title = "Coucher de soleil à Nice"
-        field = self.driver.find_element("name", "title")
-        field.clear()
-        field.send_keys(title + "\n")
+        self.js("const t = document.querySelector('[name=title]'); t.value = arguments[0];"
+                "t.dispatchEvent(new Event('change'))", title)
         with open(os.path.join(folder, "scene.toml"), "w", encoding="utf-8") as f:
             f.write('codepage = 1252\ntitle = "%s"\n[[layer]]\nframes = "walk.gif"\n' % title)
         native = os.path.join(FIXTURES, "nice.kavren")
