@@ -4,7 +4,9 @@
 //
 // Per code page:
 //  - decode: every byte or byte pair that is one character, with that
-//    character, sorted by code (U+FFFF: refused, and passed over);
+//    character, sorted by code (U+FFFF: refused, and passed over); each
+//    code and character written as its difference from the last one's
+//    (modulo 65536), which the web build's compression takes far better;
 //  - encode exceptions: where converting a character differs from the first
 //    code that decodes to it (another code, several bytes, or none at all);
 //    a code of several bytes is their value, first byte highest;
@@ -156,7 +158,12 @@ bool write_page(std::FILE* f, unsigned page) {
 
     std::fprintf(f, "const std::uint16_t CP%u_DECODE[][2] = {", page);
     int n = 0;
-    for (const auto& [code, point] : decode) std::fprintf(f, "%s{0x%X,0x%X},", n++ % 8 ? "" : "\n", code, point);
+    std::uint32_t lastCode = 0, lastPoint = 0;
+    for (const auto& [code, point] : decode) {
+        std::fprintf(f, "%s{%u,%u},", n++ % 8 ? "" : "\n", (code - lastCode) & 0xFFFF, (point - lastPoint) & 0xFFFF);
+        lastCode = code;
+        lastPoint = point;
+    }
     std::fprintf(f, "\n};\nconst std::uint32_t CP%u_ENCODE[][2] = {", page);
     n = 0;
     for (const auto& [point, code] : exceptions) std::fprintf(f, "%s{0x%X,0x%X},", n++ % 8 ? "" : "\n", point, code);

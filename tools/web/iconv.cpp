@@ -38,14 +38,29 @@ constexpr std::uint32_t NONE = 0xFFFFFFFF;
 // A code the tables' converter refuses after passing over it.
 constexpr std::uint32_t SKIPPED = 0xFFFF;
 
+// Code -> character, sorted by code: the table's differences summed. Made
+// once per code page.
+const std::vector<Pair>& decoder(const CodePageTables& t) {
+    static std::vector<Pair> made[sizeof CODE_PAGE_TABLES / sizeof *CODE_PAGE_TABLES];
+    auto& d = made[&t - CODE_PAGE_TABLES];
+    if (!d.empty()) return d;
+    std::uint32_t code = 0, point = 0;
+    for (std::size_t i = 0; i < t.decodes; ++i) {
+        code = (code + t.decode[i][0]) & 0xFFFF;
+        point = (point + t.decode[i][1]) & 0xFFFF;
+        d.emplace_back(code, point);
+    }
+    return d;
+}
+
 // Character -> code: the first code that decodes to each character, then the
 // conversions that differ from it. Made once per code page.
 const std::vector<Pair>& encoder(const CodePageTables& t) {
     static std::vector<Pair> made[sizeof CODE_PAGE_TABLES / sizeof *CODE_PAGE_TABLES];
     auto& e = made[&t - CODE_PAGE_TABLES];
     if (!e.empty()) return e;
-    for (std::size_t i = 0; i < t.decodes; ++i)
-        if (t.decode[i][1] != SKIPPED) e.emplace_back(t.decode[i][1], t.decode[i][0]);
+    for (const auto& [code, point] : decoder(t))
+        if (point != SKIPPED) e.emplace_back(point, code);
     std::stable_sort(e.begin(), e.end(), [](const Pair& a, const Pair& b) { return a.first < b.first; });
     e.erase(std::unique(e.begin(), e.end(), [](const Pair& a, const Pair& b) { return a.first == b.first; }), e.end());
     for (std::size_t i = 0; i < t.encodes; ++i) {
@@ -60,10 +75,10 @@ const std::vector<Pair>& encoder(const CodePageTables& t) {
 }
 
 bool decode(const CodePageTables& t, std::uint32_t code, std::uint32_t* point) {
-    const auto* end = t.decode + t.decodes;
-    const auto* at = std::lower_bound(t.decode, end, code, [](const std::uint16_t(&row)[2], std::uint32_t k) { return row[0] < k; });
-    if (at == end || (*at)[0] != code) return false;
-    *point = (*at)[1];
+    const auto& d = decoder(t);
+    const auto at = std::lower_bound(d.begin(), d.end(), code, [](const Pair& p, std::uint32_t k) { return p.first < k; });
+    if (at == d.end() || at->first != code) return false;
+    *point = at->second;
     return true;
 }
 
