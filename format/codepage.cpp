@@ -47,15 +47,28 @@ public:
             out.append(buffer, static_cast<std::size_t>(to - buffer));
             if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
                 in = from;
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+                flush(out);
                 return false;
             }
         }
         in = from;
+        flush(out);
         return true;
     }
 
 private:
+    // Writes out what the converter still holds (code pages 1255 and 1258
+    // keep a letter back until they know whether an accent joins it), and
+    // starts afresh.
+    void flush(std::string& out) {
+        char buffer[16];
+        char* to = buffer;
+        std::size_t room = sizeof buffer;
+        iconv(cd_, nullptr, nullptr, &to, &room);
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+
     bool open(const char* name, bool toUtf8) {
         cd_ = toUtf8 ? iconv_open("UTF-8", name) : iconv_open(name, "UTF-8");
         return static_cast<bool>(*this);

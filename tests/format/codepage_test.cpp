@@ -20,6 +20,10 @@ TEST(Codepage, ShowingATextReplacesEachByteThatDoesNotConvert) {
     shown = code_page_to_utf8("Caf\xe9\x81 x\x81", 1252);
     EXPECT_EQ(shown.utf8, "Café\uFFFD x\uFFFD");
     EXPECT_EQ(shown.replaced, 2u);
+    // 1258 holds a letter back for an accent that may join it: the last
+    // letter, and one before a byte that does not convert, are kept.
+    EXPECT_EQ(code_page_to_utf8("ab", 1258).utf8, "ab");
+    EXPECT_EQ(code_page_to_utf8("a\xec" "b\x81", 1258).utf8, "\u00e1b\uFFFD");
     // A code page without a converter keeps ASCII only.
     EXPECT_EQ(code_page_to_utf8("ok\xe9", 99999).utf8, "ok\uFFFD");
 }

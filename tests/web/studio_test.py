@@ -250,7 +250,7 @@ class Studio(unittest.TestCase):
         shutil.rmtree(named, ignore_errors=True)
         os.makedirs(named)
         shutil.copy(path, os.path.join(named, "scene.kavren"))
-        r = pack("bind", os.path.join(BUILD, "linux/platform/sdl/snowglobe"), os.path.join(named, "scene.kavren"))
+        r = pack("bind", os.path.join(BUILD, "linux/apps/linux/snowglobe"), os.path.join(named, "scene.kavren"))
         self.assertEqual(r.returncode, 0, r.stderr)
         [name] = [f for f in os.listdir(named) if f != "scene.kavren"]
         self.assertEqual(self.js('return saverName("get-linux")'), name)
@@ -395,6 +395,36 @@ class StudioAuthoring(Studio):
         with open(path, "wb") as f:
             f.write(self.exported("kavren"))
         self.assert_same_pixels(self.canvas(), rendered(path, "640x480", 12), "the authored scene at tick 12")
+
+    def test_western_title_and_a_gif_layer_build_as_the_command_line(self):
+        # A manifest naming code page 1252, whose layer is one GIF (frames as a string).
+        folder = os.path.join(WORK, "nice")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        with open(os.path.join(folder, "walk.gif"), "wb") as f:  # 1x1, red
+            f.write(bytes.fromhex("474946383961010001008000 00ff0000000000 2c00000000010001000002024401003b"
+                                  .replace(" ", "")))
+        with open(os.path.join(folder, "scene.toml"), "w") as f:
+            f.write('codepage = 1252\ntitle = "x"\n[[layer]]\nframes = "walk.gif"\n')
+        with zipfile.ZipFile(os.path.join(FIXTURES, "nice.zip"), "w") as z:
+            for name in ("scene.toml", "walk.gif"):
+                z.write(os.path.join(folder, name), name)
+        self.go("#scene=fixtures/nice.zip&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "x", "the GIF scene to open")
+        title = "Coucher de soleil à Nice"
+        self.js("const t = document.querySelector('[name=title]'); t.value = arguments[0];"
+                "t.dispatchEvent(new Event('change'))", title)
+        with open(os.path.join(folder, "scene.toml"), "w", encoding="utf-8") as f:
+            f.write('codepage = 1252\ntitle = "%s"\n[[layer]]\nframes = "walk.gif"\n' % title)
+        native = os.path.join(FIXTURES, "nice.kavren")
+        r = pack("build", "scene.toml", "-o", native, cwd=folder)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.wait_for(lambda: self.exported("kavren") == read(native), "the page's package to be build's")
+        self.assertFalse(self.driver.find_elements("css selector", ".problem"))
+        # The package opened again shows its title as text.
+        self.go("#scene=fixtures/nice.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/nice.kavren", "the package to open")
+        self.assertEqual(self.driver.find_element("name", "title").get_attribute("value"), title)
 
     def test_file_too_large_is_refused(self):
         self.go("#scene=scenes/aquarium.kavren&size=640x480&tick=0")

@@ -74,6 +74,14 @@ function adopt(manifest, original, notes, pauseAt) {
   const engine = studio.stage.engine;
   const json = engine.manifestJson(manifest);
   if (json.status !== 0) { say(json.text, true); return false; }
+  // The forms first: a scene they cannot show is refused while the last one
+  // is still whole (its files, manifest and forms), and plays on.
+  try {
+    studio.form.show(json.json);
+  } catch (e) {
+    if (studio.model) studio.form.show(studio.model);
+    throw e;
+  }
   engine.remove("/s/scene");
   engine.FS.rename("/s/next", "/s/scene");
   engine.remove("/s/built.kavren");
@@ -86,7 +94,6 @@ function adopt(manifest, original, notes, pauseAt) {
     engine.write(studio.playPath, original.bytes);
   }
   studio.model = json.json;
-  studio.form.show(studio.model);
   say(notes);
   restartSoon(pauseAt);
   return true;
