@@ -6,8 +6,9 @@
 namespace sg::packtool {
 
 const Json* Json::get(std::string_view key) const {
-    for (const auto& [name, value] : members)
-        if (name == key) return &value;
+    if (kind != Kind::Object) return nullptr;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == key) return &items[i];
     return nullptr;
 }
 
@@ -64,7 +65,8 @@ private:
                 if (peek() != '"') wrong("expected a member name in quotes");
                 std::string name = string();
                 expect(':');
-                v.members.emplace_back(std::move(name), value(depth + 1));
+                v.items.push_back(value(depth + 1));
+                v.names.push_back(std::move(name));
                 space();
                 if (peek() == ',') { ++at_; continue; }
                 expect('}');

@@ -17,8 +17,11 @@ struct Json {
     bool boolean = false;
     double number = 0;
     std::string text;
-    std::vector<Json> items;                           // of an array
-    std::vector<std::pair<std::string, Json>> members;  // of an object, in the file's order
+    // An array's values; an object's member values, named by `names` at the
+    // same index, in the file's order (kept apart: a pair of a name and a
+    // Json would need Json complete).
+    std::vector<Json> items;
+    std::vector<std::string> names;
 
     // The member named `key`, or nullptr (also when this is no object).
     const Json* get(std::string_view key) const;

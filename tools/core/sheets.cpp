@@ -122,7 +122,7 @@ std::vector<CutFrame> json_frames(const Ctx& c, const Table& layer, const std::s
             listed.emplace_back(name && name->kind == Json::Kind::String ? name->text : "", &item);
         }
     else if (frames && frames->kind == Json::Kind::Object)
-        for (const auto& [name, item] : frames->members) listed.emplace_back(name, &item);
+        for (std::size_t i = 0; i < frames->names.size(); ++i) listed.emplace_back(frames->names[i], &frames->items[i]);
     else
         refuse("has no \"frames\" list; a sprite editor's JSON holds \"frames\" (an array or an object) and \"meta\"");
     if (listed.empty()) refuse("lists no frames");
