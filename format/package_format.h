@@ -142,6 +142,29 @@ constexpr bool code_page_allowed(std::uint32_t codePage) {
 static_assert(SIZE <= OPTIONAL_BLOCK1_SIZE);
 }  // namespace textrecord
 
+// The monitors record: how full screen uses a desktop of several monitors.
+// It follows the text record in optional block 1 (bytes 12 to 23 of the
+// block), so a package carries either, both or neither. Without it, or with
+// one that is damaged or names an unknown mode, the saver plays on the
+// primary monitor and covers the others.
+//   "SGMN", uint32 version 1, uint32 mode (0 primary, 1 each, 2 span)
+enum class MonitorMode : std::int32_t {
+    Primary = 0,  // the primary monitor plays, the others are black
+    Each = 1,     // every monitor plays its own copy at its own size
+    Span = 2,     // one scene over the bounding box of all monitors
+};
+namespace monitorsrecord {
+constexpr char MAGIC[4] = {'S', 'G', 'M', 'N'};
+constexpr int BLOCK_OFFSET = 12;  // where the record starts in optional block 1
+constexpr int OFFSET_VERSION = 4;
+constexpr int OFFSET_MODE = 8;
+constexpr int SIZE = 12;
+constexpr std::int32_t VERSION = 1;
+constexpr MonitorMode DEFAULT_MODE = MonitorMode::Primary;
+static_assert(BLOCK_OFFSET >= textrecord::SIZE);
+static_assert(BLOCK_OFFSET + SIZE <= OPTIONAL_BLOCK1_SIZE);
+}  // namespace monitorsrecord
+
 // BMP file images: the 14-byte file header and the 40-byte info header.
 constexpr int BMP_FILE_HEADER_SIZE = 14;
 constexpr int BMP_INFO_HEADER_SIZE = 40;
@@ -158,6 +181,21 @@ inline std::uint32_t text_record_code_page(const std::uint8_t* block, std::size_
     if (read_i32(block + OFFSET_VERSION) != VERSION) return DEFAULT_CODE_PAGE;
     const auto codePage = read_u32(block + OFFSET_CODE_PAGE);
     return code_page_allowed(codePage) ? codePage : DEFAULT_CODE_PAGE;
+}
+
+// The monitor mode a monitors record names, from the first `size` bytes of
+// optional block 1 (the caller has checked they exist); Primary when the
+// block is too short for the record, or the record is absent, of another
+// version or names an unknown mode.
+inline MonitorMode monitors_record_mode(const std::uint8_t* block, std::size_t size) {
+    using namespace monitorsrecord;
+    if (block == nullptr || size < static_cast<std::size_t>(BLOCK_OFFSET + SIZE)) return DEFAULT_MODE;
+    const std::uint8_t* record = block + BLOCK_OFFSET;
+    for (int i = 0; i < 4; ++i)
+        if (record[i] != static_cast<std::uint8_t>(MAGIC[i])) return DEFAULT_MODE;
+    if (read_i32(record + OFFSET_VERSION) != VERSION) return DEFAULT_MODE;
+    const auto mode = read_i32(record + OFFSET_MODE);
+    return mode >= 0 && mode <= 2 ? static_cast<MonitorMode>(mode) : DEFAULT_MODE;
 }
 
 }  // namespace sg::format

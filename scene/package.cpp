@@ -28,6 +28,13 @@ std::uint32_t text_code_page(const Package& p) {
     return format::text_record_code_page(p.packageBase + offset, format::textrecord::SIZE);
 }
 
+format::MonitorMode monitor_mode(const Package& p) {
+    namespace mr = format::monitorsrecord;
+    const std::int64_t offset = p.packageDirectory.entries[format::OPTIONAL1_ENTRY].offset;
+    if (!package_range_ok(p, offset, mr::BLOCK_OFFSET + mr::SIZE)) return mr::DEFAULT_MODE;
+    return format::monitors_record_mode(p.packageBase + offset, mr::BLOCK_OFFSET + mr::SIZE);
+}
+
 bool refuse(Package& p) {
     // The blocks are unusable; make sure nothing later reads through them.
     p.packageBase = nullptr;
@@ -103,6 +110,7 @@ bool package_copy_out(Package& p, pf::HINSTANCE instance) {
         return refuse(p);
     }
     p.textCodePage = text_code_page(p);
+    p.monitorMode = monitor_mode(p);
     return true;
 }
 

@@ -33,6 +33,9 @@ struct Package {
     // from the package wherever directory entry 12 points (with or without
     // a sound); 932 without a usable record.
     std::uint32_t textCodePage = format::textrecord::DEFAULT_CODE_PAGE;
+    // How full screen uses several monitors: the monitors record's, read the
+    // same way; Primary without a usable record.
+    format::MonitorMode monitorMode = format::monitorsrecord::DEFAULT_MODE;
 };
 
 // Finds and pins the resource; null when missing. Sets package.packageSize.

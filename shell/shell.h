@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "frame/frame.h"
 #include "platform/platform.h"
@@ -28,6 +29,9 @@ struct SaverState {
     Frame frame;
 
     pf::HINSTANCE programInstance = nullptr;
+    // The user's choice of monitor mode (the Linux program's --monitors),
+    // set before run_program; it overrides the package's monitors record.
+    std::optional<format::MonitorMode> monitorsOverride{};
     RunMode runMode = RunMode::Unset;
     pf::HWND hostWindow = nullptr;
     std::int32_t previewWidth = 0;
