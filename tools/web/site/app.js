@@ -39,6 +39,7 @@ async function restart(pauseAt = 0) {
   if (pauseAt > 0) studio.stage.playing = false;
   const stage = studio.stage.start(studio.playPath, width, height, { pauseAt });
   studio.sound.begin(soundNote(engine, studio.playPath));
+  studio.sound.setPlaying(studio.stage.playing);
   // The pane's module gets the same scene bytes.
   studio.pane.engine.write("/s/play", engine.read(studio.playPath));
   const pane = studio.pane.start("/s/play", PANE.width, PANE.height, { preview: true, pauseAt });
