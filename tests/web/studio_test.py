@@ -397,6 +397,11 @@ class StudioAuthoring(Studio):
         # A layer without frames is build's error, shown at the layer's frames.
         self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting^='layer[0]'] .problem"),
                       "build's message for the empty layer")
+        # A refused edit is kept too: a reload brings it back, with build's message.
+        self.wait_for(lambda: self.js("return document.body.dataset.saved == studio.history.current.id"), "the scene kept")
+        self.driver.refresh()
+        self.wait_for(lambda: self.js("return document.body.dataset.ready") and self.driver.find_elements(
+            "css selector", "[data-setting^='layer[0]'] .problem"), "the kept layer and its message")
         red, blue = os.path.join(FIXTURES, "red.png"), os.path.join(FIXTURES, "blue.png")
         write_png(red, 24, 16, (255, 0, 0))
         write_png(blue, 24, 16, (0, 0, 255))

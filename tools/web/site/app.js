@@ -468,7 +468,12 @@ async function main() {
 
   if (!(await followHash())) {
     const kept = studio.store && (await studio.store.load());
-    if (!(kept && openKept(kept))) await openUrl("scenes/default.kavren");
+    if (!(kept && openKept(kept)) && (await openUrl("scenes/default.kavren")) && kept) {
+      // A kept scene that does not build (its last edit was refused) comes
+      // back with build's messages, the default scene playing meanwhile.
+      studio.history.reset(kept, true);
+      restore(studio.history.current);
+    }
   }
   document.body.dataset.ready = "1";
 }
