@@ -191,7 +191,7 @@ class Studio(unittest.TestCase):
 
     def downloaded(self, kind):
         """(file name, bytes) as the download button saves them."""
-        return self.bytes_of("(kind) => downloaded(kind, 'unnamed')", kind)
+        return self.bytes_of("(kind) => downloaded(kind, 'scene.' + kind)", kind)
 
     def assert_same_pixels(self, got, want, what):
         self.assertEqual(got[:2], want[:2], what + ": size")
@@ -275,6 +275,7 @@ class Studio(unittest.TestCase):
         [name] = [f for f in os.listdir(named) if f != "scene.kavren"]
         self.assertEqual(self.js('return saverName("get-linux")'), name)
         self.assertEqual(self.js('return saverName("get-scr32")'), name + ".scr")
+        self.assertEqual(self.downloaded("kavren")[0], name + ".kavren")
         # The Linux program comes in a .tar.gz that keeps its run bit.
         if "engines/snowglobe" in offered:
             archive, data = self.downloaded("get-linux")

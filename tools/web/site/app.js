@@ -325,18 +325,24 @@ async function exported(kind) {
 // A saver's file name: the scene's title, as bind without -o names it
 // (the button's own name when the scene cannot be read).
 function saverName(kind) {
-  const engine = studio.stage.engine;
-  const suffix = kind === "get-linux" ? "" : ".scr";
-  const status = engine.call("sg_saver_name", "/s/built.kavren", suffix);
-  const text = engine.output();
-  return status === 0 && text !== suffix ? text : $(kind).dataset.name;
+  return titledName(kind === "get-linux" ? "" : ".scr", $(kind).dataset.name);
 }
 
-// What a download button saves: {name, bytes}. The Linux program goes in a
-// .tar.gz, which keeps its run bit.
+// The scene's title made a file name, followed by `suffix`; `otherwise`
+// when the title gives none.
+function titledName(suffix, otherwise) {
+  const engine = studio.stage.engine;
+  const status = engine.call("sg_saver_name", "/s/built.kavren", suffix);
+  const text = engine.output();
+  return status === 0 && text !== suffix ? text : otherwise;
+}
+
+// What a download button saves: {name, bytes}, named after the title (the
+// package and zip too, so that one download does not replace another). The
+// Linux program goes in a .tar.gz, which keeps its run bit.
 async function downloaded(kind, name) {
   const bytes = await exported(kind);
-  if (!kind.startsWith("get-")) return { name, bytes };
+  if (!kind.startsWith("get-")) return { name: titledName(name.slice(name.lastIndexOf(".")), name), bytes };
   const saver = saverName(kind);
   if (kind !== "get-linux") return { name: saver, bytes };
   return { name: saver + ".tar.gz", bytes: await tarGz(saver, bytes, 0o755) };
