@@ -527,7 +527,7 @@ class StudioAuthoring(Studio):
         self.wait_for(lambda: self.js(sound) == [True, "suspended", rate, 1], "the tone paused")
         self.driver.find_element("id", "play").click()
         self.go("#scene=fixtures/odd.zip&size=640x480&tick=0")
-        note = lambda: self.driver.find_element("id", "sound-note").text
+        note = lambda: self.js("return document.getElementById('sound-note').textContent")
         self.wait_for(lambda: note().startswith("silent"), "the odd WAV's refusal")
         self.assertIn("format 0x1234", note())
         self.assertFalse(self.js("return !!studio.sound.source"))

@@ -138,17 +138,18 @@ class SceneForm {
     if (files && files.length) this.hooks.addFiles([...files], then);
   }
 
-  // The control that had the focus, by name or else by its place among the
+  // The control that had the focus, by id, name or else its place among the
   // form's controls, so that it keeps the focus when the form is drawn again.
   focused() {
     const at = document.activeElement;
     if (!at || !this.form.contains(at)) return null;
-    return { name: at.getAttribute("name"), index: [...this.form.querySelectorAll(CONTROLS)].indexOf(at) };
+    return { id: at.id, name: at.getAttribute("name"), index: [...this.form.querySelectorAll(CONTROLS)].indexOf(at) };
   }
 
   refocus(was) {
     if (!was) return;
-    const named = was.name && this.form.querySelector("[name=\"" + CSS.escape(was.name) + "\"]");
+    const named = (was.id && document.getElementById(was.id)) ||
+      (was.name && this.form.querySelector("[name=\"" + CSS.escape(was.name) + "\"]"));
     const target = named || this.form.querySelectorAll(CONTROLS)[was.index];
     if (target) target.focus({ preventScroll: true });
   }
