@@ -74,7 +74,7 @@ function bindUndoKeys(target, undo, redo) {
     const key = e.key.toLowerCase();
     const isUndo = key === "z" && !e.shiftKey;
     const isRedo = (key === "z" && e.shiftKey) || (key === "y" && !e.shiftKey);
-    if (!isUndo && !isRedo) return;
+    if ((!isUndo && !isRedo) || document.querySelector("dialog[open]")) return;
     const field = document.activeElement;
     if (field && (field.tagName === "TEXTAREA" || (field.tagName === "INPUT" && field.type !== "file")) &&
         field.value !== field.defaultValue) return;
