@@ -37,7 +37,7 @@ function tarPadded(bytes) {
 
 // A tar archive holding `bytes` as the file `name` with permission bits `mode`.
 function tarOf(name, bytes, mode, mtime = Math.floor(Date.now() / 1000)) {
-  const parts = [];
+  const pieces = [];
   const encoded = new TextEncoder().encode(name);
   let shortName = name;
   if (encoded.length > 100 || /[^\x20-\x7e]/.test(name)) {
@@ -47,15 +47,15 @@ function tarOf(name, bytes, mode, mtime = Math.floor(Date.now() / 1000)) {
     let length = bodyBytes + 1;
     while (String(length).length + bodyBytes !== length) length = String(length).length + bodyBytes;
     const record = new TextEncoder().encode(length + body);
-    parts.push(tarHeader("PaxHeader", record.length, 0o644, "x", mtime), tarPadded(record));
+    pieces.push(tarHeader("PaxHeader", record.length, 0o644, "x", mtime), tarPadded(record));
     shortName = name.replace(/[^\x20-\x7e]/g, "_").slice(0, 100);
   }
-  parts.push(tarHeader(shortName, bytes.length, mode, "0", mtime), tarPadded(bytes));
-  parts.push(new Uint8Array(2 * TAR_BLOCK));  // the end: two empty blocks
-  const total = parts.reduce((n, p) => n + p.length, 0);
+  pieces.push(tarHeader(shortName, bytes.length, mode, "0", mtime), tarPadded(bytes));
+  pieces.push(new Uint8Array(2 * TAR_BLOCK));  // the end: two empty blocks
+  const total = pieces.reduce((n, p) => n + p.length, 0);
   const out = new Uint8Array(Math.ceil(total / (20 * TAR_BLOCK)) * 20 * TAR_BLOCK);  // whole 10 KiB records
   let at = 0;
-  for (const p of parts) { out.set(p, at); at += p.length; }
+  for (const p of pieces) { out.set(p, at); at += p.length; }
   return out;
 }
 
