@@ -11,15 +11,18 @@ Exits 77 (skipped) when the site is not built.
 import base64
 import functools
 import http.server
+import io
 import json
 import os
 import shutil
 import struct
 import subprocess
 import sys
+import tarfile
 import threading
 import time
 import unittest
+import wave
 import zipfile
 import zlib
 
@@ -115,7 +118,7 @@ class Studio(unittest.TestCase):
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for a in ["--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1000",
-                  "--disable-dev-shm-usage"]:
+                  "--disable-dev-shm-usage", "--autoplay-policy=no-user-gesture-required"]:
             options.add_argument(a)
         cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         cls.driver.set_script_timeout(120)
@@ -150,6 +153,15 @@ class Studio(unittest.TestCase):
     def at_tick(self, tick):
         self.wait_for(lambda: self.js("return document.body.dataset.tick") == str(tick), "tick %d" % tick)
 
+    def tick_now(self):
+        """The stage's tick, once the run playing has shown one (a new run starts without)."""
+        return int(self.wait_for(lambda: self.js("return document.body.dataset.tick"), "a tick"))
+
+    def goto(self, tick):
+        self.js("const g = document.getElementById('goto'); g.value = arguments[0]; g.dispatchEvent(new Event('change'))",
+                tick)
+        self.at_tick(tick)
+
     def canvas(self):
         """The #stage canvas as (width, height, RGB bytes)."""
         w, h, data = self.js("""
@@ -161,16 +173,25 @@ class Studio(unittest.TestCase):
             return [c.width, c.height, btoa(s)];""")
         return w, h, base64.b64decode(data)
 
-    def exported(self, kind):
+    def bytes_of(self, call, kind):
+        """What the page's `call` (a promise of bytes, or of {name, bytes}) gives: (name, bytes)."""
         result = self.driver.execute_async_script("""
             const done = arguments[arguments.length - 1];
-            exported(arguments[0]).then((bytes) => {
+            (%s)(arguments[0]).then((got) => {
+              const bytes = got.bytes || got;
               let s = ''; for (let i = 0; i < bytes.length; i += 32768) s += String.fromCharCode.apply(null, bytes.subarray(i, i + 32768));
-              done(btoa(s));
-            }, (e) => done({ error: String(e.message || e) }));""", kind)
+              done([got.name || '', btoa(s)]);
+            }, (e) => done({ error: String(e.message || e) }));""" % call, kind)
         if isinstance(result, dict):
             raise AssertionError(kind + ": " + result["error"])
-        return base64.b64decode(result)
+        return result[0], base64.b64decode(result[1])
+
+    def exported(self, kind):
+        return self.bytes_of("exported", kind)[1]
+
+    def downloaded(self, kind):
+        """(file name, bytes) as the download button saves them."""
+        return self.bytes_of("(kind) => downloaded(kind, 'scene.' + kind)", kind)
 
     def assert_same_pixels(self, got, want, what):
         self.assertEqual(got[:2], want[:2], what + ": size")
@@ -207,9 +228,8 @@ class Studio(unittest.TestCase):
         field = self.driver.find_element("name", "layer[2].speed")
         self.js("document.body.dataset.tick = ''")
         Select(field).select_by_value("4")
-        self.wait_for(lambda: self.js("return document.body.dataset.tick") == "1", "the restart")
-        self.js("const g = document.getElementById('goto'); g.value = 60; g.dispatchEvent(new Event('change'))")
-        self.at_tick(60)
+        self.tick_now()  # the restart
+        self.goto(60)
         after = self.canvas()
         self.assertNotEqual(before[2], after[2], "the faster fish show")
 
@@ -255,6 +275,15 @@ class Studio(unittest.TestCase):
         [name] = [f for f in os.listdir(named) if f != "scene.kavren"]
         self.assertEqual(self.js('return saverName("get-linux")'), name)
         self.assertEqual(self.js('return saverName("get-scr32")'), name + ".scr")
+        self.assertEqual(self.downloaded("kavren")[0], name + ".kavren")
+        # The Linux program comes in a .tar.gz that keeps its run bit.
+        if "engines/snowglobe" in offered:
+            archive, data = self.downloaded("get-linux")
+            self.assertEqual(archive, name + ".tar.gz")
+            with tarfile.open(fileobj=io.BytesIO(data), mode="r:gz") as t:
+                [member] = t.getmembers()
+                self.assertEqual((member.name, member.mode, member.isfile()), (name, 0o755, True))
+                self.assertEqual(t.extractfile(member).read(), read(os.path.join(named, name)))
 
     # ---- bad input: the command line's messages, and the page goes on ----
     def test_damaged_package_is_refused_with_validate_message(self):
@@ -268,8 +297,8 @@ class Studio(unittest.TestCase):
         self.assertEqual(want.returncode, 1)
         self.go("#scene=fixtures/damaged.kavren&size=640x480&tick=0")
         self.wait_for(lambda: self.messages().strip() == want.stdout.strip(), "validate's message")
-        tick = int(self.js("return document.body.dataset.tick"))
-        self.wait_for(lambda: int(self.js("return document.body.dataset.tick")) > tick + 3, "the previous scene to go on")
+        tick = self.tick_now()
+        self.wait_for(lambda: self.tick_now() > tick + 3, "the previous scene to go on")
         self.assertEqual(self.js("return studio.playPath"), "/s/opened/default.kavren")
 
     def test_text_named_png_is_refused_with_build_message(self):
@@ -369,6 +398,11 @@ class StudioAuthoring(Studio):
         # A layer without frames is build's error, shown at the layer's frames.
         self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting^='layer[0]'] .problem"),
                       "build's message for the empty layer")
+        # A refused edit is kept too: a reload brings it back, with build's message.
+        self.wait_for(lambda: self.js("return document.body.dataset.saved == studio.history.current.id"), "the scene kept")
+        self.driver.refresh()
+        self.wait_for(lambda: self.js("return document.body.dataset.ready") and self.driver.find_elements(
+            "css selector", "[data-setting^='layer[0]'] .problem"), "the kept layer and its message")
         red, blue = os.path.join(FIXTURES, "red.png"), os.path.join(FIXTURES, "blue.png")
         write_png(red, 24, 16, (255, 0, 0))
         write_png(blue, 24, 16, (0, 0, 255))
@@ -426,6 +460,78 @@ class StudioAuthoring(Studio):
         self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/nice.kavren", "the package to open")
         self.assertEqual(self.driver.find_element("name", "title").get_attribute("value"), title)
 
+    def test_edits_undo_redo_and_outlive_a_reload(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        from selenium.webdriver.support.ui import Select
+        keys = lambda *k: ActionChains(self.driver).key_down(Keys.CONTROL).send_keys(*k).key_up(Keys.CONTROL).perform()
+        self.open_at("scenes/aquarium.kavren", "640x480", 60)
+        before = self.canvas()
+        Select(self.driver.find_element("name", "layer[2].speed")).select_by_value("4")
+        self.assertEqual(self.js("return document.activeElement.name"), "layer[2].speed", "the focus stays on the edit")
+        self.goto(60)
+        after = self.canvas()
+        self.assertNotEqual(before[2], after[2], "the edit shows")
+        keys("z")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/aquarium.kavren", "the undo")
+        self.goto(60)
+        self.assert_same_pixels(self.canvas(), before, "undone")
+        keys("y")
+        self.wait_for(lambda: self.js("return studio.playPath === '/s/built.kavren' && studio.model.layer[2].speed"), "the redo")
+        self.goto(60)
+        self.assert_same_pixels(self.canvas(), after, "redone")
+        # What the browser keeps comes back after a reload, still an edited scene.
+        self.wait_for(lambda: self.js("return document.body.dataset.saved == studio.history.current.id"), "the scene to be kept")
+        self.driver.refresh()
+        self.wait_for(lambda: self.js("return document.body.dataset.ready"), "the page to start again")
+        self.assertEqual(self.js("return studio.model.layer[2].speed"), 4)
+        self.goto(60)
+        self.assert_same_pixels(self.canvas(), after, "after the reload")
+        # Replacing it asks first; keeping it changes nothing.
+        for answer in ("ask-no", "ask-yes"):
+            self.driver.find_element("id", "open-default").click()
+            self.wait_for(lambda: self.js("const d = document.getElementById('ask'); return d && d.open"), "the question")
+            self.driver.find_element("id", answer).click()
+            self.wait_for(lambda: not self.js("return document.getElementById('ask').open"), "the answer")
+            if answer == "ask-no":
+                self.assertEqual(self.js("return [studio.model.layer[2].speed, studio.history.canUndo]"), [4, False])
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/default.kavren", "the default scene")
+        self.assertFalse(self.js("return studio.history.edited"))
+
+    def test_sound_loops_while_playing_mutes_and_undecodable_is_silent(self):
+        rate, frames = 22050, 2205
+        cases = {"tone": None, "odd": 0x1234}  # odd: an encoding no player knows (build warns)
+        for name, tag in cases.items():
+            folder = os.path.join(WORK, name)
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
+            wav = io.BytesIO()
+            with wave.open(wav, "wb") as w:
+                w.setnchannels(1)
+                w.setsampwidth(2)
+                w.setframerate(rate)
+                w.writeframes(bytes(2 * frames))
+            data = wav.getvalue()
+            if tag:
+                data = data[:20] + struct.pack("<H", tag) + data[22:]
+            with zipfile.ZipFile(os.path.join(FIXTURES, name + ".zip"), "w") as z:
+                z.writestr("scene.toml", 'title = "%s"\nsound = "%s.wav"\n' % (name, name))
+                z.writestr(name + ".wav", data)
+        self.go("#scene=fixtures/tone.zip&size=640x480&tick=0")
+        sound = "const s = studio.sound; return [!!s.source, s.context && s.context.state, s.context && s.context.sampleRate, s.gain && s.gain.gain.value]"
+        self.wait_for(lambda: self.js(sound) == [True, "running", rate, 1], "the tone to play")
+        self.driver.find_element("id", "mute").click()
+        self.wait_for(lambda: self.js(sound) == [True, "running", rate, 0], "the tone muted")
+        self.driver.find_element("id", "mute").click()
+        self.driver.find_element("id", "play").click()  # pause
+        self.wait_for(lambda: self.js(sound) == [True, "suspended", rate, 1], "the tone paused")
+        self.driver.find_element("id", "play").click()
+        self.go("#scene=fixtures/odd.zip&size=640x480&tick=0")
+        note = lambda: self.js("return document.getElementById('sound-note').textContent")
+        self.wait_for(lambda: note().startswith("silent"), "the odd WAV's refusal")
+        self.assertIn("format 0x1234", note())
+        self.assertFalse(self.js("return !!studio.sound.source"))
+
     def test_file_too_large_is_refused(self):
         self.go("#scene=scenes/aquarium.kavren&size=640x480&tick=0")
         self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/aquarium.kavren", "the aquarium")
@@ -434,8 +540,8 @@ class StudioAuthoring(Studio):
             f.truncate((64 << 20) + 1)
         self.driver.find_element("id", "open-file").send_keys(huge)
         self.wait_for(lambda: "huge.kavren: larger than 64 MiB" in self.messages(), "the refusal")
-        tick = int(self.js("return document.body.dataset.tick"))
-        self.wait_for(lambda: int(self.js("return document.body.dataset.tick")) > tick + 3, "the aquarium to go on")
+        tick = self.tick_now()
+        self.wait_for(lambda: self.tick_now() > tick + 3, "the aquarium to go on")
 
 
 def main():

@@ -5,6 +5,7 @@
 //   sg_manifest_json  a manifest as JSON, for the page's forms
 //   sg_zip / sg_unzip  a scene folder to and from a zip
 //   sg_saver_name  the file name bind gives a saver of a scene
+//   sg_sound_note  whether a scene's sound plays, its rate, and why not
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
@@ -15,9 +16,13 @@
 #include <vector>
 
 #include "apps/pack/commands.h"
+#include "format/bytes.h"
+#include "format/wav_rules.h"
 #include "tools/core/check.h"
 #include "tools/core/container.h"
+#include "tools/core/quote.h"
 #include "tools/core/saver_name.h"
+#include "tools/core/sounds.h"
 #include "tools/web/zip.h"
 
 #include <toml++/toml.h>
@@ -109,6 +114,32 @@ EMSCRIPTEN_KEEPALIVE int sg_saver_name(const char* path, const char* suffix) {
                          sg::packtool::title_utf8(checked.read.scene.title, checked.read.textCodePage))
                   << suffix;
         return 0;
+    });
+}
+
+// The sound of the scene in `path`, for the page's player, as JSON
+// {"rate": samples a second, "note": text}: 0 without a sound; 2 with one the
+// saver plays (note: where else it may not, for encodings other than PCM);
+// 3 with one it refuses (note: validate's reasons, the scene stays silent);
+// 1 when the file cannot be read.
+EMSCRIPTEN_KEEPALIVE int sg_sound_note(const char* path) {
+    return captured([&] {
+        const sg::packtool::Checked checked = sg::packtool::check_package(sg::packtool::open_source(path).package);
+        std::string refusals;
+        for (const sg::pack::Problem& p : checked.problems)
+            if (p.severity == sg::pack::Severity::Error && p.message.starts_with("sound"))
+                refusals += (refusals.empty() ? "" : "\n") + p.message;
+        const sg::pack::Bytes& wav = checked.read.scene.sound;
+        if (refusals.empty() && wav.empty()) return 0;
+        std::uint32_t rate = 0;
+        sg::format::wav_walk_chunks(wav.data(), wav.size(), [&](const sg::format::WavChunk& chunk) {
+            if (!chunk.is("fmt ") || chunk.at + 16 > wav.size()) return true;
+            rate = sg::format::read_u32(chunk.header + 12);
+            return false;
+        });
+        const std::string note = refusals.empty() ? sg::packtool::wav_encoding_warning(wav).value_or("") : refusals;
+        std::cout << "{\"rate\": " << rate << ", \"note\": " << sg::packtool::quote(note) << "}";
+        return refusals.empty() ? 2 : 3;
     });
 }
 

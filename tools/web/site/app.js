@@ -16,6 +16,9 @@ const studio = {
   size: { width: 640, height: 480 },
   products: [],
   form: null,
+  history: new SceneHistory(),  // undo and redo (history.js)
+  store: null,                  // the scene kept in the browser (store.js)
+  sound: null,                  // the scene's sound (sound.js)
 };
 
 function say(text, bad = false) {
@@ -35,6 +38,8 @@ async function restart(pauseAt = 0) {
   const engine = studio.stage.engine;
   if (pauseAt > 0) studio.stage.playing = false;
   const stage = studio.stage.start(studio.playPath, width, height, { pauseAt });
+  studio.sound.begin(soundNote(engine, studio.playPath));
+  studio.sound.setPlaying(studio.stage.playing);
   // The pane's module gets the same scene bytes.
   studio.pane.engine.write("/s/play", engine.read(studio.playPath));
   const pane = studio.pane.start("/s/play", PANE.width, PANE.height, { preview: true, pauseAt });
@@ -51,12 +56,21 @@ function stopReason(e) {
   return "the saver stopped: " + String((e && e.message) || e);
 }
 
+// What sg_sound_note says of the scene in `path`: {sound: "none", "plays"
+// or "refused", rate, note}.
+function soundNote(engine, path) {
+  const status = engine.call("sg_sound_note", path);
+  const sound = { 2: "plays", 3: "refused" }[status] || "none";
+  return Object.assign({ sound, rate: 0, note: "" }, sound === "none" ? {} : JSON.parse(engine.output()));
+}
+
 function restartSoon(pauseAt = 0) {
   restart(pauseAt).catch((e) => say(stopReason(e), true));
 }
 
 function setPlaying(on) {
   for (const p of [studio.stage, studio.pane]) on ? p.play() : p.pause();
+  studio.sound.setPlaying(on);
   $("play").textContent = on ? "pause" : "play";
 }
 
@@ -70,7 +84,8 @@ function findManifest(engine, dir) {
 // Takes the folder /s/next (a manifest and its files) as the scene, with the
 // package built from it in /s/next.kavren, and plays the opened file
 // (original: {name, bytes}) or, without one, the package built.
-function adopt(manifest, original, notes, pauseAt) {
+// kept: the scene as the browser kept it (store.js), whose files these are.
+function adopt(manifest, original, notes, pauseAt, kept = null) {
   const engine = studio.stage.engine;
   const json = engine.manifestJson(manifest);
   if (json.status !== 0) { say(json.text, true); return false; }
@@ -94,9 +109,34 @@ function adopt(manifest, original, notes, pauseAt) {
     engine.write(studio.playPath, original.bytes);
   }
   studio.model = json.json;
+  studio.history.reset(snapshot(original && { name: original.name, bytes: original.bytes }, kept && kept.files),
+                       kept ? kept.edited : false);
   say(notes);
   restartSoon(pauseAt);
   return true;
+}
+
+// The scene as it is now, for the history: files shared with `previous`
+// (name -> bytes), the manifest read afresh.
+function snapshot(opened, previous) {
+  const engine = studio.stage.engine;
+  const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
+  const files = stateFiles(previous, engine.names(dir), (name) => engine.read(dir + "/" + name),
+                           [studio.manifest.slice(dir.length + 1)]);
+  return { manifest: studio.manifest, model: JSON.stringify(studio.model), files, opened };
+}
+
+// The scene the browser kept: its files in /s/next, built, and adopted with
+// them (a scene that no longer builds is not).
+function openKept(kept) {
+  const engine = studio.stage.engine;
+  const manifest = kept.manifest.replace(/^\/s\/scene/, "/s/next");
+  const dir = manifest.slice(0, manifest.lastIndexOf("/"));
+  engine.remove("/s/next");
+  for (const [name, bytes] of kept.files) engine.write(dir + "/" + name, bytes);
+  const built = engine.pack(["build", manifest.slice(dir.length + 1), "-o", "/s/next.kavren"], dir);
+  if (built.status !== 0) return false;
+  return adopt(manifest, kept.opened, built.text, 0, kept);
 }
 
 // A package, .scr, Linux program or zip of a scene folder. Whatever goes
@@ -159,14 +199,25 @@ async function openFiles(files) {
   const file = files[0];
   if (!file) return;
   if (file.size > MAX_FILE) { say(file.name + ": larger than 64 MiB; not opened", true); return; }
+  if (!(await mayReplace())) return;
   openBytes(file.name, new Uint8Array(await file.arrayBuffer()));
 }
 
 // ---- editing ----
 function rebuild() {
+  studio.stage.engine.write(studio.manifest, new TextEncoder().encode(manifestToml(studio.model)));
+  // A link to the opened scene no longer shows what is edited: a reload
+  // brings back the kept scene instead.
+  if (new URLSearchParams(location.hash.slice(1)).get("scene")) history.replaceState(null, "", location.pathname + location.search);
+  build();
+  studio.history.record(snapshot(null, studio.history.current && studio.history.current.files));
+}
+
+// Builds the manifest in /s/scene and plays it; a refused one is shown and
+// the previous scene plays on.
+function build() {
   const engine = studio.stage.engine;
   const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
-  engine.write(studio.manifest, new TextEncoder().encode(manifestToml(studio.model)));
   engine.remove("/s/try.kavren");
   const built = engine.pack(["build", studio.manifest.slice(dir.length + 1), "-o", "/s/try.kavren"], dir);
   const unplaced = studio.form.showProblems(settingMessages(built.text));
@@ -180,6 +231,33 @@ function rebuild() {
   studio.playPath = "/s/built.kavren";
   say(built.text);
   restartSoon();
+}
+
+// Undo and redo: the scene folder and forms as they were in `state`.
+function restore(state) {
+  if (!state) return;
+  const engine = studio.stage.engine;
+  const dir = state.manifest.slice(0, state.manifest.lastIndexOf("/"));
+  engine.remove("/s/scene");
+  for (const [name, bytes] of state.files) engine.write(dir + "/" + name, bytes);
+  studio.manifest = state.manifest;
+  studio.model = JSON.parse(state.model);
+  studio.form.show(studio.model);
+  if (!state.opened) { build(); return; }
+  studio.form.showProblems([]);
+  engine.remove("/s/opened");
+  studio.playPath = "/s/opened/" + state.opened.name;
+  engine.write(studio.playPath, state.opened.bytes);
+  say("");
+  restartSoon();
+}
+
+// Whether the scene may be replaced: at once when it has no edits, else as
+// the person answers.
+function mayReplace() {
+  if (!studio.history.edited) return Promise.resolve(true);
+  return askFirst("The scene has edits. Replace it? Its edits cannot be undone after that.",
+                  "replace it", "keep editing");
 }
 
 async function addFiles(files, then) {
@@ -247,17 +325,33 @@ async function exported(kind) {
 // A saver's file name: the scene's title, as bind without -o names it
 // (the button's own name when the scene cannot be read).
 function saverName(kind) {
+  return titledName(kind === "get-linux" ? "" : ".scr", $(kind).dataset.name);
+}
+
+// The scene's title made a file name, followed by `suffix`; `otherwise`
+// when the title gives none.
+function titledName(suffix, otherwise) {
   const engine = studio.stage.engine;
-  const suffix = kind === "get-linux" ? "" : ".scr";
   const status = engine.call("sg_saver_name", "/s/built.kavren", suffix);
   const text = engine.output();
-  return status === 0 && text !== suffix ? text : $(kind).dataset.name;
+  return status === 0 && text !== suffix ? text : otherwise;
+}
+
+// What a download button saves: {name, bytes}, named after the title (the
+// package and zip too, so that one download does not replace another). The
+// Linux program goes in a .tar.gz, which keeps its run bit.
+async function downloaded(kind, name) {
+  const bytes = await exported(kind);
+  if (!kind.startsWith("get-")) return { name: titledName(name.slice(name.lastIndexOf(".")), name), bytes };
+  const saver = saverName(kind);
+  if (kind !== "get-linux") return { name: saver, bytes };
+  return { name: saver + ".tar.gz", bytes: await tarGz(saver, bytes, 0o755) };
 }
 
 async function downloadAs(kind, name) {
   try {
-    const bytes = await exported(kind);
-    download(bytes, kind.startsWith("get-") ? saverName(kind) : name);
+    const file = await downloaded(kind, name);
+    download(file.bytes, file.name);
   } catch (e) {
     say(String(e.message || e), true);
   }
@@ -301,7 +395,25 @@ async function main() {
   studio.stage.onTick = (tick) => {
     $("tick").textContent = tick;
     document.body.dataset.tick = String(tick);
+    studio.sound.setPlaying(studio.stage.playing);
   };
+  studio.sound = new SoundPreview($("mute"), $("sound-note"));
+  a.mod.onSound = (bytes, plays) => studio.sound.played(bytes, plays);
+  studio.store = await SceneStore.open();
+  studio.history.onChange = (state) => {
+    $("undo").disabled = !studio.history.canUndo;
+    $("redo").disabled = !studio.history.canRedo;
+    if (studio.store) studio.store.save(state, studio.history.edited);
+  };
+  if (studio.store) {
+    studio.store.onSaved = (id) => { document.body.dataset.saved = String(id); };
+    studio.store.onError = (text) => say("the browser did not keep the scene: " + text, true);
+  }
+  const undo = () => restore(studio.history.undo());
+  const redo = () => restore(studio.history.redo());
+  $("undo").onclick = undo;
+  $("redo").onclick = redo;
+  bindUndoKeys(document, undo, redo);
   studio.stage.onEnd = (status, text, stopped) => {
     if (!stopped && text.trim()) say(text, true);
   };
@@ -321,10 +433,14 @@ async function main() {
   $("get-kavren").onclick = () => downloadAs("kavren", "scene.kavren");
   $("get-zip").onclick = () => downloadAs("zip", "scene.zip");
 
-  $("open-default").onclick = () => openUrl("scenes/default.kavren");
-  $("open-aquarium").onclick = () => openUrl("scenes/aquarium.kavren");
-  $("open-empty").onclick = () => openEmpty();
-  $("open-file").onchange = (e) => openFiles(e.target.files);
+  const replacing = (open) => async () => { if (await mayReplace()) await open(); };
+  $("open-default").onclick = replacing(() => openUrl("scenes/default.kavren"));
+  $("open-aquarium").onclick = replacing(() => openUrl("scenes/aquarium.kavren"));
+  $("open-empty").onclick = replacing(() => openEmpty());
+  $("open-file").onchange = async (e) => {
+    await openFiles(e.target.files);
+    e.target.value = "";
+  };
   document.body.addEventListener("dragover", (e) => { e.preventDefault(); document.body.classList.add("over"); });
   document.body.addEventListener("dragleave", () => document.body.classList.remove("over"));
   document.body.addEventListener("drop", (e) => {
@@ -356,7 +472,15 @@ async function main() {
   };
   window.addEventListener("hashchange", () => followHash().catch((e) => say(String(e.stack || e), true)));
 
-  if (!(await followHash())) await openUrl("scenes/default.kavren");
+  if (!(await followHash())) {
+    const kept = studio.store && (await studio.store.load());
+    if (!(kept && openKept(kept)) && (await openUrl("scenes/default.kavren")) && kept) {
+      // A kept scene that does not build (its last edit was refused) comes
+      // back with build's messages, the default scene playing meanwhile.
+      studio.history.reset(kept, true);
+      restore(studio.history.current);
+    }
+  }
   document.body.dataset.ready = "1";
 }
 

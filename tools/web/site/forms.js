@@ -26,6 +26,8 @@ const LAYER_FIELDS = [
   ["every", "int"], ["flip", "choice"],
 ];
 
+const CONTROLS = "input, select, button, textarea";
+
 function el(tag, attrs = {}, ...children) {
   const e = document.createElement(tag);
   for (const [k, v] of Object.entries(attrs)) {
@@ -136,7 +138,29 @@ class SceneForm {
     if (files && files.length) this.hooks.addFiles([...files], then);
   }
 
+  // The control that had the focus, by id, name or else its place among the
+  // form's controls, so that it keeps the focus when the form is drawn again.
+  focused() {
+    const at = document.activeElement;
+    if (!at || !this.form.contains(at)) return null;
+    return { id: at.id, name: at.getAttribute("name"), index: [...this.form.querySelectorAll(CONTROLS)].indexOf(at) };
+  }
+
+  refocus(was) {
+    if (!was) return;
+    const named = (was.id && document.getElementById(was.id)) ||
+      (was.name && this.form.querySelector("[name=\"" + CSS.escape(was.name) + "\"]"));
+    const target = named || this.form.querySelectorAll(CONTROLS)[was.index];
+    if (target) target.focus({ preventScroll: true });
+  }
+
   render() {
+    const was = this.focused();
+    this.draw();
+    this.refocus(was);
+  }
+
+  draw() {
     const m = this.model;
     const f = this.form;
     f.replaceChildren();
