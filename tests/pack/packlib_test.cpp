@@ -469,6 +469,96 @@ TEST(PackPackage, WriterRefusesTextRecordMisuse) {
     EXPECT_NO_THROW(build(p));
 }
 
+// The monitors record: primary writes today's bytes; each and span add block
+// 1 (or fill the sound's) after the text record's place, alone or beside it,
+// and read back to the same bytes.
+TEST(PackPackage, MonitorsRecordRoundTrip) {
+    using sg::format::MonitorMode;
+    for (const bool sound : {false, true}) {
+        for (const std::uint32_t codePage : {932u, 1252u}) {
+            pack::Package p = sg::test::ready_package(3, 1);
+            p.textCodePage = codePage;
+            if (sound) {
+                p.scene.sound = sg::test::silent_wav(100);
+                p.optionalBlock1.assign(120, 0);
+                p.optionalBlock1[24] = 0x77;  // the rest of a sound's block is kept
+            }
+            const Bytes plain = pack::package_bytes(p);
+            p.monitorMode = MonitorMode::Primary;
+            EXPECT_EQ(pack::package_bytes(p), plain);
+            for (const MonitorMode mode : {MonitorMode::Each, MonitorMode::Span}) {
+                const std::string what = std::string(sound ? "sound, " : "") + std::to_string(codePage) + ", mode " +
+                                         std::to_string(static_cast<int>(mode));
+                p.monitorMode = mode;
+                pack::Layout layout;
+                const Bytes b = pack::package_bytes(p, &layout);
+                const std::size_t block = static_cast<std::size_t>(layout.offsets[12]);
+                const bool blockBefore = sound || codePage != 932;
+                EXPECT_EQ(b.size(), plain.size() + (blockBefore ? 0u : 120u)) << what;
+                EXPECT_EQ(std::string(&b[block], &b[block + 4]), codePage != 932 ? "SGTX" : std::string(4, '\0')) << what;
+                EXPECT_EQ(std::string(&b[block + 12], &b[block + 16]), "SGMN") << what;
+                EXPECT_EQ(at32(b, block + 16), 1) << what;
+                EXPECT_EQ(at32(b, block + 20), static_cast<std::int32_t>(mode)) << what;
+                EXPECT_EQ(b[block + 24], sound ? 0x77 : 0) << what;
+                EXPECT_EQ(sg::format::monitors_record_mode(&b[block], 24), mode) << what;
+
+                const pack::PackageRead r = parse(b);
+                EXPECT_TRUE(r.problems.empty()) << what << ": " << listing(r.problems);
+                EXPECT_EQ(r.monitorMode, mode) << what;
+                EXPECT_EQ(r.textCodePage, codePage) << what;
+                EXPECT_EQ(pack::package_bytes(r), b) << what;
+                if (sound) {
+                    EXPECT_EQ(r.optionalBlock1[12], 0) << what << ": the record is not kept as leftover bytes";
+                }
+            }
+        }
+    }
+}
+
+// Records the engine ignores are warned about and read as primary; the
+// writer refuses a mode it has no record for and data where the record goes.
+TEST(PackPackage, MonitorsRecordsTheEngineIgnoresAndWriterMisuse) {
+    pack::Package p = sg::test::ready_package(0);
+    p.monitorMode = sg::format::MonitorMode::Span;
+    pack::Layout layout;
+    const Bytes good = pack::package_bytes(p, &layout);
+    const std::size_t record = static_cast<std::size_t>(layout.offsets[12]) + 12;
+    struct Case {
+        std::size_t at;
+        std::int32_t value;
+        const char* text;
+    };
+    for (const Case& c : {Case{4, 2, "version 2 is unknown; full screen plays on the primary monitor"},
+                          Case{8, 7, "mode 7, which is unknown; full screen plays on the primary monitor"},
+                          Case{8, -1, "mode -1, which is unknown"}, Case{8, 0, "primary, the default"}}) {
+        Bytes b = good;
+        pack::put32(b, record + c.at, c.value);
+        const pack::PackageRead r = parse(b);
+        EXPECT_TRUE(r.ok()) << listing(r.problems);
+        EXPECT_TRUE(has(r.problems, Severity::Warning, record + c.at, c.text)) << listing(r.problems);
+        EXPECT_EQ(r.monitorMode, sg::format::MonitorMode::Primary) << c.text;
+        EXPECT_EQ(sg::format::monitors_record_mode(&b[record - 12], 24), sg::format::MonitorMode::Primary) << c.text;
+    }
+    // Read as the engine reads it: the block's first 24 bytes inside the package, or none.
+    Bytes b = good;
+    b.resize(record + 12);
+    EXPECT_EQ(parse(b).monitorMode, sg::format::MonitorMode::Span);
+    b.resize(record + 11);
+    EXPECT_EQ(parse(b).monitorMode, sg::format::MonitorMode::Primary);
+
+    p.monitorMode = static_cast<sg::format::MonitorMode>(3);
+    EXPECT_THROW(build(p), std::runtime_error);
+    p.monitorMode = sg::format::MonitorMode::Each;
+    p.scene.sound = sg::test::silent_wav(10);
+    p.optionalBlock1.assign(24, 0);
+    p.optionalBlock1[23] = 1;  // byte 23 is the record's
+    EXPECT_THROW(build(p), std::runtime_error);
+    p.optionalBlock1[23] = 0;
+    p.optionalBlock1[11] = 1;  // bytes 0 to 11 are free without a text record
+    p.optionalBlock1.push_back(1);
+    EXPECT_NO_THROW(build(p));
+}
+
 // ---- damaged packages ----
 
 class PackDamage : public ::testing::Test {
