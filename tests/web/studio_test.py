@@ -232,6 +232,10 @@ class Studio(unittest.TestCase):
         self.goto(60)
         after = self.canvas()
         self.assertNotEqual(before[2], after[2], "the faster fish show")
+        # The monitors choice goes into the package and changes no picture.
+        self.js("document.body.dataset.tick = ''")
+        Select(self.driver.find_element("name", "monitors")).select_by_value("each")
+        self.wait_for(lambda: self.js("return document.body.dataset.tick") == "1", "the restart")
 
         kavren = self.exported("kavren")
         path = os.path.join(WORK, "edited.kavren")
@@ -240,6 +244,7 @@ class Studio(unittest.TestCase):
         self.assert_same_pixels(after, rendered(path, "640x480", 60), "edited scene at tick 60")
         inspect = json.loads(pack("inspect", path, "--json").stdout)
         self.assertIn("speed", json.dumps(inspect))
+        self.assertEqual(inspect["monitors"], "each")
 
         # The zip builds to the same bytes on the command line.
         folder = os.path.join(WORK, "zip")

@@ -182,6 +182,15 @@ void build_sound(Ctx& c, const Table& top, Built& built) {
     }
 }
 
+// How full screen uses several monitors; primary (the default) writes no record.
+void build_monitors(const Table& top, pack::Package& p) {
+    if (auto word = top.string("monitors")) {
+        const auto mode = names::code_of(names::MONITORS, *word);
+        if (!mode) top.wrong("monitors", "\"" + *word + "\" is not a monitor mode; use " + names::listing(names::MONITORS));
+        p.monitorMode = static_cast<format::MonitorMode>(*mode);
+    }
+}
+
 // The about box's lines: a string, or a table of text or bytes and shown.
 void build_about(Ctx& c, const Table& top, Built& built) {
     pack::Package& p = built.package;
@@ -266,6 +275,8 @@ int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
         if (!s.sound.empty() && left->node("directory_12")) left->wrong("directory_12", "is only for a scene without a sound");
         if (p.textCodePage != 932 && left->node("directory_12"))
             left->wrong("directory_12", "is only for a scene without a sound and with codepage 932 (entry 12 then points at the text record)");
+        if (p.monitorMode != format::MonitorMode::Primary && left->node("directory_12"))
+            left->wrong("directory_12", "is only for a scene without a sound and with monitors = \"primary\" (entry 12 then points at the monitors record)");
         // Padding is zeros in memory: at most what a package read from a file can be.
         p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, static_cast<std::int64_t>(MAX_FILE_BYTES),
                                                          "0 (no padding) up to " + std::to_string(MAX_FILE_BYTES))
@@ -279,6 +290,11 @@ int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
                 std::any_of(p.optionalBlock1.begin(), p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(12, std::ssize(p.optionalBlock1)),
                             [](std::uint8_t b) { return b != 0; }))
                 left->wrong("optional_block_1", "its first 12 bytes must be zero with a codepage other than 932: the text record goes there");
+            if (p.monitorMode != format::MonitorMode::Primary &&
+                std::any_of(p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(12, std::ssize(p.optionalBlock1)),
+                            p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(24, std::ssize(p.optionalBlock1)),
+                            [](std::uint8_t b) { return b != 0; }))
+                left->wrong("optional_block_1", "its bytes 12 to 23 must be zero with monitors other than \"primary\": the monitors record goes there");
         }
         s.optionalBlock2Present = left->int32("optional_block_2_present").value_or(0);
         if (auto file = left->string("optional_block_2")) {
@@ -323,7 +339,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         throw Failure(name + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
     }
     Table top{c, root, "", 1};
-    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "layer", "leftovers"});
+    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "monitors", "layer", "leftovers"});
 
     Built built;
     built.manifestName = name;
@@ -331,6 +347,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
     build_title(c, top, built.package.scene);
     build_background(c, top, built);
     build_sound(c, top, built);
+    build_monitors(top, built.package);
     build_about(c, top, built);
     build_layers(c, top, built);
     const int padLine = build_leftovers(c, top, built.package);

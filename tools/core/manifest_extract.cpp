@@ -91,6 +91,12 @@ void write_sound(std::ostream& m, const pack::Scene& s, Extracted& out) {
     }
 }
 
+// The monitor mode, when it is not the default.
+void write_monitors(std::ostream& m, const pack::Package& p) {
+    if (p.monitorMode == format::MonitorMode::Primary) return;
+    m << "monitors = " << word_text(names::MONITORS, static_cast<std::int32_t>(p.monitorMode)) << "\n";
+}
+
 // The about lines up to the last one that holds anything.
 void write_about(std::ostream& m, const pack::Package& p) {
     int lastLine = -1;
@@ -229,6 +235,7 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
     write_title(m, p, sourceName);
     write_background(m, p.scene, out);
     write_sound(m, p.scene, out);
+    write_monitors(m, p);
     write_about(m, p);
     const int lastLayer = last_layer(p);
     for (int k = 0; k <= lastLayer; ++k) write_layer(m, p.layers[static_cast<std::size_t>(k)], k, out);

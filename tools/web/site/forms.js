@@ -6,6 +6,7 @@
 const CHOICES = {
   background: ["black", "white", "desktop", "tiled", "picture"],
   fit: ["stretched", "centred"],
+  monitors: ["primary", "each", "span"],
   mask: ["auto", "top-left", "black", "white", "opaque"],
   flip: ["none", "horizontal", "vertical"],
   direction: ["up-left", "up", "up-right", "left", "none", "right", "down-left", "down", "down-right"],
@@ -172,6 +173,7 @@ class SceneForm {
     if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", ".png,.bmp"));
     scene.append(this.choice(m, "fit", "fit"));
     scene.append(this.fileField(m, "sound", "sound", ".wav"));
+    scene.append(this.choice(m, "monitors", "monitors"));
     f.append(scene, this.about(m));
     (m.layer || []).forEach((layer, i) => f.append(this.layer(layer, i)));
     f.append(el("button", { type: "button", id: "add-layer", onclick: () => {
