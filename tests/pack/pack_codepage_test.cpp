@@ -244,3 +244,18 @@ TEST(CodePageChoice, BytesShownAsTextComeBackUnchanged) {
     EXPECT_FALSE(text_as_bytes("aΩ", 1252, &why));
     EXPECT_EQ(why, "\"Ω\" is not in code page 1252 (Western European)");
 }
+
+// codepage = "auto" builds what the first code page holding the texts builds.
+TEST_F(PackCodePage, AutoChoosesTheFirstCodePageThatHoldsTheTexts) {
+    EXPECT_EQ(sg::pack::package_bytes(built("codepage = \"auto\"\n" + WESTERN)),
+              sg::pack::package_bytes(built("codepage = 1252\n" + WESTERN)));
+    EXPECT_EQ(built("codepage = \"auto\"\ntitle = \"x\"\nabout = [{ text = \"Καλημέρα\" }]\n").textCodePage, 1253u);
+    EXPECT_EQ(built("codepage = \"auto\"\ntitle = \"雪\"\n").textCodePage, 932u);
+
+    const std::string path = (dir / "scene.toml").string();
+    EXPECT_EQ(error_of("codepage = \"auto\"\ntitle = \"Café\"\nabout = [\"שלום\"]\n").rfind(
+                  path + ":1: codepage: \"auto\": no one code page holds every text: \"é\" (U+00E9) is in 1252", 0),
+              0u);
+    EXPECT_EQ(error_of("codepage = \"Auto\"\ntitle = \"x\"\n"),
+              path + ":1: codepage: must be an integer (874, 932, 936, 949, 950 or 1250..1258) or \"auto\", not \"Auto\"");
+}

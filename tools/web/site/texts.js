@@ -9,7 +9,7 @@ function textCall(name, ...args) {
   return { status, text: engine.output() };
 }
 
-function codePageOf(model) { return model.codepage ?? 932; }
+function codePageOf(model) { return typeof model.codepage === "number" ? model.codepage : 932; }
 
 let codePageList = null;
 // [[932, "932 (Japanese, Shift-JIS)"], ...] in the order they are offered.
@@ -49,7 +49,7 @@ function chooseCodePage(model) {
   if (hasByteTexts(model))
     return { ok: false, note: "the texts need code page " + codePageLabel(codepage) + ", but texts given as bytes are in " +
       codePageLabel(current) + "; retype those texts (or remove their \\xNN bytes) first" };
-  const was = model.codepage;
+  const was = typeof model.codepage === "number" ? model.codepage : undefined;  // not "auto"
   if (codepage === 932) delete model.codepage; else model.codepage = codepage;
   const now = codePageLabel(codepage);
   return { ok: true, note: was !== undefined
