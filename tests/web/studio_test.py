@@ -482,6 +482,18 @@ class StudioAuthoring(Studio):
         self.wait_for(lambda: "no sprite ever shows" in self.messages(), "the warning")
         self.assertIn("layer 0 never shows (random_start with reentry_cycles = 0", self.messages())
 
+        # A package whose title has a byte 1252 has no character for: shown as
+        # text with that byte escaped, and an edit keeps the byte.
+        with open(os.path.join(folder, "scene.toml"), "w") as f:
+            f.write('codepage = 1252\ntitle_bytes = "43616681"\n' + layer)
+        odd = os.path.join(FIXTURES, "odd.kavren")
+        self.assertEqual(pack("build", "scene.toml", "-o", odd, cwd=folder).returncode, 0)
+        self.go("#scene=fixtures/odd.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/odd.kavren", "the package to open")
+        self.assertEqual(self.driver.find_element("name", "title_bytes").get_attribute("value"), "Caf\\x81")
+        typed("[name=title_bytes]", "Café\\x81")
+        self.wait_for(lambda: self.js("return studio.model.title_bytes") == "436166e981", "the bytes kept")
+
     def test_file_too_large_is_refused(self):
         self.go("#scene=scenes/aquarium.kavren&size=640x480&tick=0")
         self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/aquarium.kavren", "the aquarium")
