@@ -170,7 +170,7 @@ class SceneForm {
         m.about = lines;
         this.changed();
       };
-      const text = this.byteText(m, setting, obj.bytes,
+      const text = this.byteText(setting, obj.text, obj.bytes,
         (t) => { delete obj.bytes; obj.text = t; set(); },
         (hex) => { delete obj.text; obj.bytes = hex; set(); });
       const shown = el("input", { type: "checkbox", checked: obj.shown !== false, title: "shown",

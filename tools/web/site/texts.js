@@ -78,13 +78,13 @@ SceneForm.prototype.codePage = function (m) {
   return this.field("codepage", "codepage", select);
 };
 
-// A text that may be stored as bytes (title_bytes, an about line's bytes):
-// shown as text; typed text without a backslash goes back as text, with
-// \xNN escapes as bytes.
-SceneForm.prototype.byteText = function (m, setting, bytes, asText, asBytes) {
+// A text, or one stored as bytes (title_bytes, an about line's bytes) shown
+// as text; typed text without a backslash goes back as text, with \xNN
+// escapes as bytes.
+SceneForm.prototype.byteText = function (setting, text, bytes, asText, asBytes) {
   const page = codePageOf(this.model);
-  const shown = bytes === undefined ? null : textOfBytes(bytes, page);
-  return el("input", { type: "text", name: setting, value: shown ?? bytes ?? "",
+  const shown = bytes === undefined ? text : textOfBytes(bytes, page) ?? bytes;
+  return el("input", { type: "text", name: setting, value: shown ?? "",
     title: bytes === undefined ? "" : "a byte with no character in code page " + page + " shows as \\xNN",
     onchange: (e) => {
       const text = e.target.value;
@@ -97,7 +97,7 @@ SceneForm.prototype.byteText = function (m, setting, bytes, asText, asBytes) {
 
 SceneForm.prototype.title = function (m) {
   const setting = m.title_bytes !== undefined ? "title_bytes" : "title";
-  const input = this.byteText(m, setting, m.title_bytes,
+  const input = this.byteText(setting, m.title, m.title_bytes,
     (text) => { delete m.title_bytes; this.setKey(m, "title", text); },
     (hex) => { delete m.title; this.setKey(m, "title_bytes", hex); });
   return this.field(setting, "title", input);
