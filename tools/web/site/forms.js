@@ -235,8 +235,8 @@ class SceneForm {
       this.changed();
     };
     const corner = el("select", { name: setting + ".corner", onchange: (e) => set("corner", e.target.value) },
-      el("option", { value: "" }, "(corner)"), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
-    const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k,
+      el("option", { value: "" }, "default: top-left"), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
+    const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k + " (default: 0)",
       onchange: (e) => set(k, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, "start", el("span", {}, corner, num("x"), num("y")));
   }
