@@ -537,6 +537,74 @@ class StudioAuthoring(Studio):
         self.assertIn("format 0x1234", note())
         self.assertFalse(self.js("return !!studio.sound.source"))
 
+    def test_texts_choose_their_code_page_and_settings_explain_themselves(self):
+        # A scene without a code page (932): a French title picks 1252, a Greek
+        # one 1253, each package the one build makes of the manifest naming it.
+        folder = os.path.join(WORK, "soleil")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        with open(os.path.join(folder, "walk.gif"), "wb") as f:  # 1x1, red
+            f.write(bytes.fromhex("47494638396101000100800000ff00000000002c00000000010001000002024401003b"))
+        layer = '[[layer]]\nframes = "walk.gif"\ninstances = 3\n'
+        with open(os.path.join(folder, "scene.toml"), "w") as f:
+            f.write('title = "x"\n' + layer)
+        with zipfile.ZipFile(os.path.join(FIXTURES, "soleil.zip"), "w") as z:
+            for name in ("scene.toml", "walk.gif"):
+                z.write(os.path.join(folder, name), name)
+        self.go("#scene=fixtures/soleil.zip&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "x", "the scene to open")
+        self.assertEqual(self.js("return document.querySelector('[name=codepage]').value"), "932")
+
+        def typed(selector, text):
+            self.js("const t = document.querySelector(arguments[0]); t.value = arguments[1];"
+                    "t.dispatchEvent(new Event('change'))", selector, text)
+
+        for title, page in (("Coucher de soleil à Nice", "1252"), ("Ηλιοβασίλεμα στη Νίκαια", "1253")):
+            with self.subTest(page=page):
+                typed("[name=title]", title)
+                self.wait_for(lambda: self.js("return document.querySelector('[name=codepage]').value") == page,
+                              "code page " + page)
+                self.assertIn("the first that holds them all", self.messages())
+                with open(os.path.join(folder, "scene.toml"), "w", encoding="utf-8") as f:
+                    f.write('codepage = %s\ntitle = "%s"\n%s' % (page, title, layer))
+                native = os.path.join(FIXTURES, "soleil-%s.kavren" % page)
+                r = pack("build", "scene.toml", "-o", native, cwd=folder)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.wait_for(lambda: self.exported("kavren") == read(native), "the page's package to be build's")
+                typed("#goto", "9")
+                self.at_tick(9)
+                self.assert_same_pixels(self.canvas(), rendered(native, "640x480", 9), "code page %s at tick 9" % page)
+
+        # Hebrew beside an accent: no one code page; the Greek scene plays on.
+        typed("[name=title]", "Café שלום")
+        self.wait_for(lambda: self.driver.find_elements("css selector", "[data-setting=codepage] .problem"), "the clash")
+        self.assertIn('"ש" (U+05E9) only in 1255 (Hebrew)', self.messages())
+        self.assertIn('"é" (U+00E9) is in 1252 (Western European)', self.messages())
+        self.assertEqual(self.exported("kavren"), read(native))
+
+        # Plain words beside the keys, defaults as values, and validate's word
+        # for a screen that stays empty.
+        typed("[name=title]", "x")
+        field = self.driver.find_element("css selector", "[data-setting='layer[0].reentry_cycles']")
+        self.assertIn("Re-enter after cycles", field.text)
+        self.assertIn("reentry_cycles", field.find_element("css selector", ".key").text)
+        self.assertEqual(field.find_element("css selector", "input").get_attribute("placeholder"), "default: 65535")
+        typed("[name='layer[0].reentry_cycles']", "0")
+        self.wait_for(lambda: "no sprite ever shows" in self.messages(), "the warning")
+        self.assertIn("layer 0 never shows (random_start with reentry_cycles = 0", self.messages())
+
+        # A package whose title has a byte 1252 has no character for: shown as
+        # text with that byte escaped, and an edit keeps the byte.
+        with open(os.path.join(folder, "scene.toml"), "w") as f:
+            f.write('codepage = 1252\ntitle_bytes = "43616681"\n' + layer)
+        odd = os.path.join(FIXTURES, "odd.kavren")
+        self.assertEqual(pack("build", "scene.toml", "-o", odd, cwd=folder).returncode, 0)
+        self.go("#scene=fixtures/odd.kavren&size=640x480&tick=0")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/odd.kavren", "the package to open")
+        self.assertEqual(self.driver.find_element("name", "title_bytes").get_attribute("value"), "Caf\\x81")
+        typed("[name=title_bytes]", "Café\\x81")
+        self.wait_for(lambda: self.js("return studio.model.title_bytes") == "436166e981", "the bytes kept")
+
     def test_file_too_large_is_refused(self):
         self.go("#scene=scenes/aquarium.kavren&size=640x480&tick=0")
         self.wait_for(lambda: self.js("return studio.playPath") == "/s/opened/aquarium.kavren", "the aquarium")

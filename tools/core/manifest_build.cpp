@@ -1,6 +1,7 @@
 #include "tools/core/manifest.h"
 
 #include "format/wav_rules.h"
+#include "tools/core/codepage_choice.h"
 #include "tools/core/manifest_pictures.h"
 #include "tools/core/manifest_read.h"
 #include "tools/core/scene_budget.h"
@@ -117,7 +118,26 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
 
 // The code page of the title and about lines: it comes first, as texts are
 // encoded when they are read.
+// codepage = "auto": the first code page (932 first) that holds the title
+// and every about line given as text.
 void build_code_page(Ctx& c, const Table& top, pack::Package& p) {
+    if (const toml::node* n = top.node("codepage"); n && n->is_string()) {
+        if (n->as_string()->get() != "auto")
+            top.wrong("codepage", "must be an integer (874, 932, 936, 949, 950 or 1250..1258) or \"auto\", not \"" +
+                                      n->as_string()->get() + "\"");
+        std::vector<std::string> texts;
+        if (const toml::node* title = top.node("title"); title && title->is_string()) texts.push_back(title->as_string()->get());
+        if (const toml::node* about = top.node("about"); about && about->is_array())
+            for (const toml::node& line : *about->as_array()) {
+                const toml::node* text = line.is_table() ? line.as_table()->get("text") : &line;
+                if (text && text->is_string()) texts.push_back(text->as_string()->get());
+            }
+        const CodePageChoice choice = choose_code_page(texts, 932);
+        if (!choice.codePage) top.wrong("codepage", "\"auto\": " + clash_message(choice.clashes));
+        c.codePage = *choice.codePage;
+        p.textCodePage = c.codePage;
+        return;
+    }
     if (auto codePage = top.integer("codepage", 0, 65535, "874, 932, 936, 949, 950 or 1250..1258")) {
         if (!format::textrecord::code_page_allowed(static_cast<std::uint32_t>(*codePage)))
             top.wrong("codepage", std::to_string(*codePage) +

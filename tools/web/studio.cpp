@@ -6,11 +6,15 @@
 //   sg_zip / sg_unzip  a scene folder to and from a zip
 //   sg_saver_name  the file name bind gives a saver of a scene
 //   sg_sound_note  whether a scene's sound plays, its rate, and why not
+//   sg_codepage_choice  the code page for the scene's texts
+//   sg_text_of_bytes / sg_bytes_of_text  texts in a code page to edit
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,10 +23,13 @@
 #include "format/bytes.h"
 #include "format/wav_rules.h"
 #include "tools/core/check.h"
+#include "tools/core/codepage_choice.h"
 #include "tools/core/container.h"
 #include "tools/core/quote.h"
 #include "tools/core/saver_name.h"
 #include "tools/core/sounds.h"
+#include "tools/core/sjis.h"
+#include "tools/core/util.h"
 #include "tools/web/zip.h"
 
 #include <toml++/toml.h>
@@ -55,6 +62,9 @@ std::vector<std::string> lines_of(const std::string& text) {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
+
+// A code page number as the page passes it (a string).
+std::uint32_t code_page_of(const char* text) { return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)); }
 
 }  // namespace
 
@@ -140,6 +150,64 @@ EMSCRIPTEN_KEEPALIVE int sg_sound_note(const char* path) {
         const std::string note = refusals.empty() ? sg::packtool::wav_encoding_warning(wav).value_or("") : refusals;
         std::cout << "{\"rate\": " << rate << ", \"note\": " << sg::packtool::quote(note) << "}";
         return refusals.empty() ? 2 : 3;
+    });
+}
+
+// The code page for the texts (UTF-8, one a line) given the current one:
+// 0 with {"codepage":N,"kept":true|false}, else 1 with the characters that
+// clash and the code pages that hold each.
+EMSCRIPTEN_KEEPALIVE int sg_codepage_choice(const char* texts, const char* current) {
+    return captured([&] {
+        const sg::packtool::CodePageChoice choice =
+            sg::packtool::choose_code_page(lines_of(texts), code_page_of(current));
+        if (!choice.codePage) {
+            std::cout << sg::packtool::clash_message(choice.clashes);
+            return 1;
+        }
+        std::cout << "{\"codepage\":" << *choice.codePage << ",\"kept\":" << (choice.kept ? "true" : "false") << "}";
+        return 0;
+    });
+}
+
+// The code pages a package may name, in the order they are offered:
+// [[932,"932 (Japanese, Shift-JIS)"],...].
+EMSCRIPTEN_KEEPALIVE int sg_codepage_labels() {
+    return captured([&] {
+        const char* comma = "[";
+        for (std::uint32_t c : sg::packtool::code_page_order()) {
+            std::cout << comma << "[" << c << ",\"" << sg::packtool::code_page_label(c) << "\"]";
+            comma = ",";
+        }
+        std::cout << "]";
+        return 0;
+    });
+}
+
+// Bytes given in hexadecimal, as text to edit in `codePage` (see
+// bytes_as_text); 1 when the hexadecimal is not.
+EMSCRIPTEN_KEEPALIVE int sg_text_of_bytes(const char* hex, const char* codePage) {
+    return captured([&] {
+        sg::packtool::Bytes bytes;
+        if (!sg::packtool::parse_hex_bytes(hex, bytes)) {
+            std::cout << "not hexadecimal bytes";
+            return 1;
+        }
+        std::cout << sg::packtool::bytes_as_text(std::string(bytes.begin(), bytes.end()), code_page_of(codePage));
+        return 0;
+    });
+}
+
+// The reverse: the bytes in hexadecimal, or 1 with what is wrong.
+EMSCRIPTEN_KEEPALIVE int sg_bytes_of_text(const char* text, const char* codePage) {
+    return captured([&] {
+        std::string why;
+        const auto bytes = sg::packtool::text_as_bytes(text, code_page_of(codePage), &why);
+        if (!bytes) {
+            std::cout << why;
+            return 1;
+        }
+        std::cout << sg::packtool::hex_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+        return 0;
     });
 }
 

@@ -217,19 +217,29 @@ function rebuild() {
 // the previous scene plays on.
 function build() {
   const engine = studio.stage.engine;
+  // The texts' code page first (texts.js): the previous scene plays on when
+  // no one code page holds them all.
+  const choice = chooseCodePage(studio.model);
+  if (!choice.ok) {
+    studio.form.showProblems([{ setting: "codepage", text: choice.note }]);
+    say(choice.note, true);
+    return;
+  }
+  if (choice.note) studio.form.render();
+  const note = choice.note ? choice.note + "\n" : "";
   const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
   engine.remove("/s/try.kavren");
   const built = engine.pack(["build", studio.manifest.slice(dir.length + 1), "-o", "/s/try.kavren"], dir);
   const unplaced = studio.form.showProblems(settingMessages(built.text));
   if (built.status !== 0) {
     // The previous scene keeps playing.
-    say(built.text + (unplaced.length ? "" : "\n(see the fields marked)"), true);
+    say(note + built.text + (unplaced.length ? "" : "\n(see the fields marked)"), true);
     return;
   }
   engine.remove("/s/built.kavren");
   engine.FS.rename("/s/try.kavren", "/s/built.kavren");
   studio.playPath = "/s/built.kavren";
-  say(built.text);
+  say(note + built.text);
   restartSoon();
 }
 

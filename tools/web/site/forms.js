@@ -63,21 +63,24 @@ class SceneForm {
     this.changed();
   }
 
-  field(setting, label, input) {
-    return el("div", { class: "field", dataset: { setting } }, el("label", {}, label), input);
+  // A setting's row: its plain label with the key in small type, the input,
+  // and a line saying what it does (help.js).
+  field(setting, key, input) {
+    const { label, help } = helpLabel(setting, key);
+    return el("div", { class: "field", dataset: { setting } }, label, input, help);
   }
 
   choice(obj, key, setting, options = CHOICES[key]) {
     const select = el("select", { name: setting, onchange: (e) => {
       const v = e.target.value;
       this.setKey(obj, key, v === "" ? "" : (typeof options[0] === "number" ? Number(v) : v));
-    } }, el("option", { value: "" }, "(default)"));
+    } }, el("option", { value: "" }, defaultText(setting, key)));
     for (const o of options) select.append(el("option", { value: o, selected: obj[key] === o }, String(o)));
     return this.field(setting, key, select);
   }
 
   int(obj, key, setting) {
-    const input = el("input", { type: "number", name: setting, value: obj[key] ?? "", placeholder: "default",
+    const input = el("input", { type: "number", name: setting, value: obj[key] ?? "", placeholder: defaultText(setting, key),
       onchange: (e) => this.setKey(obj, key, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, key, input);
   }
@@ -86,7 +89,7 @@ class SceneForm {
     const select = el("select", { name: setting, onchange: (e) => {
       const v = e.target.value;
       this.setKey(obj, key, v === "" ? "" : v === "true");
-    } }, el("option", { value: "" }, "(default)"),
+    } }, el("option", { value: "" }, defaultText(setting, key)),
     el("option", { value: "true", selected: obj[key] === true }, "true"),
     el("option", { value: "false", selected: obj[key] === false }, "false"));
     return this.field(setting, key, select);
@@ -166,8 +169,7 @@ class SceneForm {
     const f = this.form;
     f.replaceChildren();
     const scene = el("fieldset", {}, el("legend", {}, "scene"));
-    scene.append(this.text(m, "title", "title"));
-    if (m.title_bytes !== undefined) scene.append(this.text(m, "title_bytes", "title_bytes"));
+    scene.append(this.title(m), this.codePage(m));
     scene.append(this.choice(m, "background", "background"));
     if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", ".png,.bmp"));
     if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", ".png,.bmp"));
@@ -194,9 +196,9 @@ class SceneForm {
         m.about = lines;
         this.changed();
       };
-      const text = obj.bytes !== undefined
-        ? el("input", { name: setting, value: obj.bytes, title: "bytes (hex)", onchange: (e) => { obj.bytes = e.target.value; set(); } })
-        : el("input", { name: setting, value: obj.text ?? "", onchange: (e) => { obj.text = e.target.value; set(); } });
+      const text = this.byteText(setting, obj.text, obj.bytes,
+        (t) => { delete obj.bytes; obj.text = t; set(); },
+        (hex) => { delete obj.text; obj.bytes = hex; set(); });
       const shown = el("input", { type: "checkbox", checked: obj.shown !== false, title: "shown",
         onchange: (e) => { if (e.target.checked) delete obj.shown; else obj.shown = false; set(); } });
       const drop = el("button", { type: "button", onclick: () => {
@@ -235,17 +237,18 @@ class SceneForm {
   sway(layer, setting) {
     const s = layer.sway;
     const axis = s === undefined ? "" : s === "none" ? "none" : s.axis;
-    const row = isTable(s) ? s.row : "";
+    const row = isTable(s) ? (s.row ?? "") : "";
     const apply = (a, r) => {
       if (a === "") delete layer.sway;
       else if (a === "none" && !isTable(s)) layer.sway = "none";
-      else layer.sway = { axis: a, row: r === "" ? 0 : Number(r) };
+      else layer.sway = r === "" ? { axis: a } : { axis: a, row: Number(r) };
       this.changed();
     };
     const axisSel = el("select", { name: setting + ".axis", onchange: (e) => apply(e.target.value, row) },
-      el("option", { value: "" }, "(default)"), ...CHOICES.axis.map((o) => el("option", { value: o, selected: axis === o }, o)));
+      el("option", { value: "" }, defaultText(setting, "sway")), ...CHOICES.axis.map((o) => el("option", { value: o, selected: axis === o }, o)));
     const rowSel = el("select", { name: setting + ".row", onchange: (e) => apply(axis || "x", e.target.value) },
-      ...CHOICES.row.map((o) => el("option", { value: o, selected: row === o }, "row " + o)));
+      el("option", { value: "" }, "default: " + swayRowText(1)),
+      ...CHOICES.row.map((o) => el("option", { value: o, selected: row === o }, swayRowText(o))));
     return this.field(setting, "sway", el("span", {}, axisSel, rowSel));
   }
 
@@ -258,8 +261,8 @@ class SceneForm {
       this.changed();
     };
     const corner = el("select", { name: setting + ".corner", onchange: (e) => set("corner", e.target.value) },
-      el("option", { value: "" }, "(corner)"), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
-    const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k,
+      el("option", { value: "" }, "default: top-left"), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
+    const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k + " (default: 0)",
       onchange: (e) => set(k, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, "start", el("span", {}, corner, num("x"), num("y")));
   }
