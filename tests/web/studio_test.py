@@ -382,6 +382,9 @@ class Studio(unittest.TestCase):
                 self.assertEqual("error at byte" in self.messages(), errors, self.messages())
                 if errors:
                     self.assertIn("layer 0", self.messages())
+                else:  # the form keeps the raw code
+                    self.assertIn("code 4", self.js("const s = document.querySelector(\"[name='layer[0].start.corner']\");"
+                                                    "return s.options[s.selectedIndex].text"))
                 self.assertNotIn("/s/", self.messages())
 
     # ---- drops, sizes and the layout ----

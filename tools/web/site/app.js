@@ -375,7 +375,7 @@ async function main() {
   $("open-default").onclick = () => openUrl("scenes/default.kavren");
   $("open-aquarium").onclick = () => openUrl("scenes/aquarium.kavren");
   $("open-empty").onclick = () => openEmpty();
-  $("open-file").onchange = (e) => openFiles(e.target.files);
+  $("open-file").onchange = (e) => droppedOnPage([...e.target.files], { open: openFiles, form: studio.form, say });
   document.body.addEventListener("dragover", (e) => { e.preventDefault(); document.body.classList.add("over"); });
   document.body.addEventListener("dragleave", () => document.body.classList.remove("over"));
   document.body.addEventListener("drop", (e) => {
