@@ -72,7 +72,8 @@ int extract(const Args& args) {
         // still opens as a scene one can edit.
         std::optional<Bytes> again;
         try {
-            again = pack::package_bytes(build_manifest(temp.path() / "scene.toml").package);
+            // Named as the user will find it, not by the temporary folder.
+            again = pack::package_bytes(build_manifest_text(x.manifest, (dir / "scene.toml").string(), temp.path()).package);
         } catch (const Failure& e) {
             // Still written: the files are what the package holds (a
             // package larger than a scene may be, for one).

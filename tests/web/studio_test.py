@@ -373,7 +373,17 @@ class Studio(unittest.TestCase):
         with open(refused, "wb") as f:
             f.write(data)
         self.assertEqual(pack("validate", refused).returncode, 1)
-        for path, errors in ((tolerated, False), (refused, True)):
+        # A set with no frames plays (nothing is drawn) but no manifest builds it.
+        empty = os.path.join(FIXTURES, "noframes.kavren")
+        data = bytearray(read(tolerated))
+        chunk = struct.unpack_from("<i", data, 8)[0]
+        at = chunk + struct.unpack_from("<i", data, chunk + 4)[0]
+        for field in (8, 16, 96, 176):  # the frame count, frame 0's offset, size and duration
+            struct.pack_into("<i", data, at + field, 0)
+        with open(empty, "wb") as f:
+            f.write(data)
+        self.assertEqual(pack("validate", empty).returncode, 0)
+        for path, errors in ((tolerated, False), (refused, True), (empty, False)):
             name = os.path.basename(path)
             with self.subTest(package=name):
                 self.open_at("fixtures/" + name, "640x480", 25)
@@ -382,7 +392,10 @@ class Studio(unittest.TestCase):
                 self.assertEqual("error at byte" in self.messages(), errors, self.messages())
                 if errors:
                     self.assertIn("layer 0", self.messages())
-                else:  # the form keeps the raw code
+                if path == empty:  # build's refusal at the setting, and the downloads hold the file's package
+                    self.assertTrue(self.driver.find_elements("css selector", "[data-setting='layer[0].frames'] .problem"))
+                    self.assertEqual(self.exported("kavren"), read(empty))
+                elif not errors:  # the form keeps the raw code
                     self.assertIn("code 4", self.js("const s = document.querySelector(\"[name='layer[0].start.corner']\");"
                                                     "return s.options[s.selectedIndex].text"))
                 self.assertNotIn("/s/", self.messages())

@@ -5,6 +5,7 @@
 //   sg_manifest_json  a manifest as JSON, for the page's forms
 //   sg_zip / sg_unzip  a scene folder to and from a zip
 //   sg_saver_name  the file name bind gives a saver of a scene
+//   sg_package_file  the package a saver or program carries, as a file
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
@@ -18,6 +19,7 @@
 #include "tools/core/check.h"
 #include "tools/core/container.h"
 #include "tools/core/saver_name.h"
+#include "tools/core/util.h"
 #include "tools/web/zip.h"
 
 #include <toml++/toml.h>
@@ -98,6 +100,15 @@ EMSCRIPTEN_KEEPALIVE int sg_zip(const char* dir, const char* out) {
 // Unpacks the zip `in` into the empty or missing folder `dir`.
 EMSCRIPTEN_KEEPALIVE int sg_unzip(const char* in, const char* dir) {
     return captured([&] { return sg::web::unzip_to(in, dir); });
+}
+
+// The package in the file `path` (a package, .scr or Linux program) written
+// to `out`, as `snowglobe-pack render` finds it there.
+EMSCRIPTEN_KEEPALIVE int sg_package_file(const char* path, const char* out) {
+    return captured([&] {
+        sg::packtool::write_file_atomic(out, sg::packtool::open_source(path).package);
+        return 0;
+    });
 }
 
 // The name `snowglobe-pack bind` without -o gives a saver of the scene in

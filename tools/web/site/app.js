@@ -97,7 +97,7 @@ function findManifest(engine, dir) {
 // Takes the folder /s/next (a manifest and its files) as the scene, with the
 // package built from it in /s/next.kavren, and plays the opened file
 // (original: {name, bytes}) or, without one, the package built.
-function adopt(manifest, original, notes, pauseAt) {
+function adopt(manifest, original, notes, pauseAt, bad = false) {
   const engine = studio.stage.engine;
   const json = engine.manifestJson(manifest);
   if (json.status !== 0) { say(json.text, true); return false; }
@@ -121,7 +121,7 @@ function adopt(manifest, original, notes, pauseAt) {
     engine.write(studio.playPath, original.bytes);
   }
   studio.model = json.json;
-  say(notes, /error at byte/.test(notes));
+  say(notes, bad || /error at byte/.test(notes));
   showThumbnails(engine, studio.playPath, studio.form.form);
   restartSoon(pauseAt);
   return true;
@@ -171,8 +171,18 @@ function openBytesOrThrow(name, bytes, pauseAt) {
   }
   const dir = manifest.slice(0, manifest.lastIndexOf("/"));
   const built = engine.pack(["build", manifest.slice(dir.length + 1), "-o", "/s/next.kavren"], dir);
-  if (built.status !== 0) { say(!zip && notes.includes("error at byte") ? notes + built.text : built.text, true); return false; }
+  if (built.status !== 0 && zip) { say(built.text, true); return false; }
   studio.openedName = name;
+  if (built.status !== 0) {
+    // The saver plays it, but the manifest extracted does not build (extract
+    // said why): the file plays as it is, and is what the downloads hold,
+    // until an edit builds; the forms show what build wants changed.
+    if (engine.call("sg_package_file", "/s/in/" + name, "/s/next.kavren") !== 0) { say(engine.output(), true); return false; }
+    const opened = adopt(manifest, { name, bytes }, notes + built.text +
+      "The scene plays as " + name + " holds it; the settings marked must change before an edit can take.\n", pauseAt, true);
+    if (opened) studio.form.showProblems(settingMessages(built.text));
+    return opened;
+  }
   // A zip plays what it builds to; a package or saver plays as render runs it.
   return adopt(manifest, zip ? null : { name, bytes }, notes + built.text, pauseAt);
 }
