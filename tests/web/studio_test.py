@@ -384,6 +384,101 @@ class Studio(unittest.TestCase):
         self.wait_for(lambda: "cut.zip:" in self.messages(), "the zip's refusal")
         self.assertEqual(self.js("return studio.playPath"), "/s/built.kavren")
 
+    # ---- packages the saver plays open, as render plays them ----
+    def test_tolerated_value_and_refused_set_play_as_render(self):
+        folder = os.path.join(WORK, "odd")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        write_png(os.path.join(folder, "red.png"), 24, 16, (255, 0, 0))
+        with open(os.path.join(folder, "scene.toml"), "w") as f:
+            f.write('title = "odd"\n[[layer]]\nframes = ["red.png"]\ninstances = 5\n'
+                    'start = { corner = { code = 4 }, x = 30, y = 20 }\n')
+        tolerated = os.path.join(FIXTURES, "corner4.kavren")
+        r = pack("build", "scene.toml", "-o", tolerated, cwd=folder)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("start corner 4 is not one of 0..3", r.stderr)
+        # The aquarium with its first layer's set refused (its magic spoilt).
+        refused = os.path.join(FIXTURES, "refused.kavren")
+        data = bytearray(read(os.path.join(SITE, "scenes/aquarium.kavren")))
+        chunk = struct.unpack_from("<i", data, 8)[0]
+        at = chunk + struct.unpack_from("<i", data, chunk + 4)[0]
+        self.assertEqual(bytes(data[at:at + 4]), b"AP01")
+        data[at + 3] = ord("9")
+        with open(refused, "wb") as f:
+            f.write(data)
+        self.assertEqual(pack("validate", refused).returncode, 1)
+        # A set with no frames plays (nothing is drawn) but no manifest builds it.
+        empty = os.path.join(FIXTURES, "noframes.kavren")
+        data = bytearray(read(tolerated))
+        chunk = struct.unpack_from("<i", data, 8)[0]
+        at = chunk + struct.unpack_from("<i", data, chunk + 4)[0]
+        for field in (8, 16, 96, 176):  # the frame count, frame 0's offset, size and duration
+            struct.pack_into("<i", data, at + field, 0)
+        with open(empty, "wb") as f:
+            f.write(data)
+        self.assertEqual(pack("validate", empty).returncode, 0)
+        for path, errors in ((tolerated, False), (refused, True), (empty, False)):
+            name = os.path.basename(path)
+            with self.subTest(package=name):
+                self.open_at("fixtures/" + name, "640x480", 25)
+                self.assertEqual(self.js("return studio.playPath"), "/s/opened/" + name)
+                self.assert_same_pixels(self.canvas(), rendered(path, "640x480", 25), name)
+                self.assertEqual("error at byte" in self.messages(), errors, self.messages())
+                if errors:
+                    self.assertIn("layer 0", self.messages())
+                if path == empty:  # build's refusal at the setting, and the downloads hold the file's package
+                    self.assertTrue(self.driver.find_elements("css selector", "[data-setting='layer[0].frames'] .problem"))
+                    self.assertEqual(self.exported("kavren"), read(empty))
+                elif not errors:  # the form keeps the raw code
+                    self.assertIn("code 4", self.js("const s = document.querySelector(\"[name='layer[0].start.corner']\");"
+                                                    "return s.options[s.selectedIndex].text"))
+                self.assertNotIn("/s/", self.messages())
+
+    # ---- drops, sizes and the layout ----
+    def test_picture_dropped_outside_a_box_is_not_a_package(self):
+        self.open_at("scenes/aquarium.kavren", "640x480", 3)
+        png = os.path.join(FIXTURES, "dropped.png")
+        write_png(png, 40, 30, (0, 200, 0))
+        self.js("""const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+                   const data = new DataTransfer();
+                   data.items.add(new File([bytes], 'photo.png', { type: 'image/png' }));
+                   document.querySelector('header').dispatchEvent(
+                     new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));""",
+                base64.b64encode(read(png)).decode())
+        self.wait_for(lambda: self.driver.find_elements("css selector", "dialog#drop-ask[open]"), "the question")
+        self.assertNotIn("error at byte", self.messages())
+        self.assertEqual(self.js("return studio.playPath"), "/s/opened/aquarium.kavren")
+        self.js("[...document.querySelectorAll('#drop-ask button')].find((b) => b.textContent.includes('background picture')).click()")
+        self.wait_for(lambda: self.js("return studio.playPath") == "/s/built.kavren", "the scene with the picture")
+        self.assertEqual(self.js("return [studio.model.background, studio.model.picture]"), ["picture", "photo.png"])
+        # Thumbnails: the picture and the frames of every layer, as stored.
+        self.assertEqual(self.js("const c = document.querySelector('[data-thumbs=picture] canvas'); return [c.width, c.height]"),
+                         [40, 30])
+        self.assertTrue(self.driver.find_elements("css selector", "[data-thumbs='layer[2].frames'] canvas"))
+
+    def test_page_fits_1366x768_and_sizes_are_read_loosely(self):
+        self.open_at("scenes/aquarium.kavren", "640x480", 2)
+        try:
+            # A 1366 x 768 screen leaves a browser's page about 600 pixels
+            # high (the taskbar, tabs and address bar); a 1280-wide window, too.
+            for width, height in ((1366, 768), (1366, 600), (1280, 600)):
+                self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                            {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+                self.js("window.scrollTo(0, 0)")
+                self.wait_for(lambda: self.js("return innerWidth") == width, "the window of %d" % width)
+                self.assertLessEqual(self.js("return document.documentElement.scrollWidth"), width, "no sideways scroll")
+                for button in ("get-kavren", "get-linux", "play"):
+                    bottom = self.js("return document.getElementById(arguments[0]).getBoundingClientRect().bottom", button)
+                    self.assertLessEqual(bottom, height, button + " in view at %dx%d" % (width, height))
+                if height == 768:
+                    self.driver.save_screenshot(os.path.join(WORK, "studio-1366x768.png"))
+        finally:
+            self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.assertEqual(self.js("return parseSize(' 1920 x 1080 ')"), {"width": 1920, "height": 1080})
+        self.js("const s = document.getElementById('size'); s.value = 'screen'; s.dispatchEvent(new Event('change'))")
+        self.wait_for(lambda: self.js("return studio.stage.canvas.width === Math.round(screen.width * devicePixelRatio)"),
+                      "the stage at the screen's size")
+
 
 class StudioAuthoring(Studio):
     """A new scene made in the forms builds and plays as the command line does."""
@@ -394,6 +489,16 @@ class StudioAuthoring(Studio):
     test_zip_opens_and_bad_zip_is_refused = None
     test_savers_open_as_their_scene = None
     test_bad_zips_and_sizes_are_refused = None
+    test_tolerated_value_and_refused_set_play_as_render = None
+    test_picture_dropped_outside_a_box_is_not_a_package = None
+    test_page_fits_1366x768_and_sizes_are_read_loosely = None
+
+    def test_page_opened_from_disk_says_how_to_serve_it(self):
+        self.driver.get("file://" + os.path.join(SITE, "index.html"))
+        self.wait_for(lambda: "scripts/studio" in self.messages(), "the advice")
+        self.assertNotIn("Failed to fetch", self.messages())
+        self.driver.get(self.base)
+        self.wait_for(lambda: self.js("return document.body.dataset.ready"), "the page to start again")
 
     def test_empty_scene_gets_a_layer_and_frames(self):
         from selenium.webdriver.support.ui import Select

@@ -29,6 +29,13 @@ void warn_stretched(Ctx& c, const Place& at, const Bytes& picture) {
              "picture = { file = \"...\", resize = \"screen\" } scales it to that size at build");
 }
 
+// The setting `key` given as { code = N }, else as `read` reads it.
+template <typename Read>
+auto coded(const Table& t, std::string_view key, Read read) -> decltype(read()) {
+    if (auto v = t.code(key)) return *v;
+    return read();
+}
+
 pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces) {
     t.allow({"enabled", "frames", "duration", "every", "resize", "flip", "mask", "instances", "direction", "speed", "sway", "entry",
              "placement", "start", "keep_inside", "random_start", "reentry_cycles", "delay", "max_wait", "loops",
@@ -42,15 +49,19 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     auto ranged = [&](std::string_view key, std::int64_t lo, std::int64_t hi, const std::string& range) {
         return strict ? t.integer(key, lo, hi, range) : t.integer(key, lo32, hi32, "a 32-bit signed integer");
     };
-    s.instanceCount = static_cast<std::int32_t>(ranged("instances", 0, 50, "0..50").value_or(strict ? 10 : 0));
-    s.directionCode = t.word("direction", names::DIRECTION, !strict, "a direction").value_or(7);
-    s.speedClass = static_cast<std::int32_t>(ranged("speed", 0, 4, "0..4 (1, 2, 5, 9 or 16 pixels a tick)").value_or(1));
-    s.entryEdge = t.word("entry", names::ENTRY, !strict, "an entry side").value_or(1);
+    s.instanceCount = static_cast<std::int32_t>(
+        coded(t, "instances", [&] { return ranged("instances", 0, 50, "0..50"); }).value_or(strict ? 10 : 0));
+    s.directionCode = coded(t, "direction", [&] { return t.word("direction", names::DIRECTION, !strict, "a direction"); }).value_or(7);
+    s.speedClass = static_cast<std::int32_t>(
+        coded(t, "speed", [&] { return ranged("speed", 0, 4, "0..4 (1, 2, 5, 9 or 16 pixels a tick)"); }).value_or(1));
+    s.entryEdge = coded(t, "entry", [&] { return t.word("entry", names::ENTRY, !strict, "an entry side"); }).value_or(1);
     s.keepInside = t.flag("keep_inside").value_or(0);
     s.randomStart = t.flag("random_start").value_or(1);
-    s.reentryCycles = static_cast<std::int32_t>(ranged("reentry_cycles", 0, hi32, "0 and up").value_or(65535));
-    s.delayMode = t.word("delay", names::DELAY, !strict, "a delay mode").value_or(1);
-    s.maxWait = static_cast<std::int32_t>(ranged("max_wait", 0, hi32, "0 and up (ticks of 33 ms)").value_or(0));
+    s.reentryCycles = static_cast<std::int32_t>(
+        coded(t, "reentry_cycles", [&] { return ranged("reentry_cycles", 0, hi32, "0 and up"); }).value_or(65535));
+    s.delayMode = coded(t, "delay", [&] { return t.word("delay", names::DELAY, !strict, "a delay mode"); }).value_or(1);
+    s.maxWait = static_cast<std::int32_t>(
+        coded(t, "max_wait", [&] { return ranged("max_wait", 0, hi32, "0 and up (ticks of 33 ms)"); }).value_or(0));
     s.loops = t.flag("loops").value_or(1);
 
     if (const toml::node* sway = t.node("sway")) {
@@ -66,10 +77,11 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
             else
                 s.swayAxis = w.word("axis", names::SWAY_AXIS, true, "a sway axis (\"x\", \"y\" or \"none\")").value_or(1);
             const bool swaying = s.swayAxis == 0 || s.swayAxis == 1;
-            s.swayRow = static_cast<std::int32_t>(
-                (strict && swaying ? w.integer("row", 0, 4, "0..4 (swings of 30, 55, 75, 90 or 150 pixels)")
-                                   : w.integer("row", lo32, hi32, "a 32-bit signed integer"))
-                    .value_or(1));
+            s.swayRow = static_cast<std::int32_t>(coded(w, "row", [&] {
+                                                      return strict && swaying
+                                                                 ? w.integer("row", 0, 4, "0..4 (swings of 30, 55, 75, 90 or 150 pixels)")
+                                                                 : w.integer("row", lo32, hi32, "a 32-bit signed integer");
+                                                  }).value_or(1));
         } else {
             t.wrong("sway", "must be \"none\" or a table { axis = \"x\", row = 1 }, not " + kind_of(*sway));
         }
@@ -78,7 +90,7 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     bool hasStart = t.node("start") != nullptr;
     if (auto start = t.sub("start")) {
         start->allow({"corner", "x", "y"});
-        s.startCorner = start->word("corner", names::CORNER, !strict, "a corner").value_or(0);
+        s.startCorner = coded(*start, "corner", [&] { return start->word("corner", names::CORNER, !strict, "a corner"); }).value_or(0);
         s.startX = start->int32("x").value_or(0);
         s.startY = start->int32("y").value_or(0);
     }
@@ -97,7 +109,7 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     }
 
     std::int32_t duration = static_cast<std::int32_t>(
-        t.integer("duration", 0, hi32, "0 and up (ticks of 33 ms)").value_or(2));
+        coded(t, "duration", [&] { return t.integer("duration", 0, hi32, "0 and up (ticks of 33 ms)"); }).value_or(2));
     if (t.node("frames")) {
         layer.set = build_set(c, t, duration, framePlaces);
     } else {
@@ -162,8 +174,9 @@ void build_title(Ctx& c, const Table& top, pack::Scene& s) {
 // The background mode, and the picture or tile it shows.
 void build_background(Ctx& c, const Table& top, Built& built) {
     pack::Scene& s = built.package.scene;
-    s.backgroundMode = top.word("background", names::BACKGROUND, false, "a background").value_or(0);
-    if (auto fit = top.word("fit", names::FIT, format::background_mode(s.backgroundMode) != format::BackgroundMode::Picture, "a fit")) s.pictureFit = *fit;
+    s.backgroundMode = coded(top, "background", [&] { return top.word("background", names::BACKGROUND, false, "a background"); }).value_or(0);
+    const bool picture = format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture;
+    if (auto fit = coded(top, "fit", [&] { return top.word("fit", names::FIT, !picture, "a fit"); })) s.pictureFit = *fit;
     if (top.node("picture")) {
         if (format::background_mode(s.backgroundMode) != format::BackgroundMode::Picture)
             top.wrong("picture", "is only used with background = \"picture\" (background is \"" +

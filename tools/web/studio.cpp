@@ -8,6 +8,7 @@
 //   sg_sound_note  whether a scene's sound plays, its rate, and why not
 //   sg_codepage_choice  the code page for the scene's texts
 //   sg_text_of_bytes / sg_bytes_of_text  texts in a code page to edit
+//   sg_package_file  the package a saver or program carries, as a file
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
@@ -113,6 +114,15 @@ EMSCRIPTEN_KEEPALIVE int sg_zip(const char* dir, const char* out) {
 // Unpacks the zip `in` into the empty or missing folder `dir`.
 EMSCRIPTEN_KEEPALIVE int sg_unzip(const char* in, const char* dir) {
     return captured([&] { return sg::web::unzip_to(in, dir); });
+}
+
+// The package in the file `path` (a package, .scr or Linux program) written
+// to `out`, as `snowglobe-pack render` finds it there.
+EMSCRIPTEN_KEEPALIVE int sg_package_file(const char* path, const char* out) {
+    return captured([&] {
+        sg::packtool::write_file_atomic(out, sg::packtool::open_source(path).package);
+        return 0;
+    });
 }
 
 // The name `snowglobe-pack bind` without -o gives a saver of the scene in

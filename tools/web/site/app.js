@@ -23,13 +23,26 @@ const studio = {
 
 function say(text, bad = false) {
   const box = $("messages");
-  box.textContent = text.trim();
+  box.textContent = userText(text).trim();
   box.classList.toggle("bad", bad);
 }
 
 function baseName(name) {
   const n = name.replace(/\\/g, "/").split("/").pop().replace(/[^\w.\-]/g, "_");
   return n && n !== "." && n !== ".." ? n : "file";
+}
+
+// The page's own paths in the module's files, as the user knows the files:
+// "/s/in/photo.kavren" is photo.kavren, a manifest's folder is left out, and
+// the packages the page builds are the scene's package.
+function userText(text) {
+  return text
+    .replace(/wrote \/s\/(next|try|built)\.kavren \(/g, "built the scene's package (")
+    .replace(/\/s\/(next|try|built)\.kavren/g, "the scene's package")
+    .replace(/wrote \/s\/next\/scene\.toml and /g, "extracted scene.toml and ")
+    .replace(/\/s\/(next|scene)\//g, "")
+    .replace(/\/s\/(in|opened|out|engines)\//g, "")
+    .replace(/\/s\/play\b/g, studio.openedName || "the scene");
 }
 
 // ---- running the scene ----
@@ -75,6 +88,20 @@ function setPlaying(on) {
 }
 
 // ---- opening ----
+// The layers that validate's errors (in `text`) name, or null when an
+// error lies outside every layer (the saver then refuses the whole scene
+// or a part the page cannot leave out).
+function refusedLayers(text) {
+  const layers = new Set();
+  for (const line of text.split("\n")) {
+    if (!/error at byte \d+: /.test(line)) continue;
+    const m = /error at byte \d+: layer (\d+): /.exec(line);
+    if (!m) return null;
+    layers.add(Number(m[1]));
+  }
+  return layers.size ? [...layers].sort((a, b) => a - b) : null;
+}
+
 function findManifest(engine, dir) {
   const names = engine.names(dir).filter((n) => n.endsWith(".toml"));
   names.sort((a, b) => a.split("/").length - b.split("/").length || a.localeCompare(b));
@@ -84,8 +111,9 @@ function findManifest(engine, dir) {
 // Takes the folder /s/next (a manifest and its files) as the scene, with the
 // package built from it in /s/next.kavren, and plays the opened file
 // (original: {name, bytes}) or, without one, the package built.
-// kept: the scene as the browser kept it (store.js), whose files these are.
-function adopt(manifest, original, notes, pauseAt, kept = null) {
+// kept: the scene as the browser kept it (store.js), whose files these are;
+// bad: the notes are shown as errors.
+function adopt(manifest, original, notes, pauseAt, { kept = null, bad = false } = {}) {
   const engine = studio.stage.engine;
   const json = engine.manifestJson(manifest);
   if (json.status !== 0) { say(json.text, true); return false; }
@@ -111,7 +139,8 @@ function adopt(manifest, original, notes, pauseAt, kept = null) {
   studio.model = json.json;
   studio.history.reset(snapshot(original && { name: original.name, bytes: original.bytes }, kept && kept.files),
                        kept ? kept.edited : false);
-  say(notes);
+  say(notes, bad || /error at byte/.test(notes));
+  showThumbnails(engine, studio.playPath, studio.form.form);
   restartSoon(pauseAt);
   return true;
 }
@@ -136,7 +165,7 @@ function openKept(kept) {
   for (const [name, bytes] of kept.files) engine.write(dir + "/" + name, bytes);
   const built = engine.pack(["build", manifest.slice(dir.length + 1), "-o", "/s/next.kavren"], dir);
   if (built.status !== 0) return false;
-  return adopt(manifest, kept.opened, built.text, 0, kept);
+  return adopt(manifest, kept.opened, built.text, 0, { kept });
 }
 
 // A package, .scr, Linux program or zip of a scene folder. Whatever goes
@@ -165,17 +194,36 @@ function openBytesOrThrow(name, bytes, pauseAt) {
     manifest = findManifest(engine, "/s/next");
     if (!manifest) { say(name + ": the zip holds no manifest (.toml)", true); return false; }
   } else {
-    // The command line's own refusal, with the file's own name.
+    // The command line's own refusal, with the file's own name. A package
+    // whose errors are all in its layers still plays (the saver leaves what
+    // it refuses of them empty): it opens, with validate's errors shown.
     const checked = engine.pack(["validate", name], "/s/in");
-    if (checked.status !== 0) { say(checked.text, true); return false; }
+    const refused = checked.status !== 0 ? refusedLayers(checked.text) : [];
+    if (refused === null) { say(checked.text, true); return false; }
     const extracted = engine.pack(["extract", name, "/s/next"], "/s/in");
-    if (extracted.status !== 0) { say(extracted.text, true); return false; }
+    if (extracted.status !== 0) { say(refused.length ? checked.text : extracted.text, true); return false; }
     manifest = "/s/next/scene.toml";
     notes = extracted.text;
+    if (refused.length) {
+      const which = refused.length === 1 ? "layer " + refused[0] : "layers " + refused.join(", ");
+      notes = checked.text + "The saver refuses part of " + which + " (the errors above) and plays the rest: " +
+        "the stage shows it so until the first edit, which builds the extracted scene without these errors.\n" + notes;
+    }
   }
   const dir = manifest.slice(0, manifest.lastIndexOf("/"));
   const built = engine.pack(["build", manifest.slice(dir.length + 1), "-o", "/s/next.kavren"], dir);
-  if (built.status !== 0) { say(built.text, true); return false; }
+  if (built.status !== 0 && zip) { say(built.text, true); return false; }
+  studio.openedName = name;
+  if (built.status !== 0) {
+    // The saver plays it, but the manifest extracted does not build (extract
+    // said why): the file plays as it is, and is what the downloads hold,
+    // until an edit builds; the forms show what build wants changed.
+    if (engine.call("sg_package_file", "/s/in/" + name, "/s/next.kavren") !== 0) { say(engine.output(), true); return false; }
+    const opened = adopt(manifest, { name, bytes }, notes + built.text +
+      "The scene plays as " + name + " holds it; the settings marked must change before an edit can take.\n", pauseAt, { bad: true });
+    if (opened) studio.form.showProblems(settingMessages(built.text));
+    return opened;
+  }
   // A zip plays what it builds to; a package or saver plays as render runs it.
   return adopt(manifest, zip ? null : { name, bytes }, notes + built.text, pauseAt);
 }
@@ -230,6 +278,7 @@ function build() {
   const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
   engine.remove("/s/try.kavren");
   const built = engine.pack(["build", studio.manifest.slice(dir.length + 1), "-o", "/s/try.kavren"], dir);
+  applyThumbnails(studio.form.form);
   const unplaced = studio.form.showProblems(settingMessages(built.text));
   if (built.status !== 0) {
     // The previous scene keeps playing.
@@ -240,6 +289,7 @@ function build() {
   engine.FS.rename("/s/try.kavren", "/s/built.kavren");
   studio.playPath = "/s/built.kavren";
   say(note + built.text);
+  showThumbnails(engine, studio.playPath, studio.form.form);
   restartSoon();
 }
 
@@ -259,6 +309,7 @@ function restore(state) {
   studio.playPath = "/s/opened/" + state.opened.name;
   engine.write(studio.playPath, state.opened.bytes);
   say("");
+  showThumbnails(engine, studio.playPath, studio.form.form);
   restartSoon();
 }
 
@@ -368,8 +419,15 @@ async function downloadAs(kind, name) {
 }
 
 // ---- screen size and the #scene link ----
+// "this screen": the browser's screen in device pixels.
+function screenSize() {
+  const ratio = window.devicePixelRatio || 1;
+  return { width: Math.round(screen.width * ratio), height: Math.round(screen.height * ratio) };
+}
+
 function parseSize(text) {
-  const m = /^(\d{1,5})[xX](\d{1,5})$/.exec(text.trim());
+  if (text === "screen") return screenSize();
+  const m = /^(\d{1,5})\s*[xX×]\s*(\d{1,5})$/.exec(text.trim());
   if (!m) return null;
   const width = Number(m[1]), height = Number(m[2]);
   return width >= 1 && height >= 1 && width <= 16384 && height <= 16384 ? { width, height } : null;
@@ -378,7 +436,7 @@ function parseSize(text) {
 function setSize(size) {
   studio.size = size;
   const text = size.width + "x" + size.height;
-  const known = [...$("size").options].some((o) => o.value === text);
+  const known = [...$("size").options].some((o) => o.value === text && o.value !== "screen");
   $("size").value = known ? text : "custom";
   $("size-typed").hidden = known;
   if (!known) $("size-typed").value = text;
@@ -399,6 +457,11 @@ async function followHash() {
 
 // ---- start-up ----
 async function main() {
+  if (location.protocol === "file:") {
+    say("This page was opened from a file, where the browser lets it load nothing. " +
+        "Run scripts/studio in the snowglobe folder and open the address it prints (http://127.0.0.1:8765/).", true);
+    return;
+  }
   const [a, b] = await Promise.all([Engine.load(), Engine.load()]);
   studio.stage = new Player(a, $("stage"));
   studio.pane = new Player(b, $("pane"));
@@ -448,7 +511,7 @@ async function main() {
   $("open-aquarium").onclick = replacing(() => openUrl("scenes/aquarium.kavren"));
   $("open-empty").onclick = replacing(() => openEmpty());
   $("open-file").onchange = async (e) => {
-    await openFiles(e.target.files);
+    await droppedOnPage([...e.target.files], { open: openFiles, form: studio.form, say });
     e.target.value = "";
   };
   document.body.addEventListener("dragover", (e) => { e.preventDefault(); document.body.classList.add("over"); });
@@ -456,7 +519,7 @@ async function main() {
   document.body.addEventListener("drop", (e) => {
     e.preventDefault();
     document.body.classList.remove("over");
-    openFiles(e.dataTransfer.files);
+    droppedOnPage([...e.dataTransfer.files], { open: openFiles, form: studio.form, say });
   });
 
   $("play").onclick = () => setPlaying(!studio.stage.playing);

@@ -28,6 +28,13 @@ const LAYER_FIELDS = [
 ];
 
 const CONTROLS = "input, select, button, textarea";
+// A number the saver plays although no word or range allows it, as an
+// opened package holds it ({ code: N }): shown as its own choice, kept until
+// another is chosen.
+function isCode(v) { return isTable(v) && Object.keys(v).length === 1 && Number.isInteger(v.code); }
+function codeOption(v) {
+  return isCode(v) ? el("option", { value: "code", selected: true }, "code " + v.code + " (outside the range; kept as it is)") : null;
+}
 
 function el(tag, attrs = {}, ...children) {
   const e = document.createElement(tag);
@@ -73,14 +80,16 @@ class SceneForm {
   choice(obj, key, setting, options = CHOICES[key]) {
     const select = el("select", { name: setting, onchange: (e) => {
       const v = e.target.value;
+      if (v === "code") return;
       this.setKey(obj, key, v === "" ? "" : (typeof options[0] === "number" ? Number(v) : v));
-    } }, el("option", { value: "" }, defaultText(setting, key)));
+    } }, el("option", { value: "" }, defaultText(setting, key)), codeOption(obj[key]));
     for (const o of options) select.append(el("option", { value: o, selected: obj[key] === o }, String(o)));
     return this.field(setting, key, select);
   }
 
   int(obj, key, setting) {
-    const input = el("input", { type: "number", name: setting, value: obj[key] ?? "", placeholder: defaultText(setting, key),
+    const input = el("input", { type: "number", name: setting, value: isCode(obj[key]) ? obj[key].code : obj[key] ?? "",
+      placeholder: defaultText(setting, key), title: isCode(obj[key]) ? "outside the range; kept as it is until changed" : null,
       onchange: (e) => this.setKey(obj, key, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, key, input);
   }
@@ -246,8 +255,8 @@ class SceneForm {
     };
     const axisSel = el("select", { name: setting + ".axis", onchange: (e) => apply(e.target.value, row) },
       el("option", { value: "" }, defaultText(setting, "sway")), ...CHOICES.axis.map((o) => el("option", { value: o, selected: axis === o }, o)));
-    const rowSel = el("select", { name: setting + ".row", onchange: (e) => apply(axis || "x", e.target.value) },
-      el("option", { value: "" }, "default: " + swayRowText(1)),
+    const rowSel = el("select", { name: setting + ".row", onchange: (e) => e.target.value !== "code" && apply(axis || "x", e.target.value) },
+      el("option", { value: "" }, "default: " + swayRowText(1)), codeOption(row),
       ...CHOICES.row.map((o) => el("option", { value: o, selected: row === o }, swayRowText(o))));
     return this.field(setting, "sway", el("span", {}, axisSel, rowSel));
   }
@@ -260,8 +269,8 @@ class SceneForm {
       if (Object.keys(next).length) layer.start = next; else delete layer.start;
       this.changed();
     };
-    const corner = el("select", { name: setting + ".corner", onchange: (e) => set("corner", e.target.value) },
-      el("option", { value: "" }, "default: top-left"), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
+    const corner = el("select", { name: setting + ".corner", onchange: (e) => e.target.value !== "code" && set("corner", e.target.value) },
+      el("option", { value: "" }, "default: top-left"), codeOption(s.corner), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
     const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k + " (default: 0)",
       onchange: (e) => set(k, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, "start", el("span", {}, corner, num("x"), num("y")));
@@ -291,7 +300,7 @@ class SceneForm {
         this.changed();
       };
       list.append(el("li", { dataset: { setting: setting + "[" + j + "]" } }, file + " ",
-        el("input", { type: "number", name: setting + "[" + j + "].duration", value: duration ?? "", placeholder: "ticks",
+        el("input", { type: "number", name: setting + "[" + j + "].duration", value: isCode(duration) ? duration.code : duration ?? "", placeholder: "ticks",
           title: "duration of this frame", onchange: (e) => setDuration(e.target.value) }),
         el("button", { type: "button", onclick: () => move(j - 1) }, "↑"),
         el("button", { type: "button", onclick: () => move(j + 1) }, "↓"),
