@@ -253,7 +253,6 @@ async function openFiles(files) {
 
 // ---- editing ----
 function rebuild() {
-  studio.stage.engine.write(studio.manifest, new TextEncoder().encode(manifestToml(studio.model)));
   // A link to the opened scene no longer shows what is edited: a reload
   // brings back the kept scene instead.
   if (new URLSearchParams(location.hash.slice(1)).get("scene")) history.replaceState(null, "", location.pathname + location.search);
@@ -268,6 +267,8 @@ function build() {
   // The texts' code page first (texts.js): the previous scene plays on when
   // no one code page holds them all.
   const choice = chooseCodePage(studio.model);
+  // Written after the choice, which may have set the model's code page.
+  engine.write(studio.manifest, new TextEncoder().encode(manifestToml(studio.model)));
   if (!choice.ok) {
     studio.form.showProblems([{ setting: "codepage", text: choice.note }]);
     say(choice.note, true);
