@@ -5,6 +5,7 @@
 //   sg_manifest_json  a manifest as JSON, for the page's forms
 //   sg_zip / sg_unzip  a scene folder to and from a zip
 //   sg_saver_name  the file name bind gives a saver of a scene
+//   sg_gif_frames  an animated GIF's frames and their delays, as build reads them
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
@@ -17,6 +18,8 @@
 #include "apps/pack/commands.h"
 #include "tools/core/check.h"
 #include "tools/core/container.h"
+#include "tools/core/decoders.h"
+#include "tools/core/util.h"
 #include "tools/core/saver_name.h"
 #include "tools/web/zip.h"
 
@@ -108,6 +111,24 @@ EMSCRIPTEN_KEEPALIVE int sg_saver_name(const char* path, const char* suffix) {
         std::cout << sg::packtool::saver_file_stem(
                          sg::packtool::title_utf8(checked.read.scene.title, checked.read.textCodePage))
                   << suffix;
+        return 0;
+    });
+}
+
+// The frames build takes from the animated GIF at `path`, as JSON: each
+// frame's size, its delay in milliseconds and the ticks it becomes.
+EMSCRIPTEN_KEEPALIVE int sg_gif_frames(const char* path) {
+    return captured([&] {
+        const std::vector<std::uint8_t> bytes = sg::packtool::read_file(path);
+        const std::string name = std::filesystem::path(path).filename().string();
+        std::cout << "[";
+        const char* comma = "";
+        for (const auto& frame : sg::packtool::gif_decode(bytes, name, sg::packtool::MAX_GIF_FRAMES)) {
+            std::cout << comma << "{\"width\":" << frame.image.width << ",\"height\":" << frame.image.height
+                      << ",\"ms\":" << frame.delayMs << ",\"ticks\":" << sg::packtool::ticks_of_ms(frame.delayMs) << "}";
+            comma = ",";
+        }
+        std::cout << "]";
         return 0;
     });
 }

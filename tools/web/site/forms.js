@@ -144,10 +144,10 @@ class SceneForm {
     scene.append(this.text(m, "title", "title"));
     if (m.title_bytes !== undefined) scene.append(this.text(m, "title_bytes", "title_bytes"));
     scene.append(this.choice(m, "background", "background"));
-    if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", ".png,.bmp"));
-    if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", ".png,.bmp"));
+    if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", PICTURE_FILES));
+    if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", PICTURE_FILES));
     scene.append(this.choice(m, "fit", "fit"));
-    scene.append(this.fileField(m, "sound", "sound", ".wav"));
+    scene.append(this.fileField(m, "sound", "sound", SOUND_FILES));
     f.append(scene, this.about(m));
     (m.layer || []).forEach((layer, i) => f.append(this.layer(layer, i)));
     f.append(el("button", { type: "button", id: "add-layer", onclick: () => {
@@ -239,8 +239,9 @@ class SceneForm {
   }
 
   frames(layer, setting) {
-    // One file (an animated GIF or a sprite editor's JSON) or a sheet: shown
-    // as it is, edited in the manifest's text.
+    if (isGif(layer.frames)) return this.gifField(layer, setting);
+    // A sprite editor's JSON or a sheet: shown as it is, edited in the
+    // manifest's text.
     if (layer.frames !== undefined && !Array.isArray(layer.frames)) {
       const f = layer.frames;
       const text = isTable(f) ? "sheet " + f.sheet + ", " + f.columns + " x " + (f.rows ?? 1) : String(f);
@@ -268,13 +269,14 @@ class SceneForm {
         el("button", { type: "button", onclick: () => move(j + 1) }, "↓"),
         el("button", { type: "button", onclick: () => { frames.splice(j, 1); layer.frames = frames; this.changed(); } }, "×")));
     });
-    const pick = el("input", { type: "file", accept: ".png,.bmp", multiple: true, hidden: true, name: setting + ".add",
+    const pick = el("input", { type: "file", accept: FRAME_FILES, multiple: true, hidden: true, name: setting + ".add",
       onchange: (e) => this.dropInto(e.target.files, add) });
     const add = (names) => {
+      if (this.gifAdded(layer, names, setting)) return;
       layer.frames = frames.concat(names);
       this.changed();
     };
-    const drop = el("div", { class: "drop" }, "drop PNG/BMP frames here or ", el("label", { class: "button" }, "add…", pick));
+    const drop = el("div", { class: "drop" }, "drop pictures (PNG, JPEG, BMP) or one animated GIF here, or ", el("label", { class: "button" }, "add…", pick));
     this.droppable(drop, add);
     return this.field(setting, "frames", el("div", {}, list, drop));
   }
