@@ -498,6 +498,17 @@ class StudioAuthoring(Studio):
         shown = self.js("return [...document.querySelectorAll(\"[data-setting^='layer[0].frames['] \")].map((e) => e.textContent)")
         self.assertEqual(shown, ["24 x 16, 100 ms → 3 ticks", "24 x 16, 250 ms → 8 ticks", "24 x 16, 40 ms → 1 tick"])
         self.plays_as_built("walk", 9)
+        # Back to a list of pictures, a frame's time given in milliseconds.
+        from selenium.webdriver.support.ui import Select
+        self.js("[...document.querySelectorAll(\"[data-setting='layer[0].frames'] button\")]"
+                ".find((b) => b.textContent === 'use pictures instead').click()")
+        self.driver.find_element("name", "layer[0].frames.add").send_keys(red)
+        self.wait_for(lambda: self.js("return studio.model.layer[0].frames") == ["red.png"], "the picture frame")
+        Select(self.driver.find_element("name", "layer[0].frames[0].unit")).select_by_value("duration_ms")
+        self.driver.find_element("name", "layer[0].frames[0].duration").send_keys("120\n")
+        self.wait_for(lambda: self.js("return JSON.stringify(studio.model.layer[0].frames)") ==
+                      '[{"file":"red.png","duration_ms":120}]' and self.built_cleanly(), "the frame's time in ms")
+        self.plays_as_built("red-ms", 5)
 
 
 def main():

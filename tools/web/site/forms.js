@@ -44,10 +44,12 @@ class SceneForm {
     this.form = form;
     this.hooks = hooks;
     this.model = {};
+    this.units = new Map();
   }
 
   show(model) {
     this.model = model;
+    this.units = new Map();  // frames[j] setting -> the time unit chosen, while it has no time
     this.render();
   }
 
@@ -251,10 +253,20 @@ class SceneForm {
     const list = el("ol", { class: "frames", start: 0 });
     frames.forEach((frame, j) => {
       const file = isTable(frame) ? frame.file : frame;
-      const duration = isTable(frame) ? frame.duration : undefined;
-      const setDuration = (v) => {
-        if (v === "") frames[j] = isTable(frame) && Object.keys(frame).length > 2 ? (delete frame.duration, frame) : file;
-        else frames[j] = Object.assign(isTable(frame) ? frame : { file }, { duration: Number(v) });
+      // Its time in ticks (duration) or in milliseconds (duration_ms); the
+      // unit chosen for a frame without a time yet is kept by the form.
+      const at = setting + "[" + j + "]";
+      const units = this.units;
+      const unit = isTable(frame) && frame.duration_ms !== undefined ? "duration_ms"
+        : isTable(frame) && frame.duration !== undefined ? "duration" : units.get(at) || "duration";
+      const duration = isTable(frame) ? frame[unit] : undefined;
+      const setDuration = (v, key = unit) => {
+        const next = Object.assign({}, isTable(frame) ? frame : { file });
+        delete next.duration;
+        delete next.duration_ms;
+        if (v !== "") next[key] = Number(v);
+        units.set(at, key);
+        frames[j] = Object.keys(next).length > 1 ? next : file;
         this.changed();
       };
       const move = (to) => {
@@ -263,8 +275,13 @@ class SceneForm {
         this.changed();
       };
       list.append(el("li", { dataset: { setting: setting + "[" + j + "]" } }, file + " ",
-        el("input", { type: "number", name: setting + "[" + j + "].duration", value: duration ?? "", placeholder: "ticks",
-          title: "duration of this frame", onchange: (e) => setDuration(e.target.value) }),
+        el("input", { type: "number", name: setting + "[" + j + "].duration", value: duration ?? "",
+          placeholder: unit === "duration" ? "ticks" : "ms", title: "duration of this frame",
+          onchange: (e) => setDuration(e.target.value) }),
+        el("select", { name: at + ".unit", title: "ticks of 33 ms, or milliseconds",
+          onchange: (e) => setDuration(duration ?? "", e.target.value) },
+        el("option", { value: "duration", selected: unit === "duration" }, "ticks"),
+        el("option", { value: "duration_ms", selected: unit === "duration_ms" }, "ms")),
         el("button", { type: "button", onclick: () => move(j - 1) }, "↑"),
         el("button", { type: "button", onclick: () => move(j + 1) }, "↓"),
         el("button", { type: "button", onclick: () => { frames.splice(j, 1); layer.frames = frames; this.changed(); } }, "×")));
