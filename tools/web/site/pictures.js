@@ -11,12 +11,21 @@ const isGif = (name) => typeof name === "string" && /\.gif$/i.test(name);
 
 // The frames build takes from the GIF `name` in the scene's folder:
 // [{width, height, ms, ticks}], or {error} with build's reason.
+// Kept per file (its name, size and time) while the scene is edited.
+const gifsRead = new Map();
 function gifFrames(name) {
   const engine = studio.stage.engine;
   const dir = studio.manifest.slice(0, studio.manifest.lastIndexOf("/"));
-  const status = engine.call("sg_gif_frames", dir + "/" + name);
+  const stat = engine.exists(dir + "/" + name) ? engine.FS.stat(dir + "/" + name) : null;
+  const key = stat ? dir + "/" + name + ":" + stat.size + ":" + stat.mtime.getTime() : "";
+  if (key && gifsRead.has(key)) return gifsRead.get(key);
+  engine.FS.chdir(dir);  // messages name the file as the manifest does
+  const status = engine.call("sg_gif_frames", name);
+  engine.FS.chdir("/s");
   const text = engine.output().trim();
-  return status === 0 ? JSON.parse(text) : { error: text };
+  const frames = status === 0 ? JSON.parse(text) : { error: text };
+  if (key && status === 0) gifsRead.set(key, frames);
+  return frames;
 }
 
 // Files added to a layer's list of frames: a GIF alone becomes the layer's
@@ -43,21 +52,30 @@ SceneForm.prototype.gifField = function (layer, setting) {
     onchange: (e) => this.dropInto(e.target.files, (names) => {
       if (!this.gifAdded(layer, names, setting)) this.showProblems([{ setting, text: "choose an animated GIF" }]);
     }) });
-  const frames = gifFrames(name);
   const list = el("ol", { class: "frames gif", start: 0 });
-  if (Array.isArray(frames)) {
-    frames.forEach((f, j) => list.append(el("li", { dataset: { setting: setting + "[" + j + "]" } },
-      f.width + " x " + f.height + ", ",
-      el("span", { class: "ms", title: "the GIF's delay" }, f.ms + " ms"),
-      " → " + f.ticks + (f.ticks === 1 ? " tick" : " ticks"))));
-  }
-  const box = el("div", { class: "drop" }, name + (Array.isArray(frames) ? ", " + frames.length + " frames " : " "),
+  const count = el("span", {}, " ");
+  const box = el("div", { class: "drop" }, name, count,
     el("label", { class: "button" }, "another GIF…", pick),
     el("button", { type: "button", onclick: () => { layer.frames = []; this.changed(); } }, "use pictures instead"));
   this.droppable(box, (names) => {
     if (!this.gifAdded(layer, names, setting)) this.showProblems([{ setting, text: "drop an animated GIF here" }]);
   });
   const field = this.field(setting, "frames (animated GIF)", el("div", {}, box, list));
-  if (!Array.isArray(frames)) field.append(el("div", { class: "problem" }, frames.error));
+  // Read once the form is shown: a scene being opened has its files in
+  // place only then.
+  queueMicrotask(() => {
+    if (!field.isConnected) return;  // drawn again since
+    const frames = gifFrames(name);
+    if (!Array.isArray(frames)) {
+      // Build says the same at this field when it has run on it.
+      if (!field.querySelector(".problem")) field.append(el("div", { class: "problem" }, frames.error));
+      return;
+    }
+    count.textContent = ", " + frames.length + " frames ";
+    frames.forEach((f, j) => list.append(el("li", { dataset: { setting: setting + "[" + j + "]" } },
+      f.width + " x " + f.height + ", ",
+      el("span", { class: "ms", title: "the GIF's delay" }, f.ms + " ms"),
+      " → " + f.ticks + (f.ticks === 1 ? " tick" : " ticks"))));
+  });
   return field;
 };
