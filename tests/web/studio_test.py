@@ -721,6 +721,79 @@ class StudioAuthoring(Studio):
         tick = self.tick_now()
         self.wait_for(lambda: self.tick_now() > tick + 3, "the aquarium to go on")
 
+    # ---- pictures build converts: JPEG, animated GIF, 8 bits ----
+    def plays_as_built(self, name, tick):
+        """The page's zip builds on the command line to the page's own package, whose
+        frame at `tick` is the canvas."""
+        folder = os.path.join(WORK, name)
+        shutil.rmtree(folder, ignore_errors=True)
+        with zipfile.ZipFile(__import__("io").BytesIO(self.exported("zip"))) as z:
+            z.extractall(folder)
+        path = os.path.join(WORK, name + ".kavren")
+        r = pack("build", "scene.toml", "-o", path, cwd=folder)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(read(path), self.exported("kavren"), name + ": the page's package is build's")
+        self.js("const g = document.getElementById('goto'); g.value = arguments[0]; g.dispatchEvent(new Event('change'))", tick)
+        self.at_tick(tick)
+        self.assert_same_pixels(self.canvas(), rendered(path, "640x480", tick), name)
+
+    def built_cleanly(self):
+        return self.js("return studio.playPath") == "/s/built.kavren" and not self.driver.find_elements("css selector", ".problem")
+
+    def test_jpeg_photo_background_at_24_and_8_bits(self):
+        from selenium.webdriver.support.ui import Select
+        # A 160x120 JPEG of 956 colours (subsampled chroma, as cameras write).
+        photo = os.path.join(FIXTURES, "photo.jpg")
+        subprocess.run(["convert", "-size", "160x120", "gradient:#203060-#f0c080", "-swirl", "120",
+                        "-quality", "85", photo], check=True)
+        self.driver.find_element("id", "open-empty").click()
+        self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "my scene", "the empty scene")
+        Select(self.driver.find_element("name", "background")).select_by_value("picture")
+        picker = self.driver.find_element("css selector", "[data-setting='picture'] input[type=file]")
+        self.assertIn(".jpg", picker.get_attribute("accept").split(","))
+        picker.send_keys(photo)
+        self.wait_for(lambda: self.js("return studio.model.picture") == "photo.jpg" and self.built_cleanly(), "the photo")
+        self.plays_as_built("photo-24", 4)
+        # More than 256 colours at 8 bits: reduced as the command line reduces them.
+        Select(self.driver.find_element("name", "picture.bits")).select_by_value("8")
+        self.wait_for(lambda: self.js("return studio.model.picture.bits") == 8 and self.built_cleanly(), "the 8-bit photo")
+        self.plays_as_built("photo-8", 4)
+
+    def test_animated_gif_layer_shows_its_delays_and_plays(self):
+        walk = os.path.join(FIXTURES, "walk.gif")  # 3 frames of 100, 250 and 40 ms
+        subprocess.run(["convert", "-delay", "10", "-size", "24x16", "xc:red", "-delay", "25", "xc:blue",
+                        "-delay", "4", "xc:lime", "-loop", "0", walk], check=True)
+        red = os.path.join(FIXTURES, "red.png")
+        write_png(red, 24, 16, (255, 0, 0))
+        self.driver.find_element("id", "open-empty").click()
+        self.wait_for(lambda: self.js("return studio.model && studio.model.title") == "my scene", "the empty scene")
+        self.driver.find_element("id", "add-layer").click()
+        # A GIF is a layer's whole animation, never one frame among others.
+        self.driver.find_element("name", "layer[0].frames.add").send_keys(walk + "\n" + red)
+        self.wait_for(lambda: "walk.gif: an animated GIF gives a layer all its frames" in
+                      self.js("return document.querySelector(\"[data-setting='layer[0].frames'] .problem\")?.textContent || ''"),
+                      "the refusal of a GIF among pictures")
+        self.assertEqual(self.js("return studio.model.layer[0].frames"), [])
+        adder = self.driver.find_element("name", "layer[0].frames.add")
+        self.js("arguments[0].value = ''", adder)  # chromedriver adds to a multiple input's files
+        adder.send_keys(walk)
+        self.wait_for(lambda: self.js("return studio.model.layer[0].frames") == "walk.gif" and self.built_cleanly(),
+                      "the GIF layer")
+        shown = self.js("return [...document.querySelectorAll(\"[data-setting^='layer[0].frames['] \")].map((e) => e.textContent)")
+        self.assertEqual(shown, ["24 x 16, 100 ms → 3 ticks", "24 x 16, 250 ms → 8 ticks", "24 x 16, 40 ms → 1 tick"])
+        self.plays_as_built("walk", 9)
+        # Back to a list of pictures, a frame's time given in milliseconds.
+        from selenium.webdriver.support.ui import Select
+        self.js("[...document.querySelectorAll(\"[data-setting='layer[0].frames'] button\")]"
+                ".find((b) => b.textContent === 'use pictures instead').click()")
+        self.driver.find_element("name", "layer[0].frames.add").send_keys(red)
+        self.wait_for(lambda: self.js("return studio.model.layer[0].frames") == ["red.png"], "the picture frame")
+        Select(self.driver.find_element("name", "layer[0].frames[0].unit")).select_by_value("duration_ms")
+        self.driver.find_element("name", "layer[0].frames[0].duration").send_keys("120\n")
+        self.wait_for(lambda: self.js("return JSON.stringify(studio.model.layer[0].frames)") ==
+                      '[{"file":"red.png","duration_ms":120}]' and self.built_cleanly(), "the frame's time in ms")
+        self.plays_as_built("red-ms", 5)
+
 
 def main():
     if not os.path.exists(os.path.join(SITE, "index.html")) or not os.path.exists(os.path.join(SITE, "snowglobe.wasm")):

@@ -22,9 +22,6 @@ struct Coverage {
     bool anyTransparent() const { return any; }
 };
 
-// A long GIF is read whole before every = N picks its frames.
-constexpr int MAX_GIF_FRAMES = 20 * 1000;
-
 // One frame as the author gave it.
 struct FrameSource {
     std::string file;

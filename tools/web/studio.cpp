@@ -9,6 +9,7 @@
 //   sg_codepage_choice  the code page for the scene's texts
 //   sg_text_of_bytes / sg_bytes_of_text  texts in a code page to edit
 //   sg_package_file  the package a saver or program carries, as a file
+//   sg_gif_frames  an animated GIF's frames and their delays, as build reads them
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
@@ -26,6 +27,7 @@
 #include "tools/core/check.h"
 #include "tools/core/codepage_choice.h"
 #include "tools/core/container.h"
+#include "tools/core/decoders.h"
 #include "tools/core/quote.h"
 #include "tools/core/saver_name.h"
 #include "tools/core/sounds.h"
@@ -186,6 +188,24 @@ EMSCRIPTEN_KEEPALIVE int sg_codepage_labels() {
         const char* comma = "[";
         for (std::uint32_t c : sg::packtool::code_page_order()) {
             std::cout << comma << "[" << c << ",\"" << sg::packtool::code_page_label(c) << "\"]";
+            comma = ",";
+        }
+        std::cout << "]";
+        return 0;
+    });
+}
+
+// The frames build takes from the animated GIF at `path`, as JSON: each
+// frame's size, its delay in milliseconds and the ticks it becomes.
+EMSCRIPTEN_KEEPALIVE int sg_gif_frames(const char* path) {
+    return captured([&] {
+        const std::vector<std::uint8_t> bytes = sg::packtool::read_file(path);
+        const std::string name = std::filesystem::path(path).filename().string();
+        std::cout << "[";
+        const char* comma = "";
+        for (const auto& frame : sg::packtool::gif_decode(bytes, name, sg::packtool::MAX_GIF_FRAMES)) {
+            std::cout << comma << "{\"width\":" << frame.image.width << ",\"height\":" << frame.image.height
+                      << ",\"ms\":" << frame.delayMs << ",\"ticks\":" << sg::packtool::ticks_of_ms(frame.delayMs) << "}";
             comma = ",";
         }
         std::cout << "]";

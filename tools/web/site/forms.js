@@ -54,10 +54,12 @@ class SceneForm {
     this.form = form;
     this.hooks = hooks;
     this.model = {};
+    this.units = new Map();
   }
 
   show(model) {
     this.model = model;
+    this.units = new Map();  // frames[j] setting -> the time unit chosen, while it has no time
     this.render();
   }
 
@@ -180,10 +182,10 @@ class SceneForm {
     const scene = el("fieldset", {}, el("legend", {}, "scene"));
     scene.append(this.title(m), this.codePage(m));
     scene.append(this.choice(m, "background", "background"));
-    if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", ".png,.bmp"));
-    if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", ".png,.bmp"));
+    if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", PICTURE_FILES));
+    if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", PICTURE_FILES));
     scene.append(this.choice(m, "fit", "fit"));
-    scene.append(this.fileField(m, "sound", "sound", ".wav"));
+    scene.append(this.fileField(m, "sound", "sound", SOUND_FILES));
     scene.append(this.choice(m, "monitors", "monitors"));
     f.append(scene, this.about(m));
     (m.layer || []).forEach((layer, i) => f.append(this.layer(layer, i)));
@@ -277,8 +279,9 @@ class SceneForm {
   }
 
   frames(layer, setting) {
-    // One file (an animated GIF or a sprite editor's JSON) or a sheet: shown
-    // as it is, edited in the manifest's text.
+    if (isGif(layer.frames)) return this.gifField(layer, setting);
+    // A sprite editor's JSON or a sheet: shown as it is, edited in the
+    // manifest's text.
     if (layer.frames !== undefined && !Array.isArray(layer.frames)) {
       const f = layer.frames;
       const text = isTable(f) ? "sheet " + f.sheet + ", " + f.columns + " x " + (f.rows ?? 1) : String(f);
@@ -288,10 +291,20 @@ class SceneForm {
     const list = el("ol", { class: "frames", start: 0 });
     frames.forEach((frame, j) => {
       const file = isTable(frame) ? frame.file : frame;
-      const duration = isTable(frame) ? frame.duration : undefined;
-      const setDuration = (v) => {
-        if (v === "") frames[j] = isTable(frame) && Object.keys(frame).length > 2 ? (delete frame.duration, frame) : file;
-        else frames[j] = Object.assign(isTable(frame) ? frame : { file }, { duration: Number(v) });
+      // Its time in ticks (duration) or in milliseconds (duration_ms); the
+      // unit chosen for a frame without a time yet is kept by the form.
+      const at = setting + "[" + j + "]";
+      const units = this.units;
+      const unit = isTable(frame) && frame.duration_ms !== undefined ? "duration_ms"
+        : isTable(frame) && frame.duration !== undefined ? "duration" : units.get(at) || "duration";
+      const duration = isTable(frame) ? frame[unit] : undefined;
+      const setDuration = (v, key = unit) => {
+        const next = Object.assign({}, isTable(frame) ? frame : { file });
+        delete next.duration;
+        delete next.duration_ms;
+        if (v !== "") next[key] = Number(v);
+        units.set(at, key);
+        frames[j] = Object.keys(next).length > 1 ? next : file;
         this.changed();
       };
       const move = (to) => {
@@ -300,19 +313,25 @@ class SceneForm {
         this.changed();
       };
       list.append(el("li", { dataset: { setting: setting + "[" + j + "]" } }, file + " ",
-        el("input", { type: "number", name: setting + "[" + j + "].duration", value: isCode(duration) ? duration.code : duration ?? "", placeholder: "ticks",
-          title: "duration of this frame", onchange: (e) => setDuration(e.target.value) }),
+        el("input", { type: "number", name: setting + "[" + j + "].duration", value: isCode(duration) ? duration.code : duration ?? "",
+          placeholder: unit === "duration" ? "ticks" : "ms", title: "duration of this frame",
+          onchange: (e) => setDuration(e.target.value) }),
+        el("select", { name: at + ".unit", title: "ticks of 33 ms, or milliseconds",
+          onchange: (e) => setDuration(isCode(duration) ? duration.code : duration ?? "", e.target.value) },
+        el("option", { value: "duration", selected: unit === "duration" }, "ticks"),
+        el("option", { value: "duration_ms", selected: unit === "duration_ms" }, "ms")),
         el("button", { type: "button", onclick: () => move(j - 1) }, "↑"),
         el("button", { type: "button", onclick: () => move(j + 1) }, "↓"),
         el("button", { type: "button", onclick: () => { frames.splice(j, 1); layer.frames = frames; this.changed(); } }, "×")));
     });
-    const pick = el("input", { type: "file", accept: ".png,.bmp", multiple: true, hidden: true, name: setting + ".add",
+    const pick = el("input", { type: "file", accept: FRAME_FILES, multiple: true, hidden: true, name: setting + ".add",
       onchange: (e) => this.dropInto(e.target.files, add) });
     const add = (names) => {
+      if (this.gifAdded(layer, names, setting)) return;
       layer.frames = frames.concat(names);
       this.changed();
     };
-    const drop = el("div", { class: "drop" }, "drop PNG/BMP frames here or ", el("label", { class: "button" }, "add…", pick));
+    const drop = el("div", { class: "drop" }, "drop pictures (PNG, JPEG, BMP) or one animated GIF here, or ", el("label", { class: "button" }, "add…", pick));
     this.droppable(drop, add);
     return this.field(setting, "frames", el("div", {}, list, drop));
   }
