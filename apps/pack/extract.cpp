@@ -67,23 +67,28 @@ int extract(const Args& args) {
         TempDir temp(exists ? target / "scene" : target);
         temp.write("scene.toml", std::span(reinterpret_cast<const std::uint8_t*>(x.manifest.data()), x.manifest.size()));
         for (auto& [name, bytes] : x.files) temp.write(name, bytes);
-        if (!checked.ok()) {
+        // The manifest is built whatever validate said: a package the saver
+        // plays despite its errors (a refused set leaves its layer empty)
+        // still opens as a scene one can edit.
+        std::optional<Bytes> again;
+        try {
+            // Named as the user will find it, not by the temporary folder.
+            again = pack::package_bytes(build_manifest_text(x.manifest, (dir / "scene.toml").string(), temp.path()).package);
+        } catch (const Failure& e) {
+            // Still written: the files are what the package holds (a
+            // package larger than a scene may be, for one).
+            x.warnings.push_back(std::string("build refuses the manifest: ") + e.what());
+        }
+        if (again && *again == source.package && !checked.ok()) {
             x.warnings.push_back("the package has errors (see validate); build refuses the manifest until they are fixed");
-        } else {
-            std::optional<Bytes> again;
-            try {
-                again = pack::package_bytes(build_manifest(temp.path() / "scene.toml").package);
-            } catch (const Failure& e) {
-                // Still written: the files are what the package holds (a
-                // package larger than a scene may be, for one).
-                x.warnings.push_back(std::string("build refuses the manifest: ") + e.what());
-            }
-            if (again && *again != source.package) {
-                std::size_t differ = 0;
-                for (std::size_t i = 0; i < std::min(again->size(), source.package.size()); ++i) differ += (*again)[i] != source.package[i];
-                x.warnings.push_back("building the manifest gives a different package (" + count_of(again->size(), "byte") +
-                                     ", " + std::to_string(differ) + " differ): it was not written by build");
-            }
+        } else if (again && *again != source.package) {
+            std::size_t differ = 0;
+            for (std::size_t i = 0; i < std::min(again->size(), source.package.size()); ++i) differ += (*again)[i] != source.package[i];
+            x.warnings.push_back("building the manifest gives a different package (" + count_of(again->size(), "byte") +
+                                 ", " + std::to_string(differ) + " differ): " +
+                                 (checked.ok() ? "it was not written by build"
+                                               : "it has errors (see validate) that no manifest can hold, and the built "
+                                                 "package has none of them, so it plays differently"));
         }
         if (exists) {
             // The user's own folder keeps its mode, owner and place.

@@ -12,8 +12,9 @@ namespace {
 constexpr const char* HELP =
     "usage: snowglobe-pack inspect FILE [--json]\n"
     "\n"
-    "Prints the scene: title, background, sound, about lines, each layer's settings\n"
-    "in the manifest's words, each set's frames with sizes, durations and key colours.\n"
+    "Prints the scene: title, background, sound, monitor mode, about lines, each\n"
+    "layer's settings in the manifest's words, each set's frames with sizes,\n"
+    "durations and key colours.\n"
     "FILE may be a package, a Windows .scr, a Linux snowglobe program or a manifest\n"
     "(.toml, built in memory first).\n"
     "--json  the same as one JSON object, with the problems validate finds.\n"

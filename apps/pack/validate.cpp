@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "tools/core/inspect.h"
+
 namespace sg::packtool {
 
 namespace {
@@ -13,6 +15,7 @@ constexpr const char* HELP =
     "Runs every check the engine makes when it loads a package, its pictures and\n"
     "its animation sets, plus warnings for authors (sprites larger than the 320 x 240\n"
     "preview, key colours no pixel uses, settings out of range, blocks that overlap).\n"
+    "Says what full screen shows on several monitors when the scene sets monitors.\n"
     "FILE may be a package, .scr, program or manifest (.toml, built in memory first).\n"
     "Exits 1 when there is any error (with --strict, any warning too), else 0.\n";
 
@@ -24,6 +27,10 @@ int validate(const Args& args) {
     Checked checked = check_package(source.package);
     print_problems_for(file, checked.problems, std::cout);
     for (const std::string& n : author_notes(checked.read)) std::cout << "  note: " << n << "\n";
+    // What full screen does on several monitors, when the scene chooses it.
+    if (checked.read.monitorMode != format::MonitorMode::Primary)
+        std::cout << "  monitors: " << monitors_text(checked.read.monitorMode)
+                  << "; savers that do not know the setting play on the primary monitor only\n";
     std::cout << file << ": " << count_of(checked.errors(), "error") << ", " << count_of(checked.warnings(), "warning")
               << "\n";
     bool bad = !checked.ok() || (p.switches.count("--strict") && checked.warnings() > 0);

@@ -11,6 +11,7 @@
 
 #include "apps/pack/commands.h"
 #include "tools/core/check.h"
+#include "tools/core/codepage_choice.h"
 #include "tools/core/container.h"
 #include "tools/core/inspect.h"
 #include "tools/core/manifest.h"
@@ -184,3 +185,77 @@ TEST_F(PackCodePage, ValidateWarnsAboutLinesWiderThanTheirField) {
 }
 
 }  // namespace
+
+// The code page the studio chooses: the current one while it holds every
+// text, else the first that does (932 first); when none does, the characters
+// some page lacks, each with the pages that hold it.
+TEST(CodePageChoice, CurrentKeptElseFirstThatHoldsAll) {
+    struct Case {
+        std::vector<std::string> texts;
+        std::uint32_t current, chosen;
+        bool kept;
+    };
+    const Case cases[] = {
+        {{"plain", "about"}, 932, 932, true},
+        {{"Coucher de soleil à Nice", "plain"}, 932, 1252, false},
+        {{"Ηλιοβασίλεμα"}, 932, 1253, false},
+        {{"Ηλιοβασίλεμα"}, 1252, 1253, false},
+        {{"雪", "ascii"}, 1252, 932, false},
+        {{"plain"}, 1253, 1253, true},   // an explicit choice stays while it fits
+        {{"plain"}, 1234, 932, false},   // a number no package may name does not
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.texts[0] + " from " + std::to_string(c.current));
+        const CodePageChoice choice = choose_code_page(c.texts, c.current);
+        ASSERT_TRUE(choice.codePage.has_value());
+        EXPECT_EQ(*choice.codePage, c.chosen);
+        EXPECT_EQ(choice.kept, c.kept);
+        EXPECT_TRUE(choice.clashes.empty());
+    }
+
+    const CodePageChoice none = choose_code_page({"Café", "שלום"}, 932);
+    EXPECT_FALSE(none.codePage.has_value());
+    const std::string message = clash_message(none.clashes);
+    EXPECT_NE(message.find("\"é\" (U+00E9) is in 1252 (Western European), "), std::string::npos) << message;
+    EXPECT_NE(message.find("\"ש\" (U+05E9) only in 1255 (Hebrew)"), std::string::npos) << message;
+    // Characters every page holds are not named.
+    EXPECT_EQ(message.find("\"C\""), std::string::npos) << message;
+}
+
+// Bytes with no character in the code page are escaped and come back unchanged.
+TEST(CodePageChoice, BytesShownAsTextComeBackUnchanged) {
+    const std::pair<std::string, std::uint32_t> cases[] = {
+        {"Caf\xe9 \x81 \\ \x01", 1252},   // 0x81 is no character of 1252
+        {"\x83\x58\x83", 932},            // a lead byte cut off at the end
+        {"\xca\xe1\xeb", 1253},
+        {"a\xec" "b", 1258},              // a letter and its accent byte
+    };
+    for (const auto& [bytes, codePage] : cases) {
+        const std::string text = bytes_as_text(bytes, codePage);
+        std::string why;
+        EXPECT_EQ(text_as_bytes(text, codePage, &why), bytes) << text << " " << why;
+    }
+    EXPECT_EQ(bytes_as_text("Caf\xe9 \x81 \\", 1252), "Café \\x81 \\\\");
+    EXPECT_EQ(bytes_as_text("\x83\x58\x83", 932), "ス\\x83");
+
+    std::string why;
+    EXPECT_FALSE(text_as_bytes("a\\q", 1252, &why));
+    EXPECT_NE(why.find("\\xNN"), std::string::npos) << why;
+    EXPECT_FALSE(text_as_bytes("aΩ", 1252, &why));
+    EXPECT_EQ(why, "\"Ω\" is not in code page 1252 (Western European)");
+}
+
+// codepage = "auto" builds what the first code page holding the texts builds.
+TEST_F(PackCodePage, AutoChoosesTheFirstCodePageThatHoldsTheTexts) {
+    EXPECT_EQ(sg::pack::package_bytes(built("codepage = \"auto\"\n" + WESTERN)),
+              sg::pack::package_bytes(built("codepage = 1252\n" + WESTERN)));
+    EXPECT_EQ(built("codepage = \"auto\"\ntitle = \"x\"\nabout = [{ text = \"Καλημέρα\" }]\n").textCodePage, 1253u);
+    EXPECT_EQ(built("codepage = \"auto\"\ntitle = \"雪\"\n").textCodePage, 932u);
+
+    const std::string path = (dir / "scene.toml").string();
+    EXPECT_EQ(error_of("codepage = \"auto\"\ntitle = \"Café\"\nabout = [\"שלום\"]\n").rfind(
+                  path + ":1: codepage: \"auto\": no one code page holds every text: \"é\" (U+00E9) is in 1252", 0),
+              0u);
+    EXPECT_EQ(error_of("codepage = \"Auto\"\ntitle = \"x\"\n"),
+              path + ":1: codepage: must be an integer (874, 932, 936, 949, 950 or 1250..1258) or \"auto\", not \"Auto\"");
+}

@@ -86,6 +86,7 @@ TEST_F(PackManifest, MistakesNameFileLineAndSettingAndWriteNothing) {
     sg::pack::Bytes rle = sg::pack::bmp24(solid(4, 4, 1, 2, 3));
     rle[30] = 1;
     write("rle.bmp", rle);
+    png("clear.png", 1, 1, {Rgba{0, 0, 0, 0}});
 
     struct Case {
         std::string manifest;
@@ -102,6 +103,11 @@ TEST_F(PackManifest, MistakesNameFileLineAndSettingAndWriteNothing) {
         {std::string(HEAD) + "[[layer]]\nframes = [\"frame.bmp\"]\ndirection = \"sideways\"\n",
          {"scene.toml:4: layer[0].direction: \"sideways\" is not a direction", "\"down-right\""}},
         {std::string(HEAD) + "[[layer]]\nframes = [\"frame.bmp\"]\nmax_wait = -1\n", {"scene.toml:4: layer[0].max_wait: -1 is out of range"}},
+        // Raw codes: exactly { code = N }, and no key colour out of a mask code.
+        {std::string(HEAD) + "[[layer]]\nframes = [\"frame.bmp\"]\nspeed = { cod = 9 }\n", {"scene.toml:4: layer[0].speed.cod: unknown setting"}},
+        {std::string(HEAD) + "[[layer]]\nframes = [\"frame.bmp\"]\nspeed = {}\n", {"scene.toml:4: layer[0].speed: { code = N } needs its code"}},
+        {std::string(HEAD) + "[[layer]]\nframes = [\"clear.png\"]\nmask = { code = 7 }\n",
+         {"scene.toml:3: layer[0].frames[0]: clear.png: has transparent pixels, but mask code 7 keys no colour"}},
         {std::string(HEAD) + "\n[[layer]]\nframes = [\"missing.png\"]\n",
          {"scene.toml:4: layer[0].frames[0]:", "missing.png: cannot open"}},
         {std::string(HEAD) + "[[layer]]\nframes = [\"onebit.bmp\"]\n", {"scene.toml:3: layer[0].frames[0]: onebit.bmp:", "1 bits per pixel"}},

@@ -138,3 +138,85 @@ TEST(PackRoundTrip, EveryCornerBuildCanWrite) {
     original = sg::pack::package_bytes(q);
     EXPECT_TRUE(extract_and_build(original) == original);
 }
+
+// Values outside what the settings allow, which the saver plays all the same
+// (validate warns, no error): extract writes them as raw codes, and build
+// stores them as they are, with validate's own warnings.
+TEST(PackRoundTrip, ValuesTheSaverToleratesComeBackAsRawCodes) {
+    sg::pack::Package p;
+    p.scene.title = "odd";
+    p.scene.backgroundMode = 7;
+    sg::pack::LayerSettings& s = p.layers[0].settings;
+    s.enabled = 1;
+    s.instanceCount = 60;
+    s.speedClass = 9;
+    s.swayAxis = 0;
+    s.swayRow = -3;
+    s.delayMode = 5;
+    s.maxWait = -4;
+    s.reentryCycles = -2;
+    s.directionCode = 11;
+    s.entryEdge = 12;
+    s.placement = 0;
+    s.startCorner = 4;
+    p.layers[0].set = set_of(2, 7, 8, 1);
+    p.layers[0].set->frames[1].duration = -3;
+    sg::pack::Bytes original = sg::pack::package_bytes(p);
+    std::string manifest;
+    EXPECT_TRUE(extract_and_build(original, &manifest) == original) << manifest;
+    EXPECT_NE(manifest.find("corner = { code = 4 }"), std::string::npos) << manifest;
+
+    // A picture shown with a fit that has no name.
+    sg::pack::Package q;
+    q.scene.title = "fit";
+    q.scene.backgroundMode = 4;
+    q.scene.pictureFit = 3;
+    q.scene.picture = sg::pack::bmp24(gradient(8, 8, 2));
+    original = sg::pack::package_bytes(q);
+    EXPECT_TRUE(extract_and_build(original) == original);
+
+    // build says what validate says, at the manifest's line.
+    fs::path dir = fs::temp_directory_path() / ("pack-rawcode-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    write_file_atomic(dir / "frame.bmp", sg::pack::bmp24(gradient(4, 4, 3)));
+    write_file_atomic(dir / "scene.toml", std::string("title = \"t\"\n[[layer]]\nframes = [\"frame.bmp\"]\n"
+                                                      "start = { corner = { code = 4 } }\n"));
+    const Built built = build_manifest(dir / "scene.toml");
+    const sg::pack::Bytes bytes = sg::pack::package_bytes(built.package);
+    const Checked checked = check_package(bytes);
+    const auto warnings = build_warnings(built, bytes, checked.problems);
+    ASSERT_EQ(checked.warnings(), 1);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("start corner 4 is not one of 0..3"), std::string::npos) << warnings[0];
+    EXPECT_EQ(warnings[0].rfind((dir / "scene.toml").string() + ":2: layer[0]: ", 0), 0u) << warnings[0];
+    // A plain number out of range stays a mistake.
+    write_file_atomic(dir / "scene.toml", std::string("title = \"t\"\n[[layer]]\nframes = [\"frame.bmp\"]\n"
+                                                      "start = { corner = 4 }\n"));
+    EXPECT_THROW(build_manifest(dir / "scene.toml"), Failure);
+    fs::remove_all(dir);
+}
+
+// A set the saver refuses (its layer stays empty) has no manifest form:
+// extract says so, and the manifest still builds (with a good set).
+TEST(PackRoundTrip, ARefusedSetIsNotedAndTheManifestBuilds) {
+    sg::pack::Package p;
+    p.scene.title = "refused";
+    p.layers[1].settings.enabled = 1;
+    p.layers[1].set = set_of(2, 0, 8, 1);
+    p.layers[1].set->magic = "AP02";
+    const Checked checked = check_package(sg::pack::package_bytes(p));
+    ASSERT_FALSE(checked.ok());
+    const Extracted x = extract_manifest(checked.read, "test");
+    ASSERT_EQ(x.warnings.size(), 1u);
+    EXPECT_NE(x.warnings[0].find("layer 1: the saver refuses its animation set"), std::string::npos) << x.warnings[0];
+    fs::path dir = fs::temp_directory_path() / ("pack-refused-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    write_file_atomic(dir / "scene.toml", x.manifest);
+    for (auto& [name, bytes] : x.files) write_file_atomic(dir / name, bytes);
+    const Built built = build_manifest(dir / "scene.toml");
+    EXPECT_EQ(built.package.layers[1].set->magic, "AP01");
+    EXPECT_TRUE(check_package(sg::pack::package_bytes(built.package)).ok());
+    fs::remove_all(dir);
+}

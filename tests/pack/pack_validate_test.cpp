@@ -145,3 +145,67 @@ TEST(PackValidate, AuthorWarnings) {
     testing::internal::GetCapturedStdout();
     fs::remove(file);
 }
+
+// A scene whose screen stays empty for long: every layer never shows a sprite
+// or may first wait 300 ticks or more; one layer sure to show soon is enough.
+TEST(PackValidate, QuietStartWarnsNamingLayersAndTicks) {
+    const auto warning = [](const std::function<void(sg::pack::Package&)>& change) {
+        sg::pack::Package p = good();
+        p.layers[1] = p.layers[0];
+        change(p);
+        for (const sg::pack::Problem& problem : check_package(sg::pack::package_bytes(p)).problems)
+            if (problem.message.find("only the background") != std::string::npos ||
+                problem.message.find("no sprite ever shows") != std::string::npos)
+                return problem.message;
+        return std::string();
+    };
+    const auto reentryEveryTick = [](sg::pack::LayerSettings& s) { s.reentryCycles = 0; };
+    const auto afterExit = [](sg::pack::LayerSettings& s, int wait) { s.delayMode = 2; s.maxWait = wait; };
+
+    EXPECT_EQ(warning([](sg::pack::Package&) {}), "");
+    EXPECT_EQ(warning([&](sg::pack::Package& p) {
+                  reentryEveryTick(p.layers[0].settings);
+                  p.layers[1].settings.instanceCount = 0;
+              }),
+              "no sprite ever shows, only the background: layer 0 never shows (random_start with reentry_cycles = 0 "
+              "enters every sprite anew on every tick, just outside the screen); layer 1 never shows (no instances)");
+    EXPECT_EQ(warning([&](sg::pack::Package& p) {
+                  reentryEveryTick(p.layers[0].settings);
+                  afterExit(p.layers[1].settings, 1800);
+              }),
+              "only the background may show for up to 1800 ticks (60 s) after the start: layer 0 never shows "
+              "(random_start with reentry_cycles = 0 enters every sprite anew on every tick, just outside the screen); "
+              "layer 1 waits: each of its 5 sprites first shows after 0..1800 ticks (delay after-exit)");
+    // Every tick anew but inside the screen, or anywhere, or at a fixed place: seen.
+    for (const auto& shown : std::vector<std::function<void(sg::pack::LayerSettings&)>>{
+             [](sg::pack::LayerSettings& s) { s.keepInside = 1; },
+             [](sg::pack::LayerSettings& s) { s.entryEdge = 0; },
+             [](sg::pack::LayerSettings& s) { s.placement = 0; },
+             [](sg::pack::LayerSettings& s) { s.randomStart = 0; }})
+        EXPECT_EQ(warning([&](sg::pack::Package& p) {
+                      for (int k = 0; k < 2; ++k) {
+                          reentryEveryTick(p.layers[k].settings);
+                          shown(p.layers[k].settings);
+                      }
+                  }),
+                  "");
+    // Waits shorter than 300 ticks, or after a cycle of several frames: no word.
+    EXPECT_EQ(warning([&](sg::pack::Package& p) {
+                  afterExit(p.layers[0].settings, 299);
+                  p.layers[1].settings.enabled = 0;
+              }),
+              "");
+    EXPECT_EQ(warning([&](sg::pack::Package& p) {
+                  for (int k = 0; k < 2; ++k) p.layers[k].settings.maxWait = 900;
+                  p.layers[0].settings.delayMode = 0;
+                  afterExit(p.layers[1].settings, 900);
+              }),
+              "");
+    EXPECT_NE(warning([&](sg::pack::Package& p) {
+                  p.layers[0].set->frames.resize(1);
+                  p.layers[0].settings.delayMode = 0;
+                  p.layers[0].settings.maxWait = 900;
+                  p.layers[1].settings.enabled = 0;
+              }),
+              "");
+}

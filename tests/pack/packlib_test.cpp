@@ -469,6 +469,87 @@ TEST(PackPackage, WriterRefusesTextRecordMisuse) {
     EXPECT_NO_THROW(build(p));
 }
 
+// The monitors record: primary writes today's bytes; each and span add block
+// 1 for the record alone, or fill the sound's beside the text record, and
+// read back to the same bytes.
+TEST(PackPackage, MonitorsRecordRoundTrip) {
+    using sg::format::MonitorMode;
+    for (const bool sound : {false, true}) {
+        pack::Package p = sg::test::ready_package(3, 1);
+        if (sound) {
+            p.textCodePage = 1252;
+            p.scene.sound = sg::test::silent_wav(100);
+            p.optionalBlock1.assign(120, 0);
+            p.optionalBlock1[24] = 0x77;  // the rest of a sound's block is kept
+        }
+        const Bytes plain = pack::package_bytes(p);
+        for (const MonitorMode mode : {MonitorMode::Each, MonitorMode::Span}) {
+            p.monitorMode = mode;
+            pack::Layout layout;
+            const Bytes b = pack::package_bytes(p, &layout);
+            const std::size_t block = static_cast<std::size_t>(layout.offsets[12]);
+            EXPECT_EQ(b.size(), plain.size() + (sound ? 0u : 120u)) << sound;
+            EXPECT_EQ(std::string(&b[block], &b[block + 4]), sound ? "SGTX" : std::string(4, '\0')) << sound;
+            EXPECT_EQ(std::string(&b[block + 12], &b[block + 16]), "SGMN") << sound;
+            EXPECT_EQ(at32(b, block + 16), 1) << sound;
+            EXPECT_EQ(at32(b, block + 20), static_cast<std::int32_t>(mode)) << sound;
+            EXPECT_EQ(b[block + 24], sound ? 0x77 : 0) << sound;
+
+            const pack::PackageRead r = parse(b);
+            EXPECT_TRUE(r.problems.empty()) << listing(r.problems);
+            EXPECT_EQ(r.monitorMode, mode) << sound;
+            EXPECT_EQ(pack::package_bytes(r), b) << sound;
+            if (sound) {
+                EXPECT_EQ(r.optionalBlock1[12], 0) << "the record is not kept as leftover bytes";
+            }
+        }
+    }
+}
+
+// Records the engine ignores are warned about and read as primary; the
+// writer refuses a mode it has no record for and data where the record goes.
+TEST(PackPackage, MonitorsRecordsTheEngineIgnoresAndWriterMisuse) {
+    pack::Package p = sg::test::ready_package(0);
+    p.monitorMode = sg::format::MonitorMode::Span;
+    pack::Layout layout;
+    const Bytes good = pack::package_bytes(p, &layout);
+    const std::size_t record = static_cast<std::size_t>(layout.offsets[12]) + 12;
+    struct Case {
+        std::size_t at;
+        std::int32_t value;
+        const char* text;
+    };
+    for (const Case& c : {Case{4, 2, "version 2 is unknown; full screen plays on the primary monitor"},
+                          Case{8, 7, "mode 7, which is unknown; full screen plays on the primary monitor"},
+                          Case{8, -1, "mode -1, which is unknown"}, Case{8, 0, "primary, the default"}}) {
+        Bytes b = good;
+        pack::put32(b, record + c.at, c.value);
+        const pack::PackageRead r = parse(b);
+        EXPECT_TRUE(r.ok()) << listing(r.problems);
+        EXPECT_TRUE(has(r.problems, Severity::Warning, record + c.at, c.text)) << listing(r.problems);
+        EXPECT_EQ(r.monitorMode, sg::format::MonitorMode::Primary) << c.text;
+        EXPECT_EQ(sg::format::monitors_record_mode(&b[record - 12], 24), sg::format::MonitorMode::Primary) << c.text;
+    }
+    // Read as the engine reads it: the block's first 24 bytes inside the package, or none.
+    Bytes b = good;
+    b.resize(record + 12);
+    EXPECT_EQ(parse(b).monitorMode, sg::format::MonitorMode::Span);
+    b.resize(record + 11);
+    EXPECT_EQ(parse(b).monitorMode, sg::format::MonitorMode::Primary);
+
+    p.monitorMode = static_cast<sg::format::MonitorMode>(3);
+    EXPECT_THROW(build(p), std::runtime_error);
+    p.monitorMode = sg::format::MonitorMode::Each;
+    p.scene.sound = sg::test::silent_wav(10);
+    p.optionalBlock1.assign(24, 0);
+    p.optionalBlock1[23] = 1;  // byte 23 is the record's
+    EXPECT_THROW(build(p), std::runtime_error);
+    p.optionalBlock1[23] = 0;
+    p.optionalBlock1[11] = 1;  // bytes 0 to 11 are free without a text record
+    p.optionalBlock1.push_back(1);
+    EXPECT_NO_THROW(build(p));
+}
+
 // ---- damaged packages ----
 
 class PackDamage : public ::testing::Test {

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/core/names.h"
 
 namespace sg::packtool {
 
@@ -31,6 +35,63 @@ void overlaps(const std::vector<Range>& ranges, pack::Problems& out, const std::
             if (a.start < b.end && b.start < a.end && a.start < a.end && b.start < b.end)
                 warn(out, b.start, where + span_text(b) + " overlaps " + span_text(a));
         }
+}
+
+// When a layer the saver plays first shows a sprite, as the world runs it.
+struct FirstShow {
+    enum Kind { Soon, Never, Waits } kind = Soon;
+    std::int32_t ticks = 0;  // Waits: each sprite first shows after 0..ticks
+    std::string why;
+};
+
+// Quiet for this long at the start (10 seconds) deserves a word.
+constexpr std::int32_t LONG_QUIET_TICKS = 300;
+
+FirstShow first_show(const pack::LayerSettings& s, std::int32_t frames) {
+    const int instances = std::clamp(s.instanceCount, 0, 50);
+    if (instances == 0) return {FirstShow::Never, 0, "no instances"};
+    if (frames == 0) return {FirstShow::Never, 0, "no frames"};
+    // With random_start, a sprite that has run reentry_cycles cycles is
+    // entered anew before it is drawn; from 0 down that is every tick, and
+    // an entry at an edge (keep_inside off, random placement) lies just
+    // outside the screen.
+    const bool edge = s.entryEdge >= 1 && s.entryEdge <= 8;
+    if (s.randomStart != 0 && s.reentryCycles <= 0 && s.keepInside == 0 && s.placement == names::PLACEMENT_RANDOM && edge)
+        return {FirstShow::Never, 0,
+                "random_start with reentry_cycles = " + std::to_string(s.reentryCycles) +
+                    " enters every sprite anew on every tick, just outside the screen"};
+    const std::int32_t wait = std::max(s.maxWait, 0);
+    const std::string sprites = "each of its " + std::to_string(instances) + (instances == 1 ? " sprite" : " sprites");
+    // After an exit: every sprite first waits 0..max_wait ticks.
+    if (s.delayMode == 2 && wait > 0)
+        return {FirstShow::Waits, wait, sprites + " first shows after 0.." + std::to_string(wait) + " ticks (delay after-exit)"};
+    // After a cycle: sprites that start on their last frame wait first; with
+    // one frame that is all of them.
+    if (s.delayMode == 0 && wait > 0 && frames == 1)
+        return {FirstShow::Waits, wait,
+                sprites + " first shows after 0.." + std::to_string(wait) + " ticks (delay after-cycle with one frame)"};
+    return {};
+}
+
+// The scene-wide word when no layer is sure to show a sprite soon.
+void quiet_start(const std::vector<std::pair<int, FirstShow>>& layers, pack::Problems& out) {
+    if (layers.empty()) return;
+    std::int32_t soonest = -1;  // the shortest longest wait; -1: every layer never shows
+    for (const auto& [k, f] : layers) {
+        if (f.kind == FirstShow::Soon) return;
+        if (f.kind == FirstShow::Waits) soonest = soonest < 0 ? f.ticks : std::min(soonest, f.ticks);
+    }
+    if (soonest >= 0 && soonest < LONG_QUIET_TICKS) return;
+    std::string text = soonest < 0 ? std::string("no sprite ever shows, only the background:")
+                                   : "only the background may show for up to " + std::to_string(soonest) + " ticks (" +
+                                         std::to_string(soonest / 30) + " s) after the start:";
+    bool first = true;
+    for (const auto& [k, f] : layers) {
+        text += std::string(first ? " " : "; ") + "layer " + std::to_string(k) + " " +
+                (f.kind == FirstShow::Never ? "never shows (" + f.why + ")" : "waits: " + f.why);
+        first = false;
+    }
+    warn(out, 8, text);
 }
 
 }  // namespace
@@ -86,6 +147,7 @@ Checked check_package(const Bytes& package) {
         }
     }
     int enabledLayers = 0;
+    std::vector<std::pair<int, FirstShow>> shows;  // of the layers the saver plays
     for (int k = 0; k < 10; ++k) {
         const std::int64_t chunk = dir.offsets[1 + k];
         if (!inside(chunk, pack::LAYER_BLOCK_BYTES)) continue;
@@ -95,7 +157,10 @@ Checked check_package(const Bytes& package) {
         if (s.enabled == 0) continue;
         ++enabledLayers;
         const std::int64_t setAt = chunk + s.setOffset;
-        if (!inside(setAt, s.setSize)) continue;
+        if (!inside(setAt, s.setSize)) {
+            shows.push_back({k, {FirstShow::Never, 0, "its animation set lies outside the package"}});
+            continue;
+        }
         ranges.push_back({setAt, setAt + s.setSize, name + " animation set"});
 
         // The set as the engine loads it.
@@ -106,11 +171,15 @@ Checked check_package(const Bytes& package) {
         if (s.randomStart != 0 && s.reentryCycles < 0)
             warn(out, chunk + 16, who + "re-entry after " + std::to_string(s.reentryCycles) +
                                       " cycles: every instance is entered anew on every tick");
-        if (!set.ok()) continue;
+        if (!set.ok()) {
+            shows.push_back({k, {FirstShow::Never, 0, "its animation set is refused"}});
+            continue;
+        }
         const std::int32_t count = std::clamp(static_cast<std::int32_t>(set.frameCountOverride.value_or(
                                                   static_cast<std::int32_t>(set.frames.size()))),
                                               0, pack::MAX_SET_FRAMES);
         if (count == 0) warn(out, setAt + 8, who + "the animation set has no frames: nothing is drawn");
+        shows.push_back({k, first_show(s, count)});
         std::vector<Range> frameRanges{{0, static_cast<std::int64_t>(pack::ANIMSET_HEADER_BYTES), "set header"}};
         bool bigWarned = false;
         for (std::int32_t i = 0; i < count && static_cast<std::size_t>(i) < set.frames.size(); ++i) {
@@ -151,6 +220,7 @@ Checked check_package(const Bytes& package) {
         ranges.push_back({dir.offsets[13], dir.offsets[13] + static_cast<std::int64_t>(pack::OPTIONAL_BLOCK2_BYTES), "optional block 2"});
     overlaps(ranges, out, "");
     if (enabledLayers == 0) warn(out, 8, "no layer is on: the scene shows only its background");
+    quiet_start(shows, out);
     if (inside(dir.offsets[11], pack::INFO_BLOCK_BYTES)) {
         for (std::size_t i = 0; i < 5; ++i) {
             const int columns = about_line_columns(c.read.info.lines[i]);

@@ -43,7 +43,9 @@ struct GifFrame {
     RgbaImage image;
     int delayMs = 0;
 };
-// Stops with a Failure past maxFrames frames.
+// Stops with a Failure past maxFrames frames. Build reads a long GIF whole,
+// up to MAX_GIF_FRAMES, before every = N picks its frames.
+constexpr int MAX_GIF_FRAMES = 20 * 1000;
 std::vector<GifFrame> gif_decode(std::span<const std::uint8_t> bytes, const std::string& what, int maxFrames);
 
 // A delay in milliseconds as ticks of 33 ms: the nearest, and at least 1.

@@ -129,6 +129,17 @@ const char* kind_name(FileKind k) {
 
 }  // namespace
 
+std::string monitors_text(format::MonitorMode mode) {
+    const auto code = static_cast<std::int32_t>(mode);
+    const char* shows = "";
+    switch (mode) {
+    case format::MonitorMode::Primary: shows = "the primary monitor plays, the others are black"; break;
+    case format::MonitorMode::Each: shows = "every monitor plays its own copy at its own size"; break;
+    case format::MonitorMode::Span: shows = "one scene over the bounding box of all monitors"; break;
+    }
+    return names::word_of(names::MONITORS, code) + " (" + shows + ")";
+}
+
 std::string problems_text(const pack::Problems& problems) {
     std::string out;
     for (const pack::Problem& p : problems) out += pack::to_string(p) + "\n";
@@ -160,6 +171,7 @@ std::string inspect_text(const Source& source, const Checked& c) {
     } else {
         o << "sound:       none\n";
     }
+    o << "monitors:    " << monitors_text(r.monitorMode) << "\n";
     o << "about box:\n";
     for (int i = 0; i < 5; ++i) {
         const std::size_t n = static_cast<std::size_t>(i);
@@ -230,6 +242,7 @@ std::string inspect_json(const Source& source, const Checked& c) {
         o << "{\"bytes\": " << s.sound.size() << ", \"channels\": " << w.channels << ", \"rate\": " << w.rate
           << ", \"bits\": " << w.bits << ", \"seconds\": " << w.seconds << "}";
     }
+    o << ",\n  \"monitors\": " << json_string(names::word_of(names::MONITORS, static_cast<std::int32_t>(r.monitorMode)));
     o << ",\n  \"about\": [";
     for (int i = 0; i < 5; ++i) {
         const std::size_t n = static_cast<std::size_t>(i);

@@ -1,6 +1,7 @@
 #include "tools/core/manifest.h"
 
 #include "format/wav_rules.h"
+#include "tools/core/codepage_choice.h"
 #include "tools/core/manifest_pictures.h"
 #include "tools/core/manifest_read.h"
 #include "tools/core/scene_budget.h"
@@ -28,6 +29,13 @@ void warn_stretched(Ctx& c, const Place& at, const Bytes& picture) {
              "picture = { file = \"...\", resize = \"screen\" } scales it to that size at build");
 }
 
+// The setting `key` given as { code = N }, else as `read` reads it.
+template <typename Read>
+auto coded(const Table& t, std::string_view key, Read read) -> decltype(read()) {
+    if (auto v = t.code(key)) return *v;
+    return read();
+}
+
 pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces) {
     t.allow({"enabled", "frames", "duration", "every", "resize", "flip", "mask", "instances", "direction", "speed", "sway", "entry",
              "placement", "start", "keep_inside", "random_start", "reentry_cycles", "delay", "max_wait", "loops",
@@ -41,15 +49,19 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     auto ranged = [&](std::string_view key, std::int64_t lo, std::int64_t hi, const std::string& range) {
         return strict ? t.integer(key, lo, hi, range) : t.integer(key, lo32, hi32, "a 32-bit signed integer");
     };
-    s.instanceCount = static_cast<std::int32_t>(ranged("instances", 0, 50, "0..50").value_or(strict ? 10 : 0));
-    s.directionCode = t.word("direction", names::DIRECTION, !strict, "a direction").value_or(7);
-    s.speedClass = static_cast<std::int32_t>(ranged("speed", 0, 4, "0..4 (1, 2, 5, 9 or 16 pixels a tick)").value_or(1));
-    s.entryEdge = t.word("entry", names::ENTRY, !strict, "an entry side").value_or(1);
+    s.instanceCount = static_cast<std::int32_t>(
+        coded(t, "instances", [&] { return ranged("instances", 0, 50, "0..50"); }).value_or(strict ? 10 : 0));
+    s.directionCode = coded(t, "direction", [&] { return t.word("direction", names::DIRECTION, !strict, "a direction"); }).value_or(7);
+    s.speedClass = static_cast<std::int32_t>(
+        coded(t, "speed", [&] { return ranged("speed", 0, 4, "0..4 (1, 2, 5, 9 or 16 pixels a tick)"); }).value_or(1));
+    s.entryEdge = coded(t, "entry", [&] { return t.word("entry", names::ENTRY, !strict, "an entry side"); }).value_or(1);
     s.keepInside = t.flag("keep_inside").value_or(0);
     s.randomStart = t.flag("random_start").value_or(1);
-    s.reentryCycles = static_cast<std::int32_t>(ranged("reentry_cycles", 0, hi32, "0 and up").value_or(65535));
-    s.delayMode = t.word("delay", names::DELAY, !strict, "a delay mode").value_or(1);
-    s.maxWait = static_cast<std::int32_t>(ranged("max_wait", 0, hi32, "0 and up (ticks of 33 ms)").value_or(0));
+    s.reentryCycles = static_cast<std::int32_t>(
+        coded(t, "reentry_cycles", [&] { return ranged("reentry_cycles", 0, hi32, "0 and up"); }).value_or(65535));
+    s.delayMode = coded(t, "delay", [&] { return t.word("delay", names::DELAY, !strict, "a delay mode"); }).value_or(1);
+    s.maxWait = static_cast<std::int32_t>(
+        coded(t, "max_wait", [&] { return ranged("max_wait", 0, hi32, "0 and up (ticks of 33 ms)"); }).value_or(0));
     s.loops = t.flag("loops").value_or(1);
 
     if (const toml::node* sway = t.node("sway")) {
@@ -65,10 +77,11 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
             else
                 s.swayAxis = w.word("axis", names::SWAY_AXIS, true, "a sway axis (\"x\", \"y\" or \"none\")").value_or(1);
             const bool swaying = s.swayAxis == 0 || s.swayAxis == 1;
-            s.swayRow = static_cast<std::int32_t>(
-                (strict && swaying ? w.integer("row", 0, 4, "0..4 (swings of 30, 55, 75, 90 or 150 pixels)")
-                                   : w.integer("row", lo32, hi32, "a 32-bit signed integer"))
-                    .value_or(1));
+            s.swayRow = static_cast<std::int32_t>(coded(w, "row", [&] {
+                                                      return strict && swaying
+                                                                 ? w.integer("row", 0, 4, "0..4 (swings of 30, 55, 75, 90 or 150 pixels)")
+                                                                 : w.integer("row", lo32, hi32, "a 32-bit signed integer");
+                                                  }).value_or(1));
         } else {
             t.wrong("sway", "must be \"none\" or a table { axis = \"x\", row = 1 }, not " + kind_of(*sway));
         }
@@ -77,7 +90,7 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     bool hasStart = t.node("start") != nullptr;
     if (auto start = t.sub("start")) {
         start->allow({"corner", "x", "y"});
-        s.startCorner = start->word("corner", names::CORNER, !strict, "a corner").value_or(0);
+        s.startCorner = coded(*start, "corner", [&] { return start->word("corner", names::CORNER, !strict, "a corner"); }).value_or(0);
         s.startX = start->int32("x").value_or(0);
         s.startY = start->int32("y").value_or(0);
     }
@@ -96,7 +109,7 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
     }
 
     std::int32_t duration = static_cast<std::int32_t>(
-        t.integer("duration", 0, hi32, "0 and up (ticks of 33 ms)").value_or(2));
+        coded(t, "duration", [&] { return t.integer("duration", 0, hi32, "0 and up (ticks of 33 ms)"); }).value_or(2));
     if (t.node("frames")) {
         layer.set = build_set(c, t, duration, framePlaces);
     } else {
@@ -117,7 +130,26 @@ pack::Layer build_layer(Ctx& c, const Table& t, std::vector<Place>& framePlaces)
 
 // The code page of the title and about lines: it comes first, as texts are
 // encoded when they are read.
+// codepage = "auto": the first code page (932 first) that holds the title
+// and every about line given as text.
 void build_code_page(Ctx& c, const Table& top, pack::Package& p) {
+    if (const toml::node* n = top.node("codepage"); n && n->is_string()) {
+        if (n->as_string()->get() != "auto")
+            top.wrong("codepage", "must be an integer (874, 932, 936, 949, 950 or 1250..1258) or \"auto\", not \"" +
+                                      n->as_string()->get() + "\"");
+        std::vector<std::string> texts;
+        if (const toml::node* title = top.node("title"); title && title->is_string()) texts.push_back(title->as_string()->get());
+        if (const toml::node* about = top.node("about"); about && about->is_array())
+            for (const toml::node& line : *about->as_array()) {
+                const toml::node* text = line.is_table() ? line.as_table()->get("text") : &line;
+                if (text && text->is_string()) texts.push_back(text->as_string()->get());
+            }
+        const CodePageChoice choice = choose_code_page(texts, 932);
+        if (!choice.codePage) top.wrong("codepage", "\"auto\": " + clash_message(choice.clashes));
+        c.codePage = *choice.codePage;
+        p.textCodePage = c.codePage;
+        return;
+    }
     if (auto codePage = top.integer("codepage", 0, 65535, "874, 932, 936, 949, 950 or 1250..1258")) {
         if (!format::textrecord::code_page_allowed(static_cast<std::uint32_t>(*codePage)))
             top.wrong("codepage", std::to_string(*codePage) +
@@ -142,8 +174,9 @@ void build_title(Ctx& c, const Table& top, pack::Scene& s) {
 // The background mode, and the picture or tile it shows.
 void build_background(Ctx& c, const Table& top, Built& built) {
     pack::Scene& s = built.package.scene;
-    s.backgroundMode = top.word("background", names::BACKGROUND, false, "a background").value_or(0);
-    if (auto fit = top.word("fit", names::FIT, format::background_mode(s.backgroundMode) != format::BackgroundMode::Picture, "a fit")) s.pictureFit = *fit;
+    s.backgroundMode = coded(top, "background", [&] { return top.word("background", names::BACKGROUND, false, "a background"); }).value_or(0);
+    const bool picture = format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture;
+    if (auto fit = coded(top, "fit", [&] { return top.word("fit", names::FIT, !picture, "a fit"); })) s.pictureFit = *fit;
     if (top.node("picture")) {
         if (format::background_mode(s.backgroundMode) != format::BackgroundMode::Picture)
             top.wrong("picture", "is only used with background = \"picture\" (background is \"" +
@@ -179,6 +212,15 @@ void build_sound(Ctx& c, const Table& top, Built& built) {
                                        " bytes, the file has " + std::to_string(w.size()));
         built.sound = {line, "sound"};
         if (auto encoding = wav_encoding_warning(w)) warn(c, line, "sound", *sound + ": " + *encoding);
+    }
+}
+
+// How full screen uses several monitors; primary (the default) writes no record.
+void build_monitors(const Table& top, pack::Package& p) {
+    if (auto word = top.string("monitors")) {
+        const auto mode = names::code_of(names::MONITORS, *word);
+        if (!mode) top.wrong("monitors", "\"" + *word + "\" is not a monitor mode; use " + names::listing(names::MONITORS));
+        p.monitorMode = static_cast<format::MonitorMode>(*mode);
     }
 }
 
@@ -266,6 +308,8 @@ int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
         if (!s.sound.empty() && left->node("directory_12")) left->wrong("directory_12", "is only for a scene without a sound");
         if (p.textCodePage != 932 && left->node("directory_12"))
             left->wrong("directory_12", "is only for a scene without a sound and with codepage 932 (entry 12 then points at the text record)");
+        if (p.monitorMode != format::MonitorMode::Primary && left->node("directory_12"))
+            left->wrong("directory_12", "is only for a scene without a sound and with monitors = \"primary\" (entry 12 then points at the monitors record)");
         // Padding is zeros in memory: at most what a package read from a file can be.
         p.padTo = static_cast<std::size_t>(left->integer("pad_to", 0, static_cast<std::int64_t>(MAX_FILE_BYTES),
                                                          "0 (no padding) up to " + std::to_string(MAX_FILE_BYTES))
@@ -279,6 +323,11 @@ int build_leftovers(const Ctx& c, const Table& top, pack::Package& p) {
                 std::any_of(p.optionalBlock1.begin(), p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(12, std::ssize(p.optionalBlock1)),
                             [](std::uint8_t b) { return b != 0; }))
                 left->wrong("optional_block_1", "its first 12 bytes must be zero with a codepage other than 932: the text record goes there");
+            if (p.monitorMode != format::MonitorMode::Primary &&
+                std::any_of(p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(12, std::ssize(p.optionalBlock1)),
+                            p.optionalBlock1.begin() + std::min<std::ptrdiff_t>(24, std::ssize(p.optionalBlock1)),
+                            [](std::uint8_t b) { return b != 0; }))
+                left->wrong("optional_block_1", "its bytes 12 to 23 must be zero with monitors other than \"primary\": the monitors record goes there");
         }
         s.optionalBlock2Present = left->int32("optional_block_2_present").value_or(0);
         if (auto file = left->string("optional_block_2")) {
@@ -323,7 +372,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
         throw Failure(name + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
     }
     Table top{c, root, "", 1};
-    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "layer", "leftovers"});
+    top.allow({"title", "title_bytes", "background", "picture", "tile", "fit", "sound", "about", "codepage", "monitors", "layer", "leftovers"});
 
     Built built;
     built.manifestName = name;
@@ -331,6 +380,7 @@ Built build_manifest_text(const std::string& text, const std::string& name, cons
     build_title(c, top, built.package.scene);
     build_background(c, top, built);
     build_sound(c, top, built);
+    build_monitors(top, built.package);
     build_about(c, top, built);
     build_layers(c, top, built);
     const int padLine = build_leftovers(c, top, built.package);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <sstream>
 
 #include "tools/core/manifest.h"
@@ -30,10 +31,19 @@ std::string flag_text(std::int32_t v) {
     return std::to_string(v);
 }
 
+// A number outside what a setting allows, which the saver plays all the
+// same: build stores { code = N } as it is (and warns as validate does).
+std::string code_text(std::int32_t v) { return "{ code = " + std::to_string(v) + " }"; }
+
+// `v` as it is when it lies in lo..hi, else as a raw code.
+std::string number_text(std::int32_t v, std::int32_t lo, std::int32_t hi) {
+    return v >= lo && v <= hi ? std::to_string(v) : code_text(v);
+}
+
 template <std::size_t N>
 std::string word_text(const std::array<std::string_view, N>& words, std::int32_t code) {
     if (code >= 0 && static_cast<std::size_t>(code) < N) return quote(std::string(words[static_cast<std::size_t>(code)]));
-    return std::to_string(code);
+    return code_text(code);
 }
 
 std::string file_name(const char* stem, int a, int b = -1) {
@@ -58,18 +68,9 @@ void write_title(std::ostream& m, const pack::Package& p, const std::string& sou
 
 // The background, its picture or tile; what has no name is said in warnings.
 void write_background(std::ostream& m, const pack::Scene& s, Extracted& out) {
-    const bool namedMode = s.backgroundMode >= 0 && s.backgroundMode <= 4;
-    if (!namedMode)
-        out.warnings.push_back("background mode " + std::to_string(s.backgroundMode) + " has no name; written as black");
-    m << "background = " << word_text(names::BACKGROUND, namedMode ? s.backgroundMode : 0) << "\n";
-    if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture || s.pictureFit != 1) {
-        if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture && s.pictureFit != 0 && s.pictureFit != 1) {
-            out.warnings.push_back("picture fit " + std::to_string(s.pictureFit) + " has no name; written as stretched");
-            m << "fit = \"stretched\"\n";
-        } else {
-            m << "fit = " << word_text(names::FIT, s.pictureFit) << "\n";
-        }
-    }
+    m << "background = " << word_text(names::BACKGROUND, s.backgroundMode) << "\n";
+    if (format::background_mode(s.backgroundMode) == format::BackgroundMode::Picture || s.pictureFit != 1)
+        m << "fit = " << word_text(names::FIT, s.pictureFit) << "\n";
     if (!s.picture.empty()) {
         out.files.push_back({"background.bmp", s.picture});
         m << "picture = \"background.bmp\"\n";
@@ -89,6 +90,12 @@ void write_sound(std::ostream& m, const pack::Scene& s, Extracted& out) {
         out.files.push_back({"sound.wav", s.sound});
         m << "sound = \"sound.wav\"\n";
     }
+}
+
+// The monitor mode, when it is not the default.
+void write_monitors(std::ostream& m, const pack::Package& p) {
+    if (p.monitorMode == format::MonitorMode::Primary) return;
+    m << "monitors = " << word_text(names::MONITORS, static_cast<std::int32_t>(p.monitorMode)) << "\n";
 }
 
 // The about lines up to the last one that holds anything.
@@ -127,20 +134,22 @@ int last_layer(const pack::Package& p) {
 // what build would write differently is said in warnings.
 void write_frames(std::ostream& m, const pack::AnimSet& set, int k, bool on, Extracted& out) {
     if (set.magic != "AP01" || set.version != 1)
-        out.warnings.push_back("layer " + std::to_string(k) + ": the set is refused by the engine (magic or version); build writes a good one");
+        out.warnings.push_back("layer " + std::to_string(k) +
+                               ": the saver refuses its animation set (magic or version) and shows nothing of the layer; "
+                               "no manifest can say so: build writes a good set of the frames, which shows them");
     if (set.frameCountOverride)
         out.warnings.push_back("layer " + std::to_string(k) + ": the set's frame count " + std::to_string(*set.frameCountOverride) +
                                " does not match its frames; build writes " + std::to_string(set.frames.size()));
-    if (set.maskMode >= 0 && set.maskMode <= 3) m << "mask = " << word_text(names::MASK, set.maskMode) << "\n";
-    else out.warnings.push_back("layer " + std::to_string(k) + ": mask mode " + std::to_string(set.maskMode) + " has no name; written as top-left");
+    m << "mask = " << word_text(names::MASK, set.maskMode) << "\n";
     bool same = std::all_of(set.frames.begin(), set.frames.end(), [&](const pack::Frame& f) { return f.duration == set.frames[0].duration; });
-    if (same && !set.frames.empty()) m << "duration = " << set.frames[0].duration << "  # ticks of 33 ms per frame\n";
+    const auto duration = [](std::int32_t ticks) { return number_text(ticks, 0, std::numeric_limits<std::int32_t>::max()); };
+    if (same && !set.frames.empty()) m << "duration = " << duration(set.frames[0].duration) << "  # ticks of 33 ms per frame\n";
     m << "frames = [\n";
     for (std::size_t i = 0; i < set.frames.size(); ++i) {
         std::string name = file_name("layer", k, static_cast<int>(i));
         out.files.push_back({name, set.frames[i].bmp});
         if (same) m << "  " << quote(name) << ",\n";
-        else m << "  { file = " << quote(name) << ", duration = " << set.frames[i].duration << " },\n";
+        else m << "  { file = " << quote(name) << ", duration = " << duration(set.frames[i].duration) << " },\n";
     }
     m << "]\n";
     if (set.frames.empty() && on) out.warnings.push_back("layer " + std::to_string(k) + ": an enabled layer without frames cannot be built");
@@ -156,16 +165,17 @@ void write_layer(std::ostream& m, const pack::Layer& l, int k, Extracted& out) {
     pack::LayerSettings def{};
     // A layer that is off lists only what differs from the defaults.
     auto show = [&](std::int32_t value, std::int32_t standard) { return on || value != standard; };
-    if (show(v.instanceCount, on ? 10 : 0)) m << "instances = " << v.instanceCount << "\n";
+    const std::int32_t most = std::numeric_limits<std::int32_t>::max();
+    if (show(v.instanceCount, on ? 10 : 0)) m << "instances = " << number_text(v.instanceCount, 0, 50) << "\n";
     if (show(v.directionCode, def.directionCode)) m << "direction = " << word_text(names::DIRECTION, v.directionCode) << "\n";
     if (show(v.speedClass, def.speedClass)) {
-        m << "speed = " << v.speedClass;
+        m << "speed = " << number_text(v.speedClass, 0, 4);
         if (v.speedClass >= 0 && v.speedClass <= 4) m << "  # " << names::SPEED_PIXELS[static_cast<std::size_t>(v.speedClass)] << " pixels a tick";
         m << "\n";
     }
     if (show(v.swayAxis, def.swayAxis) || show(v.swayRow, def.swayRow)) {
         std::string axis = v.swayAxis == 0 ? "\"y\"" : v.swayAxis == 1 ? "\"x\"" : v.swayAxis == names::SWAY_NONE_CODE ? "\"none\"" : std::to_string(v.swayAxis);
-        m << "sway = { axis = " << axis << ", row = " << v.swayRow << " }\n";
+        m << "sway = { axis = " << axis << ", row = " << number_text(v.swayRow, 0, 4) << " }\n";
     }
     if (show(v.entryEdge, def.entryEdge)) m << "entry = " << word_text(names::ENTRY, v.entryEdge) << "\n";
     const bool startShown = show(v.startCorner, 0) || show(v.startX, 0) || show(v.startY, 0);
@@ -179,9 +189,9 @@ void write_layer(std::ostream& m, const pack::Layer& l, int k, Extracted& out) {
         m << "start = { corner = " << word_text(names::CORNER, v.startCorner) << ", x = " << v.startX << ", y = " << v.startY << " }\n";
     if (show(v.keepInside, 0)) m << "keep_inside = " << flag_text(v.keepInside) << "\n";
     if (show(v.randomStart, 1)) m << "random_start = " << flag_text(v.randomStart) << "\n";
-    if (show(v.reentryCycles, 65535)) m << "reentry_cycles = " << v.reentryCycles << "\n";
+    if (show(v.reentryCycles, 65535)) m << "reentry_cycles = " << number_text(v.reentryCycles, 0, most) << "\n";
     if (show(v.delayMode, 1)) m << "delay = " << word_text(names::DELAY, v.delayMode) << "\n";
-    if (show(v.maxWait, 0)) m << "max_wait = " << v.maxWait << "\n";
+    if (show(v.maxWait, 0)) m << "max_wait = " << number_text(v.maxWait, 0, most) << "\n";
     if (show(v.loops, 1)) m << "loops = " << flag_text(v.loops) << "\n";
     if (l.keepSetFields) {
         std::int32_t stored = l.set ? static_cast<std::int32_t>(pack::animset_bytes(*l.set).size()) : 0;
@@ -229,6 +239,7 @@ Extracted extract_manifest(const pack::Package& p, const std::string& sourceName
     write_title(m, p, sourceName);
     write_background(m, p.scene, out);
     write_sound(m, p.scene, out);
+    write_monitors(m, p);
     write_about(m, p);
     const int lastLayer = last_layer(p);
     for (int k = 0; k <= lastLayer; ++k) write_layer(m, p.layers[static_cast<std::size_t>(k)], k, out);

@@ -22,9 +22,6 @@ struct Coverage {
     bool anyTransparent() const { return any; }
 };
 
-// A long GIF is read whole before every = N picks its frames.
-constexpr int MAX_GIF_FRAMES = 20 * 1000;
-
 // One frame as the author gave it.
 struct FrameSource {
     std::string file;
@@ -199,6 +196,7 @@ std::optional<std::int32_t> duration_of(const Table& t) {
     if (t.node("duration") && t.node("duration_ms")) t.wrong("duration_ms", "give duration (ticks) or duration_ms, not both");
     if (auto ms = t.integer("duration_ms", 0, hi, "0 and up (milliseconds, rounded to ticks of 33 ms, at least 1)"))
         return ticks_of_ms(*ms);
+    if (auto d = t.code("duration")) return *d;
     if (auto d = t.integer("duration", 0, hi, "0 and up (ticks of 33 ms)")) return static_cast<std::int32_t>(*d);
     return std::nullopt;
 }
@@ -314,9 +312,21 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
 
     // The mask mode: as asked, or chosen to fit the PNGs' transparency.
     const toml::node* maskNode = layer.node("mask");
-    int mask = -1;  // auto
-    if (maskNode && !(maskNode->is_string() && maskNode->as_string()->get() == "auto"))
+    int mask = 0;
+    bool autoMask = true;
+    if (auto code = layer.code("mask")) {
+        mask = *code;
+        autoMask = false;
+        if (mask < 0 || mask > 3)
+            for (const FrameSource& f : frames)
+                if (f.decoded && f.decoded->anyTransparent())
+                    fail(c, f.line, f.setting,
+                         f.file + ": has transparent pixels, but mask code " + std::to_string(mask) +
+                             " keys no colour; give a mask word (\"black\", \"white\", \"top-left\" or \"opaque\")");
+    } else if (maskNode && !(maskNode->is_string() && maskNode->as_string()->get() == "auto")) {
         mask = *layer.word("mask", names::MASK, false, "a mask mode");
+        autoMask = false;
+    }
     bool anyAlpha = false;
     for (const FrameSource& f : frames) anyAlpha = anyAlpha || (f.decoded && f.decoded->anyTransparent());
     std::vector<ColourSet> used;
@@ -325,7 +335,7 @@ pack::AnimSet build_set(Ctx& c, const Table& layer, std::int32_t defaultDuration
         return std::none_of(used.begin(), used.end(), [&](const auto& u) { return u.count(key) != 0; });
     };
     auto topLeftFree = [&](std::size_t i) { return !frames[i].decoded || !frames[i].decoded->anyTransparent() || frames[i].decoded->transparent(0, 0); };
-    if (mask < 0) {
+    if (autoMask) {
         if (!anyAlpha) {
             mask = 0;
         } else if (unusedEverywhere(0x000000)) {

@@ -109,6 +109,18 @@ struct Table {
         }
         wrong(key, "must be one of " + names::listing(words) + ", not " + kind_of(*n));
     }
+    // A number given as { code = N }: stored as it is, whatever the range of
+    // the setting. extract writes it for a value the saver plays although no
+    // word or range allows it; the package check then warns, as validate does.
+    std::optional<std::int32_t> code(std::string_view key) const {
+        const toml::node* n = node(key);
+        if (!n || !n->is_table()) return std::nullopt;
+        Table raw{c, *n->as_table(), where(key), line_of(*n)};
+        raw.allow({"code"});
+        auto v = raw.int32("code");
+        if (!v) wrong(key, "{ code = N } needs its code (a 32-bit signed integer)");
+        return v;
+    }
     std::optional<Table> sub(std::string_view key) const {
         const toml::node* n = node(key);
         if (!n) return std::nullopt;

@@ -22,6 +22,8 @@ inline constexpr std::array<std::string_view, 4> CORNER = {"top-left", "top-righ
 inline constexpr std::array<std::string_view, 3> DELAY = {"after-cycle", "none", "after-exit"};
 inline constexpr std::array<std::string_view, 4> MASK = {"top-left", "black", "white", "opaque"};
 inline constexpr std::array<std::string_view, 2> SWAY_AXIS = {"y", "x"};  // any other code: no sway
+// The monitor modes, in the monitors record's order.
+inline constexpr std::array<std::string_view, 3> MONITORS = {"primary", "each", "span"};
 inline constexpr std::array<int, 5> SPEED_PIXELS = {1, 2, 5, 9, 16};
 
 // Codes the manifest writes for "none" sway and "fixed" placement.

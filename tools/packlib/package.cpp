@@ -55,13 +55,28 @@ std::size_t animset_size(const AnimSet& set) {
     return n;
 }
 
+bool has_text_record(const Package& p) { return p.textCodePage != format::textrecord::DEFAULT_CODE_PAGE; }
+bool has_monitors_record(const Package& p) { return p.monitorMode != format::monitorsrecord::DEFAULT_MODE; }
+
+// Optional block 1 is stored with a sound, and for either record.
+bool has_optional_block1(const Package& p) {
+    return !p.scene.sound.empty() || has_text_record(p) || has_monitors_record(p);
+}
+
+// True when any of optionalBlock1's bytes [from, from + count) is not zero.
+bool block1_holds_data(const Package& p, std::size_t from, std::size_t count) {
+    const Bytes& b = p.optionalBlock1;
+    for (std::size_t i = from; i < from + count && i < b.size(); ++i)
+        if (b[i] != 0) return true;
+    return false;
+}
+
 // What package_bytes makes of p before padding.
 std::size_t unpadded_size(const Package& p) {
     std::size_t n = DIRECTORY_BYTES + SCENE_HEADER_BYTES + p.scene.picture.size() + p.scene.tile.size() +
                     p.scene.sound.size() + INFO_BLOCK_BYTES;
     for (const Layer& l : p.layers) n += LAYER_BLOCK_BYTES + (l.set ? animset_size(*l.set) : 0);
-    if (!p.scene.sound.empty() || p.textCodePage != format::textrecord::DEFAULT_CODE_PAGE)
-        n += OPTIONAL_BLOCK1_BYTES;
+    if (has_optional_block1(p)) n += OPTIONAL_BLOCK1_BYTES;
     if (p.scene.optionalBlock2Present != 0) n += OPTIONAL_BLOCK2_BYTES;
     return n;
 }
@@ -74,6 +89,15 @@ Bytes text_record_bytes(std::uint32_t codePage) {
     std::copy(std::begin(tr::MAGIC), std::end(tr::MAGIC), out.begin());
     put32(out, tr::OFFSET_VERSION, tr::VERSION);
     put32(out, tr::OFFSET_CODE_PAGE, static_cast<std::int32_t>(codePage));
+    return out;
+}
+
+Bytes monitors_record_bytes(format::MonitorMode mode) {
+    namespace mr = format::monitorsrecord;
+    Bytes out(mr::SIZE, 0);
+    std::copy(std::begin(mr::MAGIC), std::end(mr::MAGIC), out.begin());
+    put32(out, mr::OFFSET_VERSION, mr::VERSION);
+    put32(out, mr::OFFSET_MODE, static_cast<std::int32_t>(mode));
     return out;
 }
 
@@ -107,17 +131,20 @@ Bytes package_bytes(const Package& package, Layout* layoutOut) {
         throw std::runtime_error("package: optional block 1 is longer than 120 bytes");
     if (package.optionalBlock2.size() > OPTIONAL_BLOCK2_BYTES)
         throw std::runtime_error("package: optional block 2 is longer than 52,428 bytes");
-    const bool textRecord = package.textCodePage != format::textrecord::DEFAULT_CODE_PAGE;
+    namespace mr = format::monitorsrecord;
+    const bool textRecord = has_text_record(package);
+    const bool monitorsRecord = has_monitors_record(package);
     if (!format::textrecord::code_page_allowed(package.textCodePage))
         throw std::runtime_error("package: code page " + num(package.textCodePage) +
                                  " is not one a package may name");
-    if (textRecord &&
-        std::any_of(package.optionalBlock1.begin(),
-                    package.optionalBlock1.begin() +
-                        static_cast<std::ptrdiff_t>(std::min<std::size_t>(package.optionalBlock1.size(),
-                                                                          format::textrecord::SIZE)),
-                    [](std::uint8_t b) { return b != 0; }))
+    const auto mode = static_cast<std::int32_t>(package.monitorMode);
+    if (mode < static_cast<std::int32_t>(format::MonitorMode::Primary) ||
+        mode > static_cast<std::int32_t>(format::MonitorMode::Span))
+        throw std::runtime_error("package: monitor mode " + num(mode) + " is not one a package may name");
+    if (textRecord && block1_holds_data(package, 0, format::textrecord::SIZE))
         throw std::runtime_error("package: optional block 1's first 12 bytes hold data; the text record goes there");
+    if (monitorsRecord && block1_holds_data(package, mr::BLOCK_OFFSET, mr::SIZE))
+        throw std::runtime_error("package: optional block 1's bytes 12 to 23 hold data; the monitors record goes there");
     if (unpadded_size(package) > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::runtime_error("package: larger than 2 GB");
 
@@ -172,14 +199,18 @@ Bytes package_bytes(const Package& package, Layout* layoutOut) {
     }
     append(11, chunk);
 
-    if (!scene.sound.empty() || textRecord) {
-        // Engines that do not know the record copy this block only with a
+    if (has_optional_block1(package)) {
+        // Engines that do not know the records copy this block only with a
         // sound, and never read it.
         chunk = package.optionalBlock1;
         chunk.resize(OPTIONAL_BLOCK1_BYTES, 0);
         if (textRecord) {
             const Bytes record = text_record_bytes(package.textCodePage);
             std::copy(record.begin(), record.end(), chunk.begin());
+        }
+        if (monitorsRecord) {
+            const Bytes record = monitors_record_bytes(package.monitorMode);
+            std::copy(record.begin(), record.end(), chunk.begin() + mr::BLOCK_OFFSET);
         }
         append(12, chunk);
     } else {
@@ -267,6 +298,36 @@ struct Reader {
             return false;
         }
         r.textCodePage = codePage;
+        return true;
+    }
+
+    // A monitors record in the block at `block` that the engine uses: sets
+    // monitorMode. One that it ignores gets a warning; no "SGMN" at all is
+    // no record.
+    bool monitors_record(std::int64_t block) {
+        namespace mr = format::monitorsrecord;
+        // The engine reads the block's first 24 bytes, all inside the package, or none.
+        if (!v.contains(block, mr::BLOCK_OFFSET + mr::SIZE)) return false;
+        const std::int64_t at = block + mr::BLOCK_OFFSET;
+        for (int i = 0; i < 4; ++i)
+            if (v.u8(at + i) != static_cast<std::uint8_t>(mr::MAGIC[i])) return false;
+        const std::int32_t version = v.i32(at + mr::OFFSET_VERSION);
+        const std::int32_t mode = v.i32(at + mr::OFFSET_MODE);
+        const char* primary = "; full screen plays on the primary monitor and covers the others with black";
+        if (version != mr::VERSION) {
+            warning(at + mr::OFFSET_VERSION, "monitors record version " + num(version) + " is unknown" + primary);
+            return false;
+        }
+        if (mode == static_cast<std::int32_t>(format::MonitorMode::Primary)) {
+            warning(at + mr::OFFSET_MODE, "monitors record names primary, the default; no record is needed");
+            return false;
+        }
+        if (mode != static_cast<std::int32_t>(format::MonitorMode::Each) &&
+            mode != static_cast<std::int32_t>(format::MonitorMode::Span)) {
+            warning(at + mr::OFFSET_MODE, "monitors record names mode " + num(mode) + ", which is unknown" + primary);
+            return false;
+        }
+        r.monitorMode = static_cast<format::MonitorMode>(mode);
         return true;
     }
 
@@ -463,12 +524,19 @@ void Reader::optional_blocks() {
             r.optionalBlock1 = copy_out(v, r.layout.offsets[12], OPTIONAL_BLOCK1_BYTES);
             if (text_record(r.layout.offsets[12]))
                 std::fill_n(r.optionalBlock1.begin(), format::textrecord::SIZE, 0);
+            if (monitors_record(r.layout.offsets[12]))
+                std::fill_n(r.optionalBlock1.begin() + format::monitorsrecord::BLOCK_OFFSET,
+                            format::monitorsrecord::SIZE, 0);
         }
-    } else if (text_record(r.layout.offsets[12])) {
-        // Without a sound the block is there for the record alone.
-        reach(r.layout.offsets[12], std::min<std::int64_t>(OPTIONAL_BLOCK1_BYTES, static_cast<std::int64_t>(v.size()) - r.layout.offsets[12]));
     } else {
-        r.entry12 = {r.layout.offsets[12], r.layout.sizes[12]};
+        const bool text = text_record(r.layout.offsets[12]);
+        const bool monitors = monitors_record(r.layout.offsets[12]);
+        if (text || monitors) {
+            // Without a sound the block is there for the records alone.
+            reach(r.layout.offsets[12], std::min<std::int64_t>(OPTIONAL_BLOCK1_BYTES, static_cast<std::int64_t>(v.size()) - r.layout.offsets[12]));
+        } else {
+            r.entry12 = {r.layout.offsets[12], r.layout.sizes[12]};
+        }
     }
     if (second) {
         if (block(13, OPTIONAL_BLOCK2_BYTES, "optional block 2"))

@@ -205,6 +205,10 @@ struct Package {
     // written as a text record at the start of optional block 1, which is
     // then stored even without a sound (its first 12 bytes must be zero).
     std::uint32_t textCodePage = format::textrecord::DEFAULT_CODE_PAGE;
+    // How full screen uses several monitors. Any mode but Primary is written
+    // as a monitors record at bytes 12 to 23 of optional block 1, which is
+    // then stored even without a sound (those bytes must be zero).
+    format::MonitorMode monitorMode = format::monitorsrecord::DEFAULT_MODE;
     Bytes optionalBlock2;   // 52,428 bytes when optionalBlock2Present
     // Directory entries 12 and 13 when their blocks are absent.
     std::array<std::int32_t, 2> entry12{0, 1};
@@ -221,6 +225,8 @@ struct Layout {
 
 // The 12-byte text record naming codePage.
 Bytes text_record_bytes(std::uint32_t codePage);
+// The 12-byte monitors record naming mode.
+Bytes monitors_record_bytes(format::MonitorMode mode);
 
 // Lays the chunks out back to back from offset 112 in directory order:
 // scene chunk, layer chunks 0..9, info block, optional blocks.
@@ -233,7 +239,8 @@ Bytes package_bytes(const Package& package, Layout* layout = nullptr);
 // (warnings). Only enabled layers, and pictures and sounds whose setting is
 // on, are checked, as only they are read. A text record the engine uses
 // becomes textCodePage (and is zeroed in optionalBlock1); one it ignores is
-// kept as bytes, with a warning.
+// kept as bytes, with a warning. The monitors record likewise becomes
+// monitorMode.
 struct PackageRead : Package {
     Layout layout;
     Problems problems;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "format/wav_rules.h"
 #include "platform/headless/headless.h"
 #include "tools/core/sjis.h"
 #include "tools/render/render.h"
@@ -58,6 +59,35 @@ void close_saver() {
         if (w.alive && !w.foreign && w.parent == nullptr) pf::DestroyWindow(w.handle);
 }
 
+// The saver's sound goes to the page: the image the engine hands its player,
+// as many bytes as its RIFF header claims (the engine plays only an image
+// whose RIFF data lies inside the package), and whether the players take it.
+void sound_played(const void* wav, pf::UINT flags);
+pf::headless::Observer sound_observer() {
+    pf::headless::Observer observer{};
+    observer.sound = sound_played;
+    return observer;
+}
+const pf::headless::Observer observer = sound_observer();
+
+}  // namespace
+
+EM_JS(void, studio_sound, (const std::uint8_t* wav, int bytes, int plays), {
+    if (Module.onSound) Module.onSound(wav ? HEAPU8.slice(wav, wav + bytes) : null, plays !== 0);
+});
+
+namespace {
+
+void sound_played(const void* wav, pf::UINT) {
+    if (wav == nullptr) {
+        studio_sound(nullptr, 0, 0);
+        return;
+    }
+    const auto* image = static_cast<const std::uint8_t*>(wav);
+    const std::uint64_t bytes = sg::format::wav_riff_bytes(image);
+    studio_sound(image, static_cast<int>(bytes), sg::format::wav_plays(image, static_cast<std::size_t>(bytes)));
+}
+
 }  // namespace
 
 // Hands tick `tick` to the page and waits for its answer: 1 go on, 0 stop.
@@ -92,6 +122,7 @@ EMSCRIPTEN_KEEPALIVE int sg_play(const char* path, int width, int height, int pr
         return -1;
     }
     bool stopped = false;
+    pf::headless::set_observer(&observer);
     sg::render::Outcome outcome = sg::render::run(package, options, [&](int tick, const pf::soft::Framebuffer& fb) {
         if (stopped || tick < skipUntil) return;
         if (frames) to_rgba(fb);

@@ -5,19 +5,34 @@
 //   sg_manifest_json  a manifest as JSON, for the page's forms
 //   sg_zip / sg_unzip  a scene folder to and from a zip
 //   sg_saver_name  the file name bind gives a saver of a scene
+//   sg_sound_note  whether a scene's sound plays, its rate, and why not
+//   sg_codepage_choice  the code page for the scene's texts
+//   sg_text_of_bytes / sg_bytes_of_text  texts in a code page to edit
+//   sg_package_file  the package a saver or program carries, as a file
+//   sg_gif_frames  an animated GIF's frames and their delays, as build reads them
 //   sg_play        the saver itself (play.cpp)
 #include <emscripten.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "apps/pack/commands.h"
+#include "format/bytes.h"
+#include "format/wav_rules.h"
 #include "tools/core/check.h"
+#include "tools/core/codepage_choice.h"
 #include "tools/core/container.h"
+#include "tools/core/decoders.h"
+#include "tools/core/quote.h"
 #include "tools/core/saver_name.h"
+#include "tools/core/sounds.h"
+#include "tools/core/sjis.h"
+#include "tools/core/util.h"
 #include "tools/web/zip.h"
 
 #include <toml++/toml.h>
@@ -50,6 +65,9 @@ std::vector<std::string> lines_of(const std::string& text) {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
+
+// A code page number as the page passes it (a string).
+std::uint32_t code_page_of(const char* text) { return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)); }
 
 }  // namespace
 
@@ -100,6 +118,15 @@ EMSCRIPTEN_KEEPALIVE int sg_unzip(const char* in, const char* dir) {
     return captured([&] { return sg::web::unzip_to(in, dir); });
 }
 
+// The package in the file `path` (a package, .scr or Linux program) written
+// to `out`, as `snowglobe-pack render` finds it there.
+EMSCRIPTEN_KEEPALIVE int sg_package_file(const char* path, const char* out) {
+    return captured([&] {
+        sg::packtool::write_file_atomic(out, sg::packtool::open_source(path).package);
+        return 0;
+    });
+}
+
 // The name `snowglobe-pack bind` without -o gives a saver of the scene in
 // `path`: its title made a file name, followed by `suffix` (".scr" or "").
 EMSCRIPTEN_KEEPALIVE int sg_saver_name(const char* path, const char* suffix) {
@@ -108,6 +135,108 @@ EMSCRIPTEN_KEEPALIVE int sg_saver_name(const char* path, const char* suffix) {
         std::cout << sg::packtool::saver_file_stem(
                          sg::packtool::title_utf8(checked.read.scene.title, checked.read.textCodePage))
                   << suffix;
+        return 0;
+    });
+}
+
+// The sound of the scene in `path`, for the page's player, as JSON
+// {"rate": samples a second, "note": text}: 0 without a sound; 2 with one the
+// saver plays (note: where else it may not, for encodings other than PCM);
+// 3 with one it refuses (note: validate's reasons, the scene stays silent);
+// 1 when the file cannot be read.
+EMSCRIPTEN_KEEPALIVE int sg_sound_note(const char* path) {
+    return captured([&] {
+        const sg::packtool::Checked checked = sg::packtool::check_package(sg::packtool::open_source(path).package);
+        std::string refusals;
+        for (const sg::pack::Problem& p : checked.problems)
+            if (p.severity == sg::pack::Severity::Error && p.message.starts_with("sound"))
+                refusals += (refusals.empty() ? "" : "\n") + p.message;
+        const sg::pack::Bytes& wav = checked.read.scene.sound;
+        if (refusals.empty() && wav.empty()) return 0;
+        std::uint32_t rate = 0;
+        sg::format::wav_walk_chunks(wav.data(), wav.size(), [&](const sg::format::WavChunk& chunk) {
+            if (!chunk.is("fmt ") || chunk.at + 16 > wav.size()) return true;
+            rate = sg::format::read_u32(chunk.header + 12);
+            return false;
+        });
+        const std::string note = refusals.empty() ? sg::packtool::wav_encoding_warning(wav).value_or("") : refusals;
+        std::cout << "{\"rate\": " << rate << ", \"note\": " << sg::packtool::quote(note) << "}";
+        return refusals.empty() ? 2 : 3;
+    });
+}
+
+// The code page for the texts (UTF-8, one a line) given the current one:
+// 0 with {"codepage":N,"kept":true|false}, else 1 with the characters that
+// clash and the code pages that hold each.
+EMSCRIPTEN_KEEPALIVE int sg_codepage_choice(const char* texts, const char* current) {
+    return captured([&] {
+        const sg::packtool::CodePageChoice choice =
+            sg::packtool::choose_code_page(lines_of(texts), code_page_of(current));
+        if (!choice.codePage) {
+            std::cout << sg::packtool::clash_message(choice.clashes);
+            return 1;
+        }
+        std::cout << "{\"codepage\":" << *choice.codePage << ",\"kept\":" << (choice.kept ? "true" : "false") << "}";
+        return 0;
+    });
+}
+
+// The code pages a package may name, in the order they are offered:
+// [[932,"932 (Japanese, Shift-JIS)"],...].
+EMSCRIPTEN_KEEPALIVE int sg_codepage_labels() {
+    return captured([&] {
+        const char* comma = "[";
+        for (std::uint32_t c : sg::packtool::code_page_order()) {
+            std::cout << comma << "[" << c << ",\"" << sg::packtool::code_page_label(c) << "\"]";
+            comma = ",";
+        }
+        std::cout << "]";
+        return 0;
+    });
+}
+
+// The frames build takes from the animated GIF at `path`, as JSON: each
+// frame's size, its delay in milliseconds and the ticks it becomes.
+EMSCRIPTEN_KEEPALIVE int sg_gif_frames(const char* path) {
+    return captured([&] {
+        const std::vector<std::uint8_t> bytes = sg::packtool::read_file(path);
+        const std::string name = std::filesystem::path(path).filename().string();
+        std::cout << "[";
+        const char* comma = "";
+        for (const auto& frame : sg::packtool::gif_decode(bytes, name, sg::packtool::MAX_GIF_FRAMES)) {
+            std::cout << comma << "{\"width\":" << frame.image.width << ",\"height\":" << frame.image.height
+                      << ",\"ms\":" << frame.delayMs << ",\"ticks\":" << sg::packtool::ticks_of_ms(frame.delayMs) << "}";
+            comma = ",";
+        }
+        std::cout << "]";
+        return 0;
+    });
+}
+
+// Bytes given in hexadecimal, as text to edit in `codePage` (see
+// bytes_as_text); 1 when the hexadecimal is not.
+EMSCRIPTEN_KEEPALIVE int sg_text_of_bytes(const char* hex, const char* codePage) {
+    return captured([&] {
+        sg::packtool::Bytes bytes;
+        if (!sg::packtool::parse_hex_bytes(hex, bytes)) {
+            std::cout << "not hexadecimal bytes";
+            return 1;
+        }
+        std::cout << sg::packtool::bytes_as_text(std::string(bytes.begin(), bytes.end()), code_page_of(codePage));
+        return 0;
+    });
+}
+
+// The reverse: the bytes in hexadecimal, or 1 with what is wrong.
+EMSCRIPTEN_KEEPALIVE int sg_bytes_of_text(const char* text, const char* codePage) {
+    return captured([&] {
+        std::string why;
+        const auto bytes = sg::packtool::text_as_bytes(text, code_page_of(codePage), &why);
+        if (!bytes) {
+            std::cout << why;
+            return 1;
+        }
+        std::cout << sg::packtool::hex_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
         return 0;
     });
 }

@@ -6,6 +6,7 @@
 const CHOICES = {
   background: ["black", "white", "desktop", "tiled", "picture"],
   fit: ["stretched", "centred"],
+  monitors: ["primary", "each", "span"],
   mask: ["auto", "top-left", "black", "white", "opaque"],
   flip: ["none", "horizontal", "vertical"],
   direction: ["up-left", "up", "up-right", "left", "none", "right", "down-left", "down", "down-right"],
@@ -26,6 +27,15 @@ const LAYER_FIELDS = [
   ["every", "int"], ["flip", "choice"],
 ];
 
+const CONTROLS = "input, select, button, textarea";
+// A number the saver plays although no word or range allows it, as an
+// opened package holds it ({ code: N }): shown as its own choice, kept until
+// another is chosen.
+function isCode(v) { return isTable(v) && Object.keys(v).length === 1 && Number.isInteger(v.code); }
+function codeOption(v) {
+  return isCode(v) ? el("option", { value: "code", selected: true }, "code " + v.code + " (outside the range; kept as it is)") : null;
+}
+
 function el(tag, attrs = {}, ...children) {
   const e = document.createElement(tag);
   for (const [k, v] of Object.entries(attrs)) {
@@ -44,10 +54,12 @@ class SceneForm {
     this.form = form;
     this.hooks = hooks;
     this.model = {};
+    this.units = new Map();
   }
 
   show(model) {
     this.model = model;
+    this.units = new Map();  // frames[j] setting -> the time unit chosen, while it has no time
     this.render();
   }
 
@@ -60,21 +72,26 @@ class SceneForm {
     this.changed();
   }
 
-  field(setting, label, input) {
-    return el("div", { class: "field", dataset: { setting } }, el("label", {}, label), input);
+  // A setting's row: its plain label with the key in small type, the input,
+  // and a line saying what it does (help.js).
+  field(setting, key, input) {
+    const { label, help } = helpLabel(setting, key);
+    return el("div", { class: "field", dataset: { setting } }, label, input, help);
   }
 
   choice(obj, key, setting, options = CHOICES[key]) {
     const select = el("select", { name: setting, onchange: (e) => {
       const v = e.target.value;
+      if (v === "code") return;
       this.setKey(obj, key, v === "" ? "" : (typeof options[0] === "number" ? Number(v) : v));
-    } }, el("option", { value: "" }, "(default)"));
+    } }, el("option", { value: "" }, defaultText(setting, key)), codeOption(obj[key]));
     for (const o of options) select.append(el("option", { value: o, selected: obj[key] === o }, String(o)));
     return this.field(setting, key, select);
   }
 
   int(obj, key, setting) {
-    const input = el("input", { type: "number", name: setting, value: obj[key] ?? "", placeholder: "default",
+    const input = el("input", { type: "number", name: setting, value: isCode(obj[key]) ? obj[key].code : obj[key] ?? "",
+      placeholder: defaultText(setting, key), title: isCode(obj[key]) ? "outside the range; kept as it is until changed" : null,
       onchange: (e) => this.setKey(obj, key, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, key, input);
   }
@@ -83,7 +100,7 @@ class SceneForm {
     const select = el("select", { name: setting, onchange: (e) => {
       const v = e.target.value;
       this.setKey(obj, key, v === "" ? "" : v === "true");
-    } }, el("option", { value: "" }, "(default)"),
+    } }, el("option", { value: "" }, defaultText(setting, key)),
     el("option", { value: "true", selected: obj[key] === true }, "true"),
     el("option", { value: "false", selected: obj[key] === false }, "false"));
     return this.field(setting, key, select);
@@ -136,18 +153,40 @@ class SceneForm {
     if (files && files.length) this.hooks.addFiles([...files], then);
   }
 
+  // The control that had the focus, by id, name or else its place among the
+  // form's controls, so that it keeps the focus when the form is drawn again.
+  focused() {
+    const at = document.activeElement;
+    if (!at || !this.form.contains(at)) return null;
+    return { id: at.id, name: at.getAttribute("name"), index: [...this.form.querySelectorAll(CONTROLS)].indexOf(at) };
+  }
+
+  refocus(was) {
+    if (!was) return;
+    const named = (was.id && document.getElementById(was.id)) ||
+      (was.name && this.form.querySelector("[name=\"" + CSS.escape(was.name) + "\"]"));
+    const target = named || this.form.querySelectorAll(CONTROLS)[was.index];
+    if (target) target.focus({ preventScroll: true });
+  }
+
   render() {
+    const was = this.focused();
+    this.draw();
+    this.refocus(was);
+  }
+
+  draw() {
     const m = this.model;
     const f = this.form;
     f.replaceChildren();
     const scene = el("fieldset", {}, el("legend", {}, "scene"));
-    scene.append(this.text(m, "title", "title"));
-    if (m.title_bytes !== undefined) scene.append(this.text(m, "title_bytes", "title_bytes"));
+    scene.append(this.title(m), this.codePage(m));
     scene.append(this.choice(m, "background", "background"));
-    if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", ".png,.bmp"));
-    if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", ".png,.bmp"));
+    if (m.background === "picture" || m.picture) scene.append(this.fileField(m, "picture", "picture", PICTURE_FILES));
+    if (m.background === "tiled" || m.tile) scene.append(this.fileField(m, "tile", "tile", PICTURE_FILES));
     scene.append(this.choice(m, "fit", "fit"));
-    scene.append(this.fileField(m, "sound", "sound", ".wav"));
+    scene.append(this.fileField(m, "sound", "sound", SOUND_FILES));
+    scene.append(this.choice(m, "monitors", "monitors"));
     f.append(scene, this.about(m));
     (m.layer || []).forEach((layer, i) => f.append(this.layer(layer, i)));
     f.append(el("button", { type: "button", id: "add-layer", onclick: () => {
@@ -168,9 +207,9 @@ class SceneForm {
         m.about = lines;
         this.changed();
       };
-      const text = obj.bytes !== undefined
-        ? el("input", { name: setting, value: obj.bytes, title: "bytes (hex)", onchange: (e) => { obj.bytes = e.target.value; set(); } })
-        : el("input", { name: setting, value: obj.text ?? "", onchange: (e) => { obj.text = e.target.value; set(); } });
+      const text = this.byteText(setting, obj.text, obj.bytes,
+        (t) => { delete obj.bytes; obj.text = t; set(); },
+        (hex) => { delete obj.text; obj.bytes = hex; set(); });
       const shown = el("input", { type: "checkbox", checked: obj.shown !== false, title: "shown",
         onchange: (e) => { if (e.target.checked) delete obj.shown; else obj.shown = false; set(); } });
       const drop = el("button", { type: "button", onclick: () => {
@@ -209,17 +248,18 @@ class SceneForm {
   sway(layer, setting) {
     const s = layer.sway;
     const axis = s === undefined ? "" : s === "none" ? "none" : s.axis;
-    const row = isTable(s) ? s.row : "";
+    const row = isTable(s) ? (s.row ?? "") : "";
     const apply = (a, r) => {
       if (a === "") delete layer.sway;
       else if (a === "none" && !isTable(s)) layer.sway = "none";
-      else layer.sway = { axis: a, row: r === "" ? 0 : Number(r) };
+      else layer.sway = r === "" ? { axis: a } : { axis: a, row: Number(r) };
       this.changed();
     };
     const axisSel = el("select", { name: setting + ".axis", onchange: (e) => apply(e.target.value, row) },
-      el("option", { value: "" }, "(default)"), ...CHOICES.axis.map((o) => el("option", { value: o, selected: axis === o }, o)));
-    const rowSel = el("select", { name: setting + ".row", onchange: (e) => apply(axis || "x", e.target.value) },
-      ...CHOICES.row.map((o) => el("option", { value: o, selected: row === o }, "row " + o)));
+      el("option", { value: "" }, defaultText(setting, "sway")), ...CHOICES.axis.map((o) => el("option", { value: o, selected: axis === o }, o)));
+    const rowSel = el("select", { name: setting + ".row", onchange: (e) => e.target.value !== "code" && apply(axis || "x", e.target.value) },
+      el("option", { value: "" }, "default: " + swayRowText(1)), codeOption(row),
+      ...CHOICES.row.map((o) => el("option", { value: o, selected: row === o }, swayRowText(o))));
     return this.field(setting, "sway", el("span", {}, axisSel, rowSel));
   }
 
@@ -231,16 +271,17 @@ class SceneForm {
       if (Object.keys(next).length) layer.start = next; else delete layer.start;
       this.changed();
     };
-    const corner = el("select", { name: setting + ".corner", onchange: (e) => set("corner", e.target.value) },
-      el("option", { value: "" }, "(corner)"), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
-    const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k,
+    const corner = el("select", { name: setting + ".corner", onchange: (e) => e.target.value !== "code" && set("corner", e.target.value) },
+      el("option", { value: "" }, "default: top-left"), codeOption(s.corner), ...CHOICES.corner.map((o) => el("option", { value: o, selected: s.corner === o }, o)));
+    const num = (k) => el("input", { type: "number", name: setting + "." + k, value: s[k] ?? "", placeholder: k + " (default: 0)",
       onchange: (e) => set(k, e.target.value === "" ? "" : Number(e.target.value)) });
     return this.field(setting, "start", el("span", {}, corner, num("x"), num("y")));
   }
 
   frames(layer, setting) {
-    // One file (an animated GIF or a sprite editor's JSON) or a sheet: shown
-    // as it is, edited in the manifest's text.
+    if (isGif(layer.frames)) return this.gifField(layer, setting);
+    // A sprite editor's JSON or a sheet: shown as it is, edited in the
+    // manifest's text.
     if (layer.frames !== undefined && !Array.isArray(layer.frames)) {
       const f = layer.frames;
       const text = isTable(f) ? "sheet " + f.sheet + ", " + f.columns + " x " + (f.rows ?? 1) : String(f);
@@ -250,10 +291,20 @@ class SceneForm {
     const list = el("ol", { class: "frames", start: 0 });
     frames.forEach((frame, j) => {
       const file = isTable(frame) ? frame.file : frame;
-      const duration = isTable(frame) ? frame.duration : undefined;
-      const setDuration = (v) => {
-        if (v === "") frames[j] = isTable(frame) && Object.keys(frame).length > 2 ? (delete frame.duration, frame) : file;
-        else frames[j] = Object.assign(isTable(frame) ? frame : { file }, { duration: Number(v) });
+      // Its time in ticks (duration) or in milliseconds (duration_ms); the
+      // unit chosen for a frame without a time yet is kept by the form.
+      const at = setting + "[" + j + "]";
+      const units = this.units;
+      const unit = isTable(frame) && frame.duration_ms !== undefined ? "duration_ms"
+        : isTable(frame) && frame.duration !== undefined ? "duration" : units.get(at) || "duration";
+      const duration = isTable(frame) ? frame[unit] : undefined;
+      const setDuration = (v, key = unit) => {
+        const next = Object.assign({}, isTable(frame) ? frame : { file });
+        delete next.duration;
+        delete next.duration_ms;
+        if (v !== "") next[key] = Number(v);
+        units.set(at, key);
+        frames[j] = Object.keys(next).length > 1 ? next : file;
         this.changed();
       };
       const move = (to) => {
@@ -262,19 +313,25 @@ class SceneForm {
         this.changed();
       };
       list.append(el("li", { dataset: { setting: setting + "[" + j + "]" } }, file + " ",
-        el("input", { type: "number", name: setting + "[" + j + "].duration", value: duration ?? "", placeholder: "ticks",
-          title: "duration of this frame", onchange: (e) => setDuration(e.target.value) }),
+        el("input", { type: "number", name: setting + "[" + j + "].duration", value: isCode(duration) ? duration.code : duration ?? "",
+          placeholder: unit === "duration" ? "ticks" : "ms", title: "duration of this frame",
+          onchange: (e) => setDuration(e.target.value) }),
+        el("select", { name: at + ".unit", title: "ticks of 33 ms, or milliseconds",
+          onchange: (e) => setDuration(isCode(duration) ? duration.code : duration ?? "", e.target.value) },
+        el("option", { value: "duration", selected: unit === "duration" }, "ticks"),
+        el("option", { value: "duration_ms", selected: unit === "duration_ms" }, "ms")),
         el("button", { type: "button", onclick: () => move(j - 1) }, "↑"),
         el("button", { type: "button", onclick: () => move(j + 1) }, "↓"),
         el("button", { type: "button", onclick: () => { frames.splice(j, 1); layer.frames = frames; this.changed(); } }, "×")));
     });
-    const pick = el("input", { type: "file", accept: ".png,.bmp", multiple: true, hidden: true, name: setting + ".add",
+    const pick = el("input", { type: "file", accept: FRAME_FILES, multiple: true, hidden: true, name: setting + ".add",
       onchange: (e) => this.dropInto(e.target.files, add) });
     const add = (names) => {
+      if (this.gifAdded(layer, names, setting)) return;
       layer.frames = frames.concat(names);
       this.changed();
     };
-    const drop = el("div", { class: "drop" }, "drop PNG/BMP frames here or ", el("label", { class: "button" }, "add…", pick));
+    const drop = el("div", { class: "drop" }, "drop pictures (PNG, JPEG, BMP) or one animated GIF here, or ", el("label", { class: "button" }, "add…", pick));
     this.droppable(drop, add);
     return this.field(setting, "frames", el("div", {}, list, drop));
   }
