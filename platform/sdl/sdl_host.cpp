@@ -269,13 +269,14 @@ void window_created(HWND handle) {
         w.foreignParent = reinterpret_cast<std::uintptr_t>(info.parent);
         if (host().x11Ready) x11::watch(w.foreignParent);
         w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(w.foreignParent));
-    } else if (!info.parent) {
+    } else if (!info.parent || !(info.style & WS_CHILD)) {
+        // Our own top-level windows, owned ones too (the other monitors' windows).
         shown = show_top_level(info);
     }
     if (w.sdl) shown.push_back(w);
     if (shown.empty()) {
         if (w.foreignParent && host().x11Ready) x11::unwatch(w.foreignParent);
-        if (w.foreignParent || !info.parent)
+        if (w.foreignParent || !info.parent || !(info.style & WS_CHILD))
             std::fprintf(stderr, "snowglobe: cannot show a window: %s\n", SDL_GetError());
         return;
     }

@@ -232,8 +232,9 @@ std::vector<ScreenMonitor> monitors() {
     std::vector<ScreenMonitor> out;
     Display* d = conn.display;
     if (!d) return out;
-    int event = 0, error = 0, major = 0, minor = 0;
-    const bool randr = XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor) &&
+    int opcode = 0, event = 0, error = 0, major = 0, minor = 0;
+    // Asked by name first: Xlib's own query prints a warning where it is missing.
+    const bool randr = XQueryExtension(d, "RANDR", &opcode, &event, &error) && XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor) &&
                        (major > 1 || (major == 1 && minor >= 5));
     for (int s = 0; s < ScreenCount(d); ++s) {
         int count = 0;
@@ -244,7 +245,8 @@ std::vector<ScreenMonitor> monitors() {
         if (list) XRRFreeMonitors(list);
     }
     // Xinerama's heads: one screen made of several (the server has no RandR then).
-    if (out.empty() && ScreenCount(d) == 1 && XineramaQueryExtension(d, &event, &error) && XineramaIsActive(d)) {
+    if (out.empty() && ScreenCount(d) == 1 && XQueryExtension(d, "XINERAMA", &opcode, &event, &error) &&
+        XineramaQueryExtension(d, &event, &error) && XineramaIsActive(d)) {
         int count = 0;
         XineramaScreenInfo* heads = XineramaQueryScreens(d, &count);
         for (int i = 0; heads && i < count; ++i)
