@@ -139,7 +139,7 @@ check() {
 server on
 check xinerama 0 800x600+1024+0 "1300 300"
 MODE=-root
-start -root
+start -root --monitors span
 if shows xinerama-root-0 0 1024x768+0+0 span-0.png && shows xinerama-root-1 0 800x600+1024+0 span-1.png; then
   pass "xinerama: -root plays one scene over the root window of both heads"
 else
