@@ -568,11 +568,14 @@ void close_display() {
     h.windows.clear();
     if (h.daemon.ownWindow) destroy_sdl_window(h.daemon.ownWindow);
     h.daemon.ownWindow = nullptr;
+    // SDL first: closing its connections reads what the server still had to
+    // say, errors about windows already gone among it, which our error
+    // filter is to see.
+    if (h.videoReady) SDL_Quit();
+    h.videoReady = false;
     if (h.x11Ready) x11::close();
     h.x11Ready = false;
     h.desktop = Desktop{};
-    if (h.videoReady) SDL_Quit();
-    h.videoReady = false;
 }
 
 const headless::HostDriver* display_driver() { return &DISPLAY_DRIVER; }

@@ -298,6 +298,10 @@ std::uintptr_t make_window(int screen, const RECT& r) {
     XMapRaised(d, w);
     XSync(d, False);
     conn.pieces.push_back(w);
+    // SDL draws into it on connections of its own, and may still send to it
+    // after it is gone (a wake-up of its event loop): not worth ending for.
+    // It stays watched, as a pane does.
+    watch(static_cast<std::uintptr_t>(w));
     return static_cast<std::uintptr_t>(w);
 }
 
