@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # "/s" on a real X server with two monitors of different sizes: Xorg's dummy
-# driver, 1024x768 at (0, 0) and 800x600 right of it, laid out two ways:
-#  - xinerama: one root window of 1824x768 over both heads;
+# driver, a 1024x768 primary and a 800x600 monitor, laid out three ways:
+#  - xinerama: one root window of 1824x768 over both heads, the primary left;
+#  - randr:    one root window with two RandR outputs, the primary right of
+#              the other (so the other is at negative coordinates for the engine);
 #  - screens:  two X screens (:N.0 and :N.1), each with its own root.
 # In each layout, for a static scene:
 #  - --monitors primary: the first monitor shows exactly the one-monitor
@@ -19,7 +21,7 @@ SNOWGLOBE=${1:?snowglobe} PACK=${2:?snowglobe-pack} WORK=${3:?work directory}
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 . "$(dirname "$0")/desktop-common.sh"
 . "$(dirname "$0")/../support/static-scene.sh"
-need Xorg xdotool xsetroot import convert compare
+need Xorg xdotool xsetroot xrandr import convert compare
 [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || skip "Xorg's dummy driver (xserver-xorg-video-dummy) is not installed"
 export SDL_AUDIODRIVER=dummy
 
@@ -30,32 +32,39 @@ static_scene scene.toml "monitors static" || { echo "FAIL: pictures of the stati
 for size in 1024x768 800x600 1824x768; do
   "$PACK" render scene.kavren --size $size --ticks 5 -o "render-$size.png" >/dev/null || { echo "FAIL: render $size"; exit 1; }
 done
-# What each monitor shows of the span: the bounding box's picture, cut.
-convert render-1824x768.png -crop 1024x768+0+0 +repage span-0.png
-convert render-1824x768.png -crop 800x600+1024+0 +repage span-1.png
+# What each monitor shows of the span: the bounding box's picture, cut
+# (primary-left: the primary on the left; primary-right: on the right).
+convert render-1824x768.png -crop 1024x768+0+0 +repage span-primary-left.png
+convert render-1824x768.png -crop 800x600+1024+0 +repage span-other-right.png
+convert render-1824x768.png -crop 1024x768+800+0 +repage span-primary-right.png
+convert render-1824x768.png -crop 800x600+0+0 +repage span-other-left.png
 
-# xorg_conf FILE on|off: the two heads, in one root (Xinerama) or as two screens.
+# xorg_conf FILE on|off|randr: the two heads, in one root (Xinerama), as
+# two screens, or one screen of 1824x768 whose second output is switched on later.
 xorg_conf() {
-  local mode n
+  local mode n modes=(1024x768 800x600)
+  [ "$2" = randr ] && modes=(1024x768)
   {
     printf 'Section "ServerFlags"\n  Option "AutoAddDevices" "false"\n  Option "AutoEnableDevices" "false"\n'
-    printf '  Option "DontVTSwitch" "true"\n  Option "Xinerama" "%s"\nEndSection\n' "$2"
+    printf '  Option "DontVTSwitch" "true"\n  Option "Xinerama" "%s"\nEndSection\n' "${2/randr/off}"
     printf 'Section "Monitor"\n  Identifier "mon"\n  HorizSync 5-200\n  VertRefresh 5-200\n'
     printf '  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync\n'
     printf '  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync\nEndSection\n'
     n=0
-    for mode in 1024x768 800x600; do
+    for mode in "${modes[@]}"; do
       printf 'Section "Device"\n  Identifier "dev%s"\n  Driver "dummy"\n  VideoRam 16384\nEndSection\n' $n
       printf 'Section "Screen"\n  Identifier "scr%s"\n  Device "dev%s"\n  Monitor "mon"\n  DefaultDepth 24\n' $n $n
       printf '  SubSection "Display"\n    Depth 24\n    Modes "%s"\n    Virtual %s\n  EndSubSection\nEndSection\n' \
-        "$mode" "${mode/x/ }"
+        "$mode" "$([ "$2" = randr ] && echo 1824 768 || echo "${mode/x/ }")"
       n=$((n + 1))
     done
-    printf 'Section "ServerLayout"\n  Identifier "two"\n  Screen 0 "scr0"\n  Screen 1 "scr1" RightOf "scr0"\nEndSection\n'
+    printf 'Section "ServerLayout"\n  Identifier "two"\n  Screen 0 "scr0"\n'
+    [ "$2" = randr ] || printf '  Screen 1 "scr1" RightOf "scr0"\n'
+    printf 'EndSection\n'
   } >"$1"
 }
 
-# server on|off: a fresh Xorg; D is its display number.
+# server on|off|randr: a fresh Xorg; D is its display number.
 server() {
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID"; wait "$XVFB_PID" 2>/dev/null; fi
   xorg_conf "$WORK/xorg-$1.conf" "$1"
@@ -69,7 +78,13 @@ server() {
   export DISPLAY=":$D"
   # A grey desktop, so that black is the saver's.
   xsetroot -display ":$D.0" -solid '#808080'
-  [ "$1" = on ] || xsetroot -display ":$D.1" -solid '#808080'
+  [ "$1" = off ] && xsetroot -display ":$D.1" -solid '#808080'
+  if [ "$1" = randr ]; then
+    xrandr --addmode DUMMY1 800x600 &&
+      xrandr --output DUMMY1 --mode 800x600 --pos 0x0 --output DUMMY0 --pos 800x0 --primary ||
+      { echo "FAIL: cannot switch on the dummy driver's second output"; exit 1; }
+  fi
+  return 0
 }
 start() {
   ./saver "$@" >"$WORK/saver.out" 2>"$WORK/saver.err" &
@@ -103,14 +118,16 @@ ends() {
   fi
 }
 
-# check LAYOUT SECOND-SCREEN SECOND-GEOMETRY MOVE-TO-SECOND
+# check LAYOUT PRIMARY-GEOMETRY SECOND-SCREEN SECOND-GEOMETRY MOVE-TO-SECOND SIDE
+# (SIDE: where the primary is, left or right)
 check() {
   LAYOUT=$1
-  local s2=$2 g2=$3
-  xdotool mousemove $4
+  local g1=$2 s2=$3 g2=$4 side=$6 other=right
+  [ "$side" = right ] && other=left
+  xdotool mousemove $5
   MODE=primary
   start /s --monitors primary
-  if shows "$LAYOUT-primary-0" 0 1024x768+0+0 render-1024x768.png && black "$LAYOUT-primary-1" "$s2" "$g2"; then
+  if shows "$LAYOUT-primary-0" 0 "$g1" render-1024x768.png && black "$LAYOUT-primary-1" "$s2" "$g2"; then
     pass "$LAYOUT: primary plays on the first monitor, the second is black"
   else
     fail "$LAYOUT: primary: $DIFF pixels differ on the first monitor, or the second is not black"
@@ -118,7 +135,7 @@ check() {
   ends
   MODE=each
   start /s --monitors each
-  if shows "$LAYOUT-each-0" 0 1024x768+0+0 render-1024x768.png &&
+  if shows "$LAYOUT-each-0" 0 "$g1" render-1024x768.png &&
      shows "$LAYOUT-each-1" "$s2" "$g2" render-800x600.png; then
     pass "$LAYOUT: each monitor plays the scene at its own size"
   else
@@ -127,7 +144,8 @@ check() {
   ends
   MODE=span
   start /s --monitors span
-  if shows "$LAYOUT-span-0" 0 1024x768+0+0 span-0.png && shows "$LAYOUT-span-1" "$s2" "$g2" span-1.png; then
+  if shows "$LAYOUT-span-0" 0 "$g1" "span-primary-$side.png" &&
+     shows "$LAYOUT-span-1" "$s2" "$g2" "span-other-$other.png"; then
     pass "$LAYOUT: span plays one scene across both monitors"
   else
     fail "$LAYOUT: span: $DIFF pixels differ from the bounding box's picture"
@@ -137,10 +155,11 @@ check() {
 }
 
 server on
-check xinerama 0 800x600+1024+0 "1300 300"
+check xinerama 1024x768+0+0 0 800x600+1024+0 "1300 300" left
 MODE=-root
 start -root --monitors span
-if shows xinerama-root-0 0 1024x768+0+0 span-0.png && shows xinerama-root-1 0 800x600+1024+0 span-1.png; then
+if shows xinerama-root-0 0 1024x768+0+0 span-primary-left.png &&
+   shows xinerama-root-1 0 800x600+1024+0 span-other-right.png; then
   pass "xinerama: -root plays one scene over the root window of both heads"
 else
   fail "xinerama: -root: $DIFF pixels differ from the 1824x768 picture"
@@ -148,6 +167,9 @@ fi
 kill -TERM "$SAVER"
 wait_exit "$SAVER" 50 && [ "$STATUS" -eq 0 ] || fail "-root: SIGTERM did not end it with status 0"
 
+server randr
+check randr 1024x768+800+0 0 800x600+0+0 "300 300" right
+
 server off
-check screens 1 800x600+0+0 "--screen 1 300 300"
+check screens 1024x768+0+0 1 800x600+0+0 "--screen 1 300 300" left
 finish
