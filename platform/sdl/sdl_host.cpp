@@ -31,7 +31,11 @@
 // What it cannot do:
 //  - deliver input from another program's window (a preview ignores input
 //    anyway), or know of other programs' windows without X11 (on a pure
-//    Wayland session only our own windows exist).
+//    Wayland session only our own windows exist);
+//  - give monitors DPIs of their own: X11 has one scale for the display, so
+//    every monitor reports the program's one DPI;
+//  - follow monitors plugged in or out while it runs: they are read when the
+//    display is opened.
 #include <SDL.h>
 
 #include <algorithm>
