@@ -24,15 +24,15 @@ void fill(Surface* surface, int width, int height, pf::DWORD rop) {
     pf::BitBlt(surface->memoryDC, 0, 0, width, height, nullptr, 0, 0, rop);
 }
 
-void copy_desktop(Surface* surface, int width, int height, int desktopWidth, int desktopHeight) {
+void copy_desktop(Surface* surface, int width, int height, const DesktopArea& area) {
     pf::HWND desktop = pf::GetDesktopWindow();
     pf::HDC dc = pf::GetDC(desktop);
     if (dc != nullptr) {
-        if (desktopWidth == width && desktopHeight == height) {
-            pf::BitBlt(surface->memoryDC, 0, 0, width, height, dc, 0, 0, pf::SRCCOPY);
+        if (area.width == width && area.height == height) {
+            pf::BitBlt(surface->memoryDC, 0, 0, width, height, dc, area.x, area.y, pf::SRCCOPY);
         } else {
-            pf::StretchBlt(surface->memoryDC, 0, 0, width, height, dc, 0, 0, desktopWidth,
-                           desktopHeight, pf::SRCCOPY);
+            pf::StretchBlt(surface->memoryDC, 0, 0, width, height, dc, area.x, area.y, area.width,
+                           area.height, pf::SRCCOPY);
         }
         pf::ReleaseDC(desktop, dc);
     }
@@ -77,7 +77,7 @@ void background_tile_grid(int width, int height, int tileWidth, int tileHeight, 
 }
 
 BmpRefusal build_background(Frame& frame, const Package& package, int width, int height,
-                            int desktopWidth, int desktopHeight) {
+                            const DesktopArea& desktop) {
     BmpRefusal refusal = BmpRefusal::None;
     const SceneHeader& header = package.sceneHeader;
     surface_reset(&frame.backgroundSurface);
@@ -95,7 +95,7 @@ BmpRefusal build_background(Frame& frame, const Package& package, int width, int
         break;
     case BackgroundMode::Desktop:
         // Taken while the saver window is still invisible: the desktop alone.
-        for (Surface* s : targets) copy_desktop(s, width, height, desktopWidth, desktopHeight);
+        for (Surface* s : targets) copy_desktop(s, width, height, desktop);
         break;
     case BackgroundMode::Tiled: {
         Surface& tile = frame.tileSurface;

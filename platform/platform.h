@@ -215,6 +215,13 @@ constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
 constexpr int MDT_EFFECTIVE_DPI = 0;
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
+// The virtual screen: the bounding box of every monitor (its left and top may
+// be negative: a monitor left of or above the primary).
+constexpr int SM_XVIRTUALSCREEN = 76;
+constexpr int SM_YVIRTUALSCREEN = 77;
+constexpr int SM_CXVIRTUALSCREEN = 78;
+constexpr int SM_CYVIRTUALSCREEN = 79;
+constexpr int SM_CMONITORS = 80;
 constexpr int BLACK_BRUSH = 4;
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr DWORD BI_RGB = 0;

@@ -52,7 +52,9 @@ void show_refusals(RefusalLog& log) {
 void on_create(SaverState& saver, pf::HWND window) {
     World& world = saver.world;
     const Package& package = saver.package;
-    if (saver.runMode == RunMode::Saver) pf::ShowCursor(0);
+    // The savers of other monitors share the primary's cursor, sound and timer.
+    const bool lead = saver.primarySaver == nullptr;
+    if (saver.runMode == RunMode::Saver && lead) pf::ShowCursor(0);
     layers_clear(world.layerTable);
     animset_release_all(world.frameSets);
     std::memset(world.slotTable, 0, sizeof world.slotTable);
@@ -73,12 +75,14 @@ void on_create(SaverState& saver, pf::HWND window) {
         show_refusals(world.refusals);
     }
     const bool scaled = saver.runMode == RunMode::Saver && saver.displayScale > 1;
+    const DesktopArea desktop{saver.windowX, saver.windowY,
+                              scaled ? saver.windowWidth : world.screenWidth,
+                              scaled ? saver.windowHeight : world.screenHeight};
     const BmpRefusal refused =
-        build_background(saver.frame, package, world.screenWidth, world.screenHeight,
-                         scaled ? saver.windowWidth : world.screenWidth,
-                         scaled ? saver.windowHeight : world.screenHeight);
+        build_background(saver.frame, package, world.screenWidth, world.screenHeight, desktop);
     if (refused != BmpRefusal::None)
         pf::MessageBoxA(nullptr, bmp_refusal_text(refused), CAPTION_ERROR, pf::MB_OK);
+    if (!lead) return;
     if (package.sceneHeader.soundEnabled != 0) {
         const void* wav = scene_sound(package);
         if (wav != nullptr) pf::sndPlaySoundA(static_cast<const char*>(wav), SOUND_FLAGS);
@@ -117,9 +121,21 @@ void on_close(SaverState& saver, pf::HWND window) {
     pf::DestroyWindow(window);
 }
 
+// A monitor's saver leaves its primary's round of ticks.
+void leave_ticks(SaverState& saver) {
+    SaverState& lead = *saver.primarySaver;
+    int kept = 0;
+    for (int k = 0; k < lead.monitorSaverCount; ++k)
+        if (lead.monitorSavers[k] != &saver) lead.monitorSavers[kept++] = lead.monitorSavers[k];
+    for (int k = kept; k < lead.monitorSaverCount; ++k) lead.monitorSavers[k] = nullptr;
+    lead.monitorSaverCount = kept;
+}
+
 void on_destroy(SaverState& saver, pf::HWND window) {
     Frame& frame = saver.frame;
-    if (saver.runMode == RunMode::Saver) pf::ShowCursor(1);
+    const bool lead = saver.primarySaver == nullptr;
+    if (!lead) leave_ticks(saver);
+    if (saver.runMode == RunMode::Saver && lead) pf::ShowCursor(1);
     pf::KillTimer(window, TICK_TIMER_ID);
     animset_release_all(saver.world.frameSets);
     surface_release(&frame.backgroundSurface);
@@ -128,7 +144,8 @@ void on_destroy(SaverState& saver, pf::HWND window) {
     // once into both surfaces and not needed after.
     surface_release(&frame.tileSurface);
     surface_release(&frame.pictureSurface);
-    pf::PostQuitMessage(0);
+    // The program ends with the primary's window, which takes the others along.
+    if (lead) pf::PostQuitMessage(0);
 }
 
 }  // namespace
@@ -137,6 +154,27 @@ void saver_tick(SaverState& saver) {
     world_tick(saver.world);
     frame_compose(saver.frame, saver.world, saver.saverWindow, present_geometry(saver));
 }
+
+void saver_tick_all(SaverState& saver) {
+    if (saver.monitorSaverCount == 0) {
+        saver_tick(saver);
+        return;
+    }
+    for (int k = 0; k < saver.monitorSaverCount; ++k) saver_tick(*saver.monitorSavers[k]);
+}
+
+SaverState& lead_saver(SaverState& saver) {
+    return saver.primarySaver != nullptr ? *saver.primarySaver : saver;
+}
+
+namespace {
+
+// The window of the lead saver (this window, unless it shows another monitor).
+pf::HWND lead_window(SaverState& saver, pf::HWND window) {
+    return saver.primarySaver != nullptr ? saver.primarySaver->saverWindow : window;
+}
+
+}  // namespace
 
 SaverState* saver_of_window(pf::HWND window, pf::UINT message, pf::LPARAM lParam) {
     // The way back from a window to its saver: the window is created with the
@@ -161,17 +199,20 @@ pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wPar
         on_create(*saver, window);
         break;
     case pf::WM_TIMER:
-        if (wParam == TICK_TIMER_ID) saver_tick(*saver);
+        if (wParam == TICK_TIMER_ID) saver_tick_all(*saver);
         break;
     case pf::WM_KEYDOWN:
     case pf::WM_SYSKEYDOWN:
     case pf::WM_LBUTTONDOWN:
     case pf::WM_RBUTTONDOWN:
     case pf::WM_MBUTTONDOWN:
-        if (saver->runMode == RunMode::Saver) pf::PostMessageA(window, pf::WM_CLOSE, 0, 0);
+        // Input on any monitor's window closes the primary's, and so all.
+        if (saver->runMode == RunMode::Saver)
+            pf::PostMessageA(lead_window(*saver, window), pf::WM_CLOSE, 0, 0);
         break;
     case pf::WM_MOUSEMOVE:
-        if (saver->runMode == RunMode::Saver) saver_mouse_moved(*saver, window);
+        if (saver->runMode == RunMode::Saver)
+            saver_mouse_moved(lead_saver(*saver), lead_window(*saver, window));
         break;
     case pf::WM_PAINT: {
         // Nothing is drawn here: the window shows only what the ticks present.
@@ -181,7 +222,7 @@ pf::LRESULT saver_window_proc(pf::HWND window, pf::UINT message, pf::WPARAM wPar
         break;
     }
     case pf::WM_CLOSE:
-        on_close(*saver, window);
+        on_close(lead_saver(*saver), lead_window(*saver, window));
         return 1;
     case pf::WM_DESTROY:
         on_destroy(*saver, window);

@@ -82,10 +82,14 @@ int run_saver(SaverState& saver, int width, int height) {
 }  // namespace
 
 int display_scale(int screenWidth, int screenHeight) {
+    pf::HMONITOR primary = pf::MonitorFromPoint(pf::POINT{0, 0}, pf::MONITOR_DEFAULTTOPRIMARY);
+    return monitor_display_scale(primary, screenWidth, screenHeight);
+}
+
+int monitor_display_scale(pf::HMONITOR monitor, int screenWidth, int screenHeight) {
     pf::UINT dpi = 0;
     pf::UINT dpiY = 0;
-    pf::HMONITOR primary = pf::MonitorFromPoint(pf::POINT{0, 0}, pf::MONITOR_DEFAULTTOPRIMARY);
-    if (pf::GetDpiForMonitor(primary, pf::MDT_EFFECTIVE_DPI, &dpi, &dpiY) != 0 || dpi == 0) {
+    if (pf::GetDpiForMonitor(monitor, pf::MDT_EFFECTIVE_DPI, &dpi, &dpiY) != 0 || dpi == 0) {
         pf::HDC screen = pf::GetDC(nullptr);
         const int caps = pf::GetDeviceCaps(screen, pf::LOGPIXELSX);
         pf::ReleaseDC(nullptr, screen);
@@ -149,11 +153,13 @@ pf::HWND create_saver_window(SaverState& saver, int x, int y, int width, int hei
     pf::RegisterClassA(&windowClass);  // a class left from an earlier run is fine
 
     const bool fullScreen = saver.runMode == RunMode::Saver;
+    // Another monitor's window is owned by the primary's, and goes with it.
+    pf::HWND owner = saver.primarySaver != nullptr ? saver.primarySaver->saverWindow : nullptr;
     // The window finds its saver through its creation parameter (WM_CREATE).
     saver.saverWindow = pf::CreateWindowExA(
         SAVER_EX_STYLE, saver.windowClassName, saver.windowClassName,
         fullScreen ? SAVER_STYLE_FULL_SCREEN : SAVER_STYLE_CHILD, x, y, width, height,
-        fullScreen ? nullptr : saver.hostWindow, nullptr, saver.programInstance, &saver);
+        fullScreen ? owner : saver.hostWindow, nullptr, saver.programInstance, &saver);
     return saver.saverWindow;
 }
 
@@ -199,6 +205,8 @@ int run_program(SaverState& saver, pf::HINSTANCE instance, const char* arguments
     if (accepted) {
         switch (saver.runMode) {
         case RunMode::Saver: {
+            int status = 0;
+            if (play_on_monitors(saver, &status)) return status;
             // The window covers the whole screen; the world moves on the
             // screen's logical size, which is smaller on a scaled screen.
             const int width = saver.world.screenWidth;

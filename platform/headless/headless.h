@@ -73,6 +73,19 @@ void set_screen_dpi(int dpi);
 // Monitors beside the primary one (the screen, at 0, 0), in desktop
 // coordinates, as EnumDisplayMonitors and GetMonitorInfoA report them.
 void set_other_monitors(const std::vector<RECT>& monitors);
+// A monitor of the desktop, as a host or a test declares it.
+struct Monitor {
+    RECT rect{};           // desktop coordinates: the primary's top left is 0, 0
+    bool primary = false;
+    int dpi = 0;           // GetDpiForMonitor's answer; 0: the screen's
+};
+// Every monitor, in the order EnumDisplayMonitors lists them. The primary
+// (the first marked, else the first) is the screen: its size becomes the
+// screen size and its dpi, when it names one, the screen's (its left and
+// top are taken as 0, 0 whatever they say). The virtual screen
+// (GetSystemMetrics SM_*VIRTUALSCREEN) is the bounding box of them all. An
+// empty list is one monitor, the screen.
+void set_monitors(const std::vector<Monitor>& monitors);
 // The bytes FindResourceA/LoadResource/LockResource give for "KAVREN"/103;
 // null means the resource is missing. Not copied: the caller keeps the bytes
 // alive. Never set (or after reset()): the package appended to the running

@@ -49,7 +49,32 @@ void set_screen_size(int width, int height) {
     s.screenHeight = std::clamp(height, 0, static_cast<int>(MAX_COORD));
 }
 
-void set_other_monitors(const std::vector<RECT>& monitors) { state().otherMonitors = monitors; }
+void set_other_monitors(const std::vector<RECT>& monitors) {
+    State& s = state();
+    s.otherMonitors.clear();
+    for (const RECT& r : monitors) s.otherMonitors.push_back(State::OtherMonitor{r, 0});
+    s.primaryPosition = 0;
+}
+
+void set_monitors(const std::vector<Monitor>& monitors) {
+    State& s = state();
+    s.otherMonitors.clear();
+    s.primaryPosition = 0;
+    if (monitors.empty()) return;
+    std::size_t primary = 0;
+    while (primary < monitors.size() && !monitors[primary].primary) ++primary;
+    if (primary == monitors.size()) primary = 0;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Monitor& m = monitors[i];
+        if (i != primary) {
+            s.otherMonitors.push_back(State::OtherMonitor{m.rect, std::clamp(m.dpi, 0, 96 * 64)});
+            continue;
+        }
+        s.primaryPosition = i;
+        set_screen_size(m.rect.right - m.rect.left, m.rect.bottom - m.rect.top);
+        if (m.dpi > 0) set_screen_dpi(m.dpi);
+    }
+}
 
 void set_screen_dpi(int dpi) { state().screenDpi = std::clamp(dpi, 1, 96 * 64); }
 

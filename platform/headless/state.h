@@ -139,8 +139,15 @@ struct State {
     int screenWidth = 1024;
     int screenHeight = 768;
     int screenDpi = 96;
-    // Monitors other than the primary (which is the screen at 0, 0).
-    std::vector<RECT> otherMonitors;
+    // Monitors other than the primary (which is the screen at 0, 0), each
+    // with its dots per inch (0: the screen's), and where the primary comes
+    // among them when the monitors are listed.
+    struct OtherMonitor {
+        RECT rect;
+        int dpi;
+    };
+    std::vector<OtherMonitor> otherMonitors;
+    std::size_t primaryPosition = 0;
     POINT cursor{0, 0};
     int cursorCount = 0;
     std::uint64_t virtualClock = 0;

@@ -273,42 +273,76 @@ void destroy_tree(Window& w) {
 }  // namespace
 
 // Monitor handles are 1 (the primary: the whole screen) and 2, 3, ... for
-// the others set by the host.
+// the others set by the host, in the order they were set; they are listed
+// with the primary at its own place among them.
 namespace {
 
-HMONITOR monitor_handle(std::size_t index) { return reinterpret_cast<HMONITOR>(index + 1); }
+constexpr std::uintptr_t PRIMARY_MONITOR = 1;
+
+HMONITOR monitor_handle(std::uintptr_t value) { return reinterpret_cast<HMONITOR>(value); }
+
+// The monitor listed at `position` (0 ... count - 1).
+HMONITOR monitor_at(std::size_t position) {
+    const std::size_t primary = state().primaryPosition;
+    if (position == primary) return monitor_handle(PRIMARY_MONITOR);
+    return monitor_handle(2 + (position < primary ? position : position - 1));
+}
+
+std::size_t monitor_count() { return 1 + state().otherMonitors.size(); }
+
+const State::OtherMonitor* other_monitor(HMONITOR monitor) {
+    const State& s = state();
+    const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(monitor);
+    if (value < 2 || value - 2 >= s.otherMonitors.size()) return nullptr;
+    return &s.otherMonitors[value - 2];
+}
 
 bool monitor_rect(HMONITOR monitor, RECT* rect) {
-    const State& s = state();
-    const std::uintptr_t index = reinterpret_cast<std::uintptr_t>(monitor);
-    if (index == 1) {
+    if (monitor == monitor_handle(PRIMARY_MONITOR)) {
         *rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         return true;
     }
-    if (index < 2 || index - 2 >= s.otherMonitors.size()) return false;
-    *rect = s.otherMonitors[index - 2];
+    const State::OtherMonitor* other = other_monitor(monitor);
+    if (other == nullptr) return false;
+    *rect = other->rect;
     return true;
+}
+
+// The bounding box of every monitor.
+RECT virtual_screen() {
+    RECT box{};
+    monitor_rect(monitor_handle(PRIMARY_MONITOR), &box);
+    for (const State::OtherMonitor& m : state().otherMonitors) {
+        box.left = std::min(box.left, m.rect.left);
+        box.top = std::min(box.top, m.rect.top);
+        box.right = std::max(box.right, m.rect.right);
+        box.bottom = std::max(box.bottom, m.rect.bottom);
+    }
+    return box;
 }
 
 }  // namespace
 
 HMONITOR MonitorFromPoint(POINT point, DWORD) {
     const State& s = state();
+    if (point.x >= 0 && point.x < GetSystemMetrics(SM_CXSCREEN) && point.y >= 0 &&
+        point.y < GetSystemMetrics(SM_CYSCREEN))
+        return monitor_handle(PRIMARY_MONITOR);
     for (std::size_t i = 0; i < s.otherMonitors.size(); ++i) {
-        const RECT& r = s.otherMonitors[i];
+        const RECT& r = s.otherMonitors[i].rect;
         if (point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom)
-            return monitor_handle(i + 1);
+            return monitor_handle(2 + i);
     }
-    return monitor_handle(0);
+    return monitor_handle(PRIMARY_MONITOR);
 }
 
 BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC proc, LPARAM data) {
     if (dc != nullptr || clip != nullptr || proc == nullptr) return 0;
-    const std::size_t count = 1 + state().otherMonitors.size();
+    const std::size_t count = monitor_count();
     for (std::size_t i = 0; i < count; ++i) {
         RECT rect{};
-        if (!monitor_rect(monitor_handle(i), &rect)) break;
-        if (!proc(monitor_handle(i), nullptr, &rect, data)) break;
+        if (!monitor_rect(monitor_at(i), &rect)) break;
+        if (!proc(monitor_at(i), nullptr, &rect, data)) break;
     }
     return 1;
 }
@@ -318,14 +352,17 @@ BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info) {
     if (info == nullptr || !monitor_rect(monitor, &rect)) return 0;
     info->rcMonitor = rect;
     info->rcWork = rect;
-    info->dwFlags = monitor == monitor_handle(0) ? MONITORINFOF_PRIMARY : 0;
+    info->dwFlags = monitor == monitor_handle(PRIMARY_MONITOR) ? MONITORINFOF_PRIMARY : 0;
     return 1;
 }
 
 long GetDpiForMonitor(HMONITOR monitor, int, UINT* dpiX, UINT* dpiY) {
     constexpr long E_INVALIDARG = static_cast<long>(0x80070057);
-    if (monitor == nullptr || dpiX == nullptr || dpiY == nullptr) return E_INVALIDARG;
-    *dpiX = *dpiY = static_cast<UINT>(state().screenDpi);
+    RECT rect{};
+    if (dpiX == nullptr || dpiY == nullptr || !monitor_rect(monitor, &rect)) return E_INVALIDARG;
+    const State::OtherMonitor* other = other_monitor(monitor);
+    const int dpi = other != nullptr && other->dpi > 0 ? other->dpi : state().screenDpi;
+    *dpiX = *dpiY = static_cast<UINT>(dpi);
     return 0;
 }
 
@@ -340,6 +377,20 @@ int GetSystemMetrics(int index) {
             if (s.driver && s.driver->screen_size) s.driver->screen_size(&w, &h);
             return index == SM_CXSCREEN ? w : h;
         }
+        case SM_XVIRTUALSCREEN:
+            return virtual_screen().left;
+        case SM_YVIRTUALSCREEN:
+            return virtual_screen().top;
+        case SM_CXVIRTUALSCREEN: {
+            const RECT box = virtual_screen();
+            return box.right - box.left;
+        }
+        case SM_CYVIRTUALSCREEN: {
+            const RECT box = virtual_screen();
+            return box.bottom - box.top;
+        }
+        case SM_CMONITORS:
+            return static_cast<int>(monitor_count());
         case 4:  // SM_CYCAPTION
             return CAPTION_HEIGHT;
         case 7:  // SM_CXDLGFRAME

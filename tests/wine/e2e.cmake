@@ -36,7 +36,8 @@ foreach(bits 32 64)
   foreach(case pe-imports resources default-scene saver-key saver-click saver-mouse second-instance preview
                about-host about-desktop about-search about-search-none bad-command-line
                texts-any-locale texts-codepage
-               scene-black scene-white scene-tiled scene-centred two-monitors high-dpi)
+               scene-black scene-white scene-tiled scene-centred two-monitors monitors-each-span
+               high-dpi)
     add_test(NAME wine${bits}.e2e.${case} COMMAND ${CMAKE_CURRENT_LIST_DIR}/e2e ${case})
     set_tests_properties(wine${bits}.e2e.${case} PROPERTIES
       ENVIRONMENT "${environment}"

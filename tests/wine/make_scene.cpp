@@ -10,7 +10,10 @@
 // about: no layers; about lines 1, 3 and 4 shown (Japanese texts), 0 and 2
 // not. about-1252: lines "Café", "Straße", "Naïve" in code page 1252;
 // about-1253: a Greek line in code page 1253, with a sound (the text record
-// then shares the sound's block). Every scene's title is "sg-e2e-" NAME.
+// then shares the sound's block). tiled-each, tiled-span: the tiled scene
+// whose monitors record asks for each monitor or a span over them all (the
+// record lives in the block of a quiet sound). Every scene's title is
+// "sg-e2e-" NAME.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "format/bytes.h"
+#include "format/package_format.h"
 #include "tools/packlib/packlib.h"
 
 namespace {
@@ -202,9 +206,19 @@ sg::pack::Package scene(const std::string& name) {
         p.scene.sound = quiet_wav();
         p.optionalBlock1.assign(120, 0);
     }
-    else if (name == "tiled") {
+    else if (name == "tiled" || name == "tiled-each" || name == "tiled-span") {
         p.scene.backgroundMode = 3;
         p.scene.tile = tile8();
+        if (name != "tiled") {
+            namespace mr = sg::format::monitorsrecord;
+            p.scene.sound = quiet_wav();
+            p.optionalBlock1.assign(120, 0);
+            std::uint8_t* record = p.optionalBlock1.data() + mr::BLOCK_OFFSET;
+            for (int i = 0; i < 4; ++i) record[i] = static_cast<std::uint8_t>(mr::MAGIC[i]);
+            sg::format::write_i32(record + mr::OFFSET_VERSION, mr::VERSION);
+            const auto mode = name == "tiled-each" ? sg::format::MonitorMode::Each : sg::format::MonitorMode::Span;
+            sg::format::write_i32(record + mr::OFFSET_MODE, static_cast<std::int32_t>(mode));
+        }
     } else if (name == "centred") {
         p.scene.backgroundMode = 4;
         p.scene.pictureFit = 0;
@@ -223,7 +237,7 @@ sg::pack::Package scene(const std::string& name) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_scene black|white|tiled|centred|about|about-1252|about-1253 OUT.kavren\n");
+        std::fprintf(stderr, "usage: make_scene black|white|tiled|tiled-each|tiled-span|centred|about|about-1252|about-1253 OUT.kavren\n");
         return 2;
     }
     try {

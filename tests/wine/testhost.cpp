@@ -335,6 +335,16 @@ int cmd_window(const std::string& title) {
         ++covers;
     }
     report("covers", covers);
+    // Every window of that title (one per monitor when each plays).
+    int savers = 0;
+    for (HWND saver = nullptr;
+         (saver = FindWindowExW(nullptr, saver, nullptr, from_utf8(title).c_str())) != nullptr;) {
+        RECT s{};
+        GetWindowRect(saver, &s);
+        report_rect("saver", s);
+        ++savers;
+    }
+    report("savers", savers);
     return 0;
 }
 
