@@ -24,7 +24,8 @@ struct Connection {
     bool filterInstalled = false;
     bool trapped = false;
     std::vector<unsigned long> watched;
-    std::vector<Window> pieces;  // windows of ours on other X screens (make_window)
+    std::vector<Window> pieces;   // windows of ours on other X screens (make_window)
+    std::vector<Window> retired;  // pieces taken down, destroyed when the connection closes
     Cursor blank = None;
 };
 
@@ -104,6 +105,12 @@ bool open() {
 
 void close() {
     while (!conn.pieces.empty()) destroy_window(conn.pieces.back());
+    if (conn.display) {
+        for (Window w : conn.retired) XDestroyWindow(conn.display, w);
+        if (conn.blank != None) XFreeCursor(conn.display, conn.blank);
+    }
+    conn.retired.clear();
+    conn.blank = None;
     if (conn.filterInstalled) {
         XSetErrorHandler(conn.previousHandler);
         conn.filterInstalled = false;
@@ -298,9 +305,8 @@ std::uintptr_t make_window(int screen, const RECT& r) {
     XMapRaised(d, w);
     XSync(d, False);
     conn.pieces.push_back(w);
-    // SDL draws into it on connections of its own, and may still send to it
-    // after it is gone (a wake-up of its event loop): not worth ending for.
-    // It stays watched, as a pane does.
+    // SDL draws into it on a connection of its own: errors about it there
+    // are not worth ending for. It stays watched, as a pane does.
     watch(static_cast<std::uintptr_t>(w));
     return static_cast<std::uintptr_t>(w);
 }
@@ -309,11 +315,11 @@ void destroy_window(std::uintptr_t id) {
     auto it = std::find(conn.pieces.begin(), conn.pieces.end(), static_cast<Window>(id));
     if (!conn.display || it == conn.pieces.end()) return;
     conn.pieces.erase(it);
-    XDestroyWindow(conn.display, static_cast<Window>(id));
-    if (conn.pieces.empty() && conn.blank != None) {
-        XFreeCursor(conn.display, conn.blank);
-        conn.blank = None;
-    }
+    // Taken off the screen now, destroyed only when the connection closes:
+    // SDL may still send to it (a wake-up of its event loop, on a connection
+    // of its own) until SDL has quit, and an error there would end the process.
+    XUnmapWindow(conn.display, static_cast<Window>(id));
+    conn.retired.push_back(static_cast<Window>(id));
     XFlush(conn.display);
 }
 
