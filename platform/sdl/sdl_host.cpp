@@ -520,6 +520,7 @@ std::vector<RECT> desktop_monitors() { return host().desktop.rects; }
 bool open_display(std::string* why) {
     Host& h = host();
     if (h.videoReady) return true;
+    x11::install_quit_filter();
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The engine draws in software and presents a few small rectangles per
     // tick: the native window framebuffer (MIT-SHM on X11) copies just those,

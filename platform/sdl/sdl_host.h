@@ -76,6 +76,8 @@ void close();
 // connection are recorded instead of ending the process, and so are errors
 // about a watched window (a preview pane that went away under us).
 void install_error_filter();
+// Called before SDL starts, once: stays installed under SDL's own handlers.
+void install_quit_filter();
 void watch(std::uintptr_t window);
 void unwatch(std::uintptr_t window);
 // Inner rectangle in root coordinates; false when there is no such window.

@@ -31,6 +31,17 @@ struct Connection {
 
 Connection conn;
 
+// Before SDL: what SDL keeps as the handler to put back when it quits. A
+// wake-up SDL sends to a window of its own that is already gone (BadWindow
+// on SendEvent, read only when SDL closes its connections) is no reason to
+// end the program; anything else goes on to Xlib's handler.
+XErrorHandler beforeSdl = nullptr;
+constexpr unsigned char X_SEND_EVENT = 25;
+int on_error_at_quit(Display* d, XErrorEvent* e) {
+    if (e->error_code == BadWindow && e->request_code == X_SEND_EVENT) return 0;
+    return beforeSdl ? beforeSdl(d, e) : 0;
+}
+
 int on_error(Display* d, XErrorEvent* e) {
     if (d == conn.display) {
         conn.trapped = true;
@@ -118,6 +129,13 @@ void close() {
     if (conn.display) XCloseDisplay(conn.display);
     conn.display = nullptr;
     conn.watched.clear();
+}
+
+void install_quit_filter() {
+    static bool installed = false;
+    if (installed) return;
+    beforeSdl = XSetErrorHandler(on_error_at_quit);
+    installed = true;
 }
 
 void install_error_filter() {

@@ -87,7 +87,7 @@ server() {
   return 0
 }
 start() {
-  ./saver "$@" >"$WORK/saver.out" 2>"$WORK/saver.err" &
+  ./saver "$@" >"$WORK/saver-${LAYOUT:-}-${MODE:-}.out" 2>"$WORK/saver-${LAYOUT:-}-${MODE:-}.err" &
   SAVER=$!
   PIDS+=($SAVER)
 }
@@ -111,7 +111,8 @@ black() {
 ends() {
   xdotool key space
   if wait_exit "$SAVER" 50; then
-    [ "$STATUS" -eq 0 ] || fail "$LAYOUT $MODE: a key on the second monitor: status $STATUS"
+    [ "$STATUS" -eq 0 ] ||
+      fail "$LAYOUT $MODE: a key on the second monitor: status $STATUS: $(head -c 300 "$WORK/saver-$LAYOUT-$MODE.err")"
   else
     fail "$LAYOUT $MODE: still running 5 s after a key on the second monitor"
     kill "$SAVER"
