@@ -4,7 +4,12 @@
 //
 // On a high-DPI screen the scene runs at the screen's logical size and is
 // shown enlarged by a whole factor: --scale N, else SNOWGLOBE_SCALE, else
-// GDK_SCALE, else the Xft.dpi resource over 96.
+// GDK_SCALE, else the Xft.dpi resource over 96. X11 has one such factor for
+// the whole display, so every monitor has the same DPI.
+//
+// With several monitors, "/s" finds them on the display (RandR, Xinerama, X
+// screens); --monitors says whether the scene plays on the primary one, on
+// each, or across them all, whatever the scene itself asks.
 //
 // As a screen-saver daemon runs it (-root, -window-id N, -window), the engine
 // runs as "/s" at the target window's size, and again from the start
@@ -13,6 +18,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -95,6 +102,14 @@ std::uint32_t title_code_page(const Scene& scene, pf::HINSTANCE instance) {
     return sg::app::package_code_page({bytes, static_cast<std::size_t>(pf::SizeofResource(instance, resource))});
 }
 
+// The engine, as WinMain runs it, with the user's choice of monitor mode.
+int run_engine(pf::HINSTANCE instance, const char* arguments, const Options& options) {
+    std::unique_ptr<sg::SaverState> saver(new (std::nothrow) sg::SaverState());
+    if (!saver) return 0;
+    saver->monitorsOverride = options.monitors;
+    return sg::run_program(*saver, instance, arguments);
+}
+
 int run_daemon(const Options& options, const Scene& scene, pf::HINSTANCE instance, int dpi) {
     const pf::sdl::HackMode mode =
         options.daemon == DaemonMode::OwnWindow ? pf::sdl::HackMode::OwnWindow : pf::sdl::HackMode::Target;
@@ -117,7 +132,7 @@ int run_daemon(const Options& options, const Scene& scene, pf::HINSTANCE instanc
         pf::headless::set_guard_scope(scope);
         pf::headless::set_screen_dpi(dpi);
         scene.hand_over();
-        int status = sg::WinMain(instance, "/s");
+        int status = run_engine(instance, "/s", options);
         if (!pf::sdl::take_rebuild_request()) return status;
         // A new size: everything from the start, as a fresh process would
         // (WinMain begins with a fresh saver of its own).
@@ -174,9 +189,15 @@ int main(int argc, char** argv) {
     } else {
         pf::headless::set_host_driver(shown ? pf::sdl::display_driver() : pf::sdl::console_driver());
         pf::headless::set_screen_dpi(dpi);
+        // The monitors beside the primary one, as the engine is to see them.
+        // Under a daemon there are none: its window is the saver's screen.
+        if (shown) {
+            const std::vector<pf::RECT> monitors = pf::sdl::desktop_monitors();
+            if (monitors.size() > 1) pf::headless::set_other_monitors({monitors.begin() + 1, monitors.end()});
+        }
         // The screen, as -root without a daemon's window names it.
         if (shown) pf::headless::set_guard_scope(guard_scope(pf::sdl::HackMode::Off, pf::sdl::x11::root_window()));
-        status = sg::WinMain(instance, options.saverArguments.c_str());
+        status = run_engine(instance, options.saverArguments.c_str(), options);
     }
     pf::headless::set_host_driver(nullptr);
     pf::sdl::close_display();

@@ -6,7 +6,7 @@
 namespace sg::app {
 
 const char* const USAGE =
-    "usage: snowglobe [--scene FILE] [--scale N] [MODE]\n"
+    "usage: snowglobe [--scene FILE] [--scale N] [--monitors HOW] [MODE]\n"
     "\n"
     "Modes, as a screen saver is started:\n"
     "  /s                 full screen until a key, a click or a mouse step\n"
@@ -22,6 +22,10 @@ const char* const USAGE =
     "                     Windows saver (.scr) or another bound snowglobe program\n"
     "  --scale N          show the scene enlarged N times (1 to 64; default:\n"
     "                     SNOWGLOBE_SCALE, GDK_SCALE, or the display's Xft.dpi / 96)\n"
+    "  --monitors HOW     how /s uses several monitors, whatever the scene says:\n"
+    "                     primary (the scene on the main one, the others black),\n"
+    "                     each (every monitor plays it at its own size) or span\n"
+    "                     (one scene across them all)\n"
     "  --version          print the version\n"
     "  --help             print this text\n";
 
@@ -60,6 +64,13 @@ bool is_handle(const std::string& arg) {
 bool takes_handle(const std::string& mode) {
     return mode.size() == 2 && mode[0] == '/' &&
            (mode[1] == 'p' || mode[1] == 'P' || mode[1] == 'c' || mode[1] == 'C');
+}
+
+std::optional<format::MonitorMode> monitor_mode(const std::string& text) {
+    if (text == "primary") return format::MonitorMode::Primary;
+    if (text == "each") return format::MonitorMode::Each;
+    if (text == "span") return format::MonitorMode::Span;
+    return std::nullopt;
 }
 
 const char* const SCENE_HINT = " (to play the scene of a file: --scene FILE; --help for the rest)";
@@ -102,6 +113,16 @@ Options parse_options(const std::vector<std::string>& args, const char* xscreens
             if (o.scale == 0) return refuse("--scale needs a whole number from 1 to 64");
             sawScale = true;
             ++i;
+            continue;
+        }
+        if (is_option(arg, "monitors") || arg.rfind("--monitors=", 0) == 0) {
+            if (o.monitors) return refuse("--monitors is given twice");
+            const bool joined = arg.rfind("--monitors=", 0) == 0;
+            const std::string how = joined ? arg.substr(11) : i + 1 < args.size() ? args[++i] : "";
+            o.monitors = monitor_mode(how);
+            if (!o.monitors)
+                return refuse((how.empty() ? std::string("--monitors needs") : "--monitors \"" + how + "\" is not") +
+                              " one of primary, each, span");
             continue;
         }
         if (is_option(arg, "scene") || arg.rfind("--scene=", 0) == 0) {

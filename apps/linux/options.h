@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "format/package_format.h"
 
 namespace sg::app {
 
@@ -21,6 +24,8 @@ struct Options {
     std::string scene;         // --scene FILE; empty: the scene this program carries
     DaemonMode daemon = DaemonMode::Off;
     std::uintptr_t window = 0; // -window-id N, or XSCREENSAVER_WINDOW for -root
+    // --monitors primary|each|span: wins over the scene's own choice.
+    std::optional<format::MonitorMode> monitors;
     // Off: what the engine reads, the arguments joined by blanks ("/s",
     // "/p 1234", "/c", "" for the about box).
     std::string saverArguments;

@@ -3,13 +3,13 @@
 //
 //   sdl_host.cpp  the display driver: windows, presenting, events, waiting
 //   daemon.cpp    run by a screen-saver daemon (-root, -window-id, -window)
-//   covers.cpp    black windows over the other displays while "/s" runs
+//   desktop.cpp   the monitors of the X screens as one desktop
 //   boxes.cpp     message boxes and the about box, shown or printed
 //   console.cpp   the driver without a display
 //
 // The pieces below the driver keep their own state, each in one value of
-// its own file: presenting (x11_present.cpp), our X connection and the covers
-// made on it (x11_windows.cpp), the sound (sound.cpp).
+// its own file: presenting (x11_present.cpp), our X connection and the
+// windows made on it (x11_windows.cpp), the sound (sound.cpp).
 #pragma once
 
 #include <SDL.h>
@@ -21,10 +21,14 @@
 
 namespace pf::sdl::detail {
 
+// A window of the engine as shown: one piece of it on each X screen it
+// reaches (most windows have one), each piece a HostWindow of its own.
 struct HostWindow {
     HWND handle = nullptr;
     SDL_Window* sdl = nullptr;
     std::uintptr_t foreignParent = 0;  // the X window we draw into (preview)
+    std::uintptr_t piece = 0;          // our own X window off SDL's screen (x11::make_window)
+    POINT origin{0, 0};                // where the piece's (0, 0) is in the engine's window
 };
 
 // How a daemon runs the program (set_hack_mode).
@@ -41,8 +45,7 @@ struct Daemon {
 
 struct Host {
     std::vector<HostWindow> windows;
-    std::vector<SDL_Window*> covers;  // over the displays the saver window is not on (not X11)
-    HWND coveredFor = nullptr;        // the saver window the covers go with
+    Desktop desktop;  // the monitors, as open_display found them
     bool videoReady = false;
     bool x11Ready = false;
     bool closePending = false;  // a quit request that came before any window
@@ -67,13 +70,6 @@ bool daemon_screen_size(int* width, int* height);
 SDL_Window* daemon_window(const headless::WindowInfo& info);
 void daemon_note_size(int width, int height);
 void daemon_check_target();
-
-// covers.cpp
-void cover_other_displays(SDL_Window* saver);
-void remove_covers();
-bool covered();
-bool is_cover(Uint32 sdlWindowId);
-void cover_exposed(Uint32 sdlWindowId);
 
 // boxes.cpp
 void message_box(HWND owner, const char* text, const char* caption);

@@ -3,8 +3,13 @@
 // (its companions are listed in host_state.h).
 //
 // What it does:
-//  - a top-level window of ours becomes a borderless, always-on-top SDL window;
-//    one that covers the screen is made full screen at the screen's size;
+//  - the display's monitors (RandR's, Xinerama's heads, every X screen) are
+//    one desktop in the engine's coordinates, the primary at (0, 0)
+//    (desktop.h); the engine learns them from desktop_monitors();
+//  - a top-level window of ours becomes a borderless, always-on-top SDL window
+//    at its place on that desktop; one that is exactly an SDL display is made
+//    full screen there. The piece of a window on another X screen (where SDL
+//    cannot make windows) is an X window of ours that SDL draws into;
 //  - a child of another program's window (the preview pane, "/p N", N being
 //    an X11 window id) draws straight into that X window (SDL_CreateWindowFrom),
 //    at the window's size; when the X window goes away, our child is destroyed
@@ -12,7 +17,6 @@
 //  - run by a screen-saver daemon (daemon.cpp), the full-screen window is
 //    shown in the daemon's X window or in a resizable window of our own, and
 //    input is dropped;
-//  - with several displays, "/s" covers the others in black (covers.cpp);
 //  - presenting copies only the rectangles the engine drew, converting the
 //    bottom-up 24-bit rows to the window's format: on X11 straight from the
 //    framebuffer to the window (x11_present.cpp), elsewhere through SDL's
@@ -27,7 +31,11 @@
 // What it cannot do:
 //  - deliver input from another program's window (a preview ignores input
 //    anyway), or know of other programs' windows without X11 (on a pure
-//    Wayland session only our own windows exist).
+//    Wayland session only our own windows exist);
+//  - give monitors DPIs of their own: X11 has one scale for the display, so
+//    every monitor reports the program's one DPI;
+//  - follow monitors plugged in or out while it runs: they are read when the
+//    display is opened.
 #include <SDL.h>
 
 #include <algorithm>
@@ -92,13 +100,14 @@ HWND target_for(Uint32 sdlWindowId) {
 
 // ---- presenting ----
 
-void copy_rect(const soft::Framebuffer& fb, SDL_Surface* surface, const SDL_Rect& r) {
+// r in the window's coordinates; its pixels are the framebuffer's at (ox, oy) from there.
+void copy_rect(const soft::Framebuffer& fb, int ox, int oy, SDL_Surface* surface, const SDL_Rect& r) {
     const SDL_PixelFormat* f = surface->format;
     const int bpp = f->BytesPerPixel;
     for (int y = r.y; y < r.y + r.h; ++y) {
         // Framebuffer rows run bottom-up; window rows top-down.
         const std::uint8_t* src =
-            fb.pixels.data() + std::size_t(fb.height - 1 - y) * fb.stride + std::size_t(r.x) * 3;
+            fb.pixels.data() + std::size_t(fb.height - 1 - (y + oy)) * fb.stride + std::size_t(r.x + ox) * 3;
         auto* dst = static_cast<std::uint8_t*>(surface->pixels) + std::size_t(y) * surface->pitch +
                     std::size_t(r.x) * bpp;
         if (bpp == 4) {
@@ -127,13 +136,15 @@ void copy_rect(const soft::Framebuffer& fb, SDL_Surface* surface, const SDL_Rect
 void show_rects(HostWindow& w, const soft::Framebuffer& fb, const RECT* rects, int count) {
     // On X11 the framebuffer goes to the window directly: no window-sized
     // surface is made at all.
-    if (host().x11Ready && x11_put_rects(w.sdl, fb, rects, count)) return;
+    if (host().x11Ready && x11_put_rects(w.sdl, fb, rects, count, w.origin)) return;
     SDL_Surface* surface = SDL_GetWindowSurface(w.sdl);
     if (!surface || fb.width <= 0 || fb.height <= 0 ||
         fb.pixels.size() < std::size_t(fb.stride) * fb.height)
         return;
-    const int maxW = std::min(fb.width, surface->w);
-    const int maxH = std::min(fb.height, surface->h);
+    // In the piece's coordinates: the framebuffer's from origin on.
+    const int ox = std::clamp<int>(w.origin.x, 0, fb.width), oy = std::clamp<int>(w.origin.y, 0, fb.height);
+    const int maxW = std::min(fb.width - ox, surface->w);
+    const int maxH = std::min(fb.height - oy, surface->h);
     std::vector<SDL_Rect> shown;
     RECT whole{0, 0, fb.width, fb.height};
     if (!rects) {
@@ -142,16 +153,18 @@ void show_rects(HostWindow& w, const soft::Framebuffer& fb, const RECT* rects, i
     }
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     for (int i = 0; i < count; ++i) {
-        int l = std::max<int>(rects[i].left, 0), t = std::max<int>(rects[i].top, 0);
-        int r = std::min<int>(rects[i].right, maxW), b = std::min<int>(rects[i].bottom, maxH);
+        int l = std::max<int>(rects[i].left - ox, 0), t = std::max<int>(rects[i].top - oy, 0);
+        int r = std::min<int>(rects[i].right - ox, maxW), b = std::min<int>(rects[i].bottom - oy, maxH);
         if (r <= l || b <= t) continue;
         SDL_Rect sr{l, t, r - l, b - t};
-        copy_rect(fb, surface, sr);
+        copy_rect(fb, ox, oy, surface, sr);
         shown.push_back(sr);
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     if (!shown.empty()) SDL_UpdateWindowSurfaceRects(w.sdl, shown.data(), int(shown.size()));
 }
+
+bool has_desktop() { return !host().desktop.monitors.empty(); }
 
 void show_all(HostWindow& w) {
     const soft::Framebuffer* fb = headless::window_pixels(w.handle);
@@ -164,15 +177,25 @@ void show_all(HostWindow& w) {
 // on X11 follows XInput2 raw events, which synthetic input (XTEST) and some
 // servers never send, so it can stand still while the cursor moves.
 bool cursor_pos(POINT* point) {
-    if (host().x11Ready && x11::cursor_pos(point)) return true;
-    int x = 0, y = 0;
-    SDL_GetGlobalMouseState(&x, &y);
-    *point = POINT{x, y};
+    const Desktop& desktop = host().desktop;
+    int screen = desktop.home;
+    if (!host().x11Ready || !x11::cursor_pos(point, &screen)) {
+        int x = 0, y = 0;
+        SDL_GetGlobalMouseState(&x, &y);
+        *point = POINT{x, y};
+    }
+    *point = to_desktop(desktop, screen, *point);
     return true;
 }
 
 void screen_size(int* width, int* height) {
     if (daemon_screen_size(width, height)) return;
+    if (has_desktop()) {
+        const RECT& primary = host().desktop.rects.front();
+        *width = primary.right - primary.left;
+        *height = primary.bottom - primary.top;
+        return;
+    }
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
         *width = mode.w;
@@ -192,15 +215,56 @@ void detail::post_close(Uint32 sdlWindowId) {
 
 namespace {
 
+// Whether an SDL display is exactly this rectangle of the home screen.
+bool is_display(const RECT& r) {
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect b;
+        if (SDL_GetDisplayBounds(i, &b) == 0 && b.x == r.left && b.y == r.top && b.w == r.right - r.left &&
+            b.h == r.bottom - r.top)
+            return true;
+    }
+    return false;
+}
+
+// The pieces of a top-level window of ours: on SDL's screen an SDL window,
+// elsewhere an X window of ours that SDL draws into.
+std::vector<HostWindow> show_top_level(const headless::WindowInfo& info) {
+    std::vector<HostWindow> out;
+    const Desktop& desktop = host().desktop;
+    std::vector<Piece> pieces = has_desktop() ? pieces_of(desktop, info.rect)
+                                              : std::vector<Piece>{Piece{0, info.rect, POINT{0, 0}}};
+    const std::string title = code_page_to_utf8(info.title.c_str(), host().titleCodePage);
+    for (const Piece& p : pieces) {
+        HostWindow w;
+        w.handle = info.handle;
+        w.origin = p.origin;
+        const int width = std::max<int>(p.root.right - p.root.left, 1);
+        const int height = std::max<int>(p.root.bottom - p.root.top, 1);
+        if (p.screen == desktop.home) {
+            Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+            // A monitor's whole area is asked of a window manager as full screen.
+            if (pieces.size() == 1 && is_display(p.root)) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            w.sdl = SDL_CreateWindow(title.c_str(), p.root.left, p.root.top, width, height, flags);
+            if (w.sdl) SDL_RaiseWindow(w.sdl);
+        } else if (host().x11Ready) {
+            w.piece = x11::make_window(p.screen, p.root);
+            if (w.piece) w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(w.piece));
+            if (!w.sdl && w.piece) x11::destroy_window(w.piece);
+        }
+        if (w.sdl) out.push_back(w);
+    }
+    return out;
+}
+
 void window_created(HWND handle) {
     headless::WindowInfo info;
     if (!find_info(handle, &info)) return;
     // Dialogs are shown by run_dialog.
     if (info.className == "#32770" || (info.style & WS_CAPTION_BITS) == WS_CAPTION_BITS) return;
+    std::vector<HostWindow> shown;
     HostWindow w;
     w.handle = handle;
     headless::WindowInfo parentInfo;
-    bool fullScreen = false;
     if (host().daemon.mode != HackMode::Off && !info.parent) {
         // The full-screen saver window, shown where the daemon wants it.
         w.sdl = daemon_window(info);
@@ -209,30 +273,18 @@ void window_created(HWND handle) {
         w.foreignParent = reinterpret_cast<std::uintptr_t>(info.parent);
         if (host().x11Ready) x11::watch(w.foreignParent);
         w.sdl = SDL_CreateWindowFrom(reinterpret_cast<const void*>(w.foreignParent));
-    } else if (!info.parent) {
-        int sw = 0, sh = 0;
-        screen_size(&sw, &sh);
-        const RECT& r = info.rect;
-        int width = r.right - r.left, height = r.bottom - r.top;
-        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
-        fullScreen = r.left <= 0 && r.top <= 0 && r.right >= sw && r.bottom >= sh;
-        if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        std::string title = code_page_to_utf8(info.title.c_str(), host().titleCodePage);
-        w.sdl = SDL_CreateWindow(title.c_str(), r.left, r.top, std::max(width, 1),
-                                 std::max(height, 1), flags);
-        if (w.sdl) SDL_RaiseWindow(w.sdl);
+    } else if (!info.parent || !(info.style & WS_CHILD)) {
+        // Our own top-level windows, owned ones too (the other monitors' windows).
+        shown = show_top_level(info);
     }
-    if (!w.sdl) {
+    if (w.sdl) shown.push_back(w);
+    if (shown.empty()) {
         if (w.foreignParent && host().x11Ready) x11::unwatch(w.foreignParent);
-        std::fprintf(stderr, "snowglobe: cannot show a window: %s\n", SDL_GetError());
+        if (w.foreignParent || !info.parent || !(info.style & WS_CHILD))
+            std::fprintf(stderr, "snowglobe: cannot show a window: %s\n", SDL_GetError());
         return;
     }
-    host().windows.push_back(w);
-    // The saver on one display, the others covered (only one window covers).
-    if (fullScreen && !host().coveredFor) {
-        cover_other_displays(w.sdl);
-        host().coveredFor = handle;
-    }
+    host().windows.insert(host().windows.end(), shown.begin(), shown.end());
     if (host().closePending) {
         host().closePending = false;
         post_close(0);
@@ -241,20 +293,25 @@ void window_created(HWND handle) {
 
 void window_destroyed(HWND handle) {
     auto& windows = host().windows;
-    auto it = std::find_if(windows.begin(), windows.end(), [&](const HostWindow& w) { return w.handle == handle; });
-    if (it == windows.end()) return;
-    HostWindow w = *it;
-    windows.erase(it);
-    if (handle == host().coveredFor) {
-        remove_covers();
-        host().coveredFor = nullptr;
+    std::vector<HostWindow> gone;
+    for (auto it = windows.begin(); it != windows.end();) {
+        if (it->handle == handle) {
+            gone.push_back(*it);
+            it = windows.erase(it);
+        } else {
+            ++it;
+        }
     }
-    // A pane stays watched: errors about it may still be on their way.
-    if (w.sdl && w.sdl != host().daemon.ownWindow) destroy_sdl_window(w.sdl);
+    for (const HostWindow& w : gone) {
+        // A pane stays watched: errors about it may still be on their way.
+        if (w.sdl && w.sdl != host().daemon.ownWindow) destroy_sdl_window(w.sdl);
+        if (w.piece) x11::destroy_window(w.piece);
+    }
 }
 
 void present(HWND handle, const soft::Framebuffer& pixels, const RECT* rects, int count) {
-    if (HostWindow* w = by_handle(handle)) show_rects(*w, pixels, rects, count);
+    for (HostWindow& w : host().windows)
+        if (w.handle == handle) show_rects(w, pixels, rects, count);
 }
 
 WPARAM virtual_key(SDL_Keycode key) {
@@ -285,11 +342,6 @@ void handle_event(const SDL_Event& e) {
             break;
         case SDL_WINDOWEVENT: {
             HostWindow* w = by_sdl_id(e.window.windowID);
-            if (!w && is_cover(e.window.windowID)) {
-                // Closing a cover closes the saver; otherwise it looks after itself.
-                if (e.window.event == SDL_WINDOWEVENT_CLOSE) post_close(0);
-                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) cover_exposed(e.window.windowID);
-            }
             if (!w) break;
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 if (host().daemon.mode != HackMode::Off) host().daemon.quitRequested = true;
@@ -343,20 +395,31 @@ void handle_event(const SDL_Event& e) {
     }
 }
 
-// Input on the covers (X11) is the saver window's. True when there was some.
-bool covers_input() {
-    if (!host().x11Ready || !host().coveredFor) return false;
-    const x11::CoverInput in = x11::cover_input();
-    HWND target = target_for(0);
-    if (!target || (!in.keys && !in.buttons && !in.moved)) return false;
-    for (int i = 0; i < in.keys; ++i) headless::inject_key(target, WM_KEYDOWN, 0);
-    for (int i = 0; i < in.buttons; ++i) headless::inject_button(target, WM_LBUTTONDOWN);
-    if (in.moved) {
-        POINT at{0, 0};
-        cursor_pos(&at);
-        headless::inject_mouse_move(target, at.x, at.y);
+// Input and exposure on the pieces of our windows that SDL does not watch
+// (those on other X screens). True when there was input.
+bool pieces_input() {
+    if (!host().x11Ready) return false;
+    bool input = false;
+    std::vector<HostWindow> pieces;
+    for (const HostWindow& w : host().windows)
+        if (w.piece) pieces.push_back(w);
+    for (HostWindow& w : pieces) {
+        const x11::WindowInput in = x11::window_input(w.piece);
+        if (in.exposed) {
+            show_all(w);
+            headless::invalidate(w.handle);
+        }
+        if (host().daemon.mode != HackMode::Off) continue;
+        for (int i = 0; i < in.keys; ++i) headless::inject_key(w.handle, WM_KEYDOWN, 0);
+        for (int i = 0; i < in.buttons; ++i) headless::inject_button(w.handle, WM_LBUTTONDOWN);
+        if (in.moved) {
+            POINT at{0, 0};
+            cursor_pos(&at);
+            headless::inject_mouse_move(w.handle, at.x, at.y);
+        }
+        input = input || in.keys || in.buttons || in.moved;
     }
-    return true;
+    return input;
 }
 
 // A preview pane that went away takes our child window with it.
@@ -375,14 +438,14 @@ void check_foreign_parents() {
 void wait_events(int timeoutMs) {
     constexpr int SLICE_MS = 100;
     const auto& windows = host().windows;
-    const bool watching = host().daemon.mode == HackMode::Target || covered() ||
+    const bool watching = host().daemon.mode == HackMode::Target ||
                           std::any_of(windows.begin(), windows.end(),
-                                      [](const HostWindow& w) { return w.foreignParent != 0; });
+                                      [](const HostWindow& w) { return w.foreignParent != 0 || w.piece != 0; });
     Uint64 end = SDL_GetTicks64() + Uint64(std::max(timeoutMs, 0));
     for (;;) {
         check_foreign_parents();
         daemon_check_target();
-        if (covers_input()) return;
+        if (pieces_input()) return;
         SDL_Event e;
         Uint64 now = SDL_GetTicks64();
         int wait = timeoutMs < 0 ? (watching ? SLICE_MS : -1) : int(end > now ? end - now : 0);
@@ -432,11 +495,32 @@ const headless::HostDriver DISPLAY_DRIVER{
     .message_box_in_code_page = message_box_in_code_page,
 };
 
+// The monitors: X11's, else SDL's displays (one screen holding them all).
+void find_desktop() {
+    Host& h = host();
+    if (h.x11Ready) {
+        h.desktop = lay_out(x11::monitors(), x11::default_screen(), x11::screen_sizes());
+        return;
+    }
+    std::vector<ScreenMonitor> displays;
+    POINT size{0, 0};
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect b;
+        if (SDL_GetDisplayBounds(i, &b) != 0) continue;
+        displays.push_back(ScreenMonitor{0, RECT{b.x, b.y, b.x + b.w, b.y + b.h}, i == 0});
+        size = POINT{std::max<LONG>(size.x, b.x + b.w), std::max<LONG>(size.y, b.y + b.h)};
+    }
+    h.desktop = displays.empty() ? Desktop{} : lay_out(displays, 0, {size});
+}
+
 }  // namespace
+
+std::vector<RECT> desktop_monitors() { return host().desktop.rects; }
 
 bool open_display(std::string* why) {
     Host& h = host();
     if (h.videoReady) return true;
+    x11::install_quit_filter();
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The engine draws in software and presents a few small rectangles per
     // tick: the native window framebuffer (MIT-SHM on X11) copies just those,
@@ -475,22 +559,28 @@ bool open_display(std::string* why) {
         x11::install_error_filter();
         h.x11Ready = true;
     }
+    find_desktop();
     return true;
 }
 
 void close_display() {
     Host& h = host();
     sound_shutdown();
-    remove_covers();
-    for (auto& w : h.windows)
+    for (auto& w : h.windows) {
         if (w.sdl && w.sdl != h.daemon.ownWindow) destroy_sdl_window(w.sdl);
+        if (w.piece) x11::destroy_window(w.piece);
+    }
     h.windows.clear();
     if (h.daemon.ownWindow) destroy_sdl_window(h.daemon.ownWindow);
     h.daemon.ownWindow = nullptr;
-    if (h.x11Ready) x11::close();
-    h.x11Ready = false;
+    // SDL first: closing its connections reads what the server still had to
+    // say, errors about windows already gone among it, which our error
+    // filter is to see.
     if (h.videoReady) SDL_Quit();
     h.videoReady = false;
+    if (h.x11Ready) x11::close();
+    h.x11Ready = false;
+    h.desktop = Desktop{};
 }
 
 const headless::HostDriver* display_driver() { return &DISPLAY_DRIVER; }

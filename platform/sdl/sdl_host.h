@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/headless/headless.h"
+#include "platform/sdl/desktop.h"
 
 struct SDL_Window;
 
@@ -22,6 +24,11 @@ const headless::HostDriver* display_driver();
 // (the about lines to standard output, anything else to standard error), and
 // no window can be shown.
 const headless::HostDriver* console_driver();
+
+// The display's monitors in the engine's desktop coordinates, the primary
+// first at (0, 0): what EnumDisplayMonitors is to report while the engine
+// runs full screen on the opened display.
+std::vector<RECT> desktop_monitors();
 
 // Shift-JIS (code page 932) bytes as UTF-8 for showing; a byte that cannot be
 // decoded becomes U+FFFD.
@@ -55,7 +62,10 @@ void sound_shutdown();
 // rectangles (all of the framebuffer when rects is null) and is false when
 // the window cannot be drawn that way. Forget a window before destroying it.
 bool x11_can_put(SDL_Window* window);
-bool x11_put_rects(SDL_Window* window, const soft::Framebuffer& fb, const RECT* rects, int count);
+// origin: where the window's (0, 0) is in the framebuffer (a window shown
+// in pieces on several X screens).
+bool x11_put_rects(SDL_Window* window, const soft::Framebuffer& fb, const RECT* rects, int count,
+                   POINT origin = POINT{0, 0});
 void x11_forget_window(SDL_Window* window);
 
 // Other programs' X11 windows (x11_windows.cpp), on a connection of our own.
@@ -66,6 +76,8 @@ void close();
 // connection are recorded instead of ending the process, and so are errors
 // about a watched window (a preview pane that went away under us).
 void install_error_filter();
+// Called before SDL starts, once: stays installed under SDL's own handlers.
+void install_quit_filter();
 void watch(std::uintptr_t window);
 void unwatch(std::uintptr_t window);
 // Inner rectangle in root coordinates; false when there is no such window.
@@ -80,24 +92,30 @@ int xft_dpi();
 enum class Change { Nothing, Configured, Gone };
 bool follow(std::uintptr_t window);
 Change changes(std::uintptr_t window, int* width, int* height);
-// The pointer's position on the screen.
-bool cursor_pos(POINT* point);
+// The pointer's position on the X screen it is on, and that screen.
+bool cursor_pos(POINT* point, int* screen);
 // A top-level window (or the client window a window manager framed) whose
 // _NET_WM_NAME or WM_NAME is exactly this UTF-8 text; 0 when none.
 std::uintptr_t find_by_title(const std::string& utf8);
-// Black, topmost, cursor-less windows over every monitor of every screen
-// that the saver's rectangle (on the default screen) does not touch; how
-// many were made. uncover() takes them away; cover_input() tells what input
-// reached them since it was last asked.
-int cover_monitors(const RECT& saver);
-void uncover();
-bool covering();
-struct CoverInput {
+// Every monitor of every X screen: RandR's monitors (1.5) with the primary
+// marked, else Xinerama's heads, else nothing (lay_out counts each screen
+// whole then). And the sizes of the screens, and the one SDL draws on.
+std::vector<ScreenMonitor> monitors();
+std::vector<POINT> screen_sizes();
+int default_screen();
+// A window of ours on any X screen, at a rectangle of its root window: black,
+// topmost, cursor-less, taking keys, buttons, motion and exposure (what
+// SDL's windows cannot do off their home screen); 0 when it cannot be made.
+// window_input tells what reached it since it was last asked.
+std::uintptr_t make_window(int screen, const RECT& root);
+void destroy_window(std::uintptr_t window);
+struct WindowInput {
     int keys = 0;
     int buttons = 0;
     bool moved = false;
+    bool exposed = false;
 };
-CoverInput cover_input();
+WindowInput window_input(std::uintptr_t window);
 }  // namespace x11
 
 }  // namespace pf::sdl

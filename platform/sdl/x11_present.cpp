@@ -268,9 +268,15 @@ void convert(const Target& t, const soft::Framebuffer& fb, int x, int y, int w, 
     }
 }
 
-void put_band(const Target& t, const soft::Framebuffer& fb, int x, int y, int w, int h) {
+// Where a window's pixel (0, 0) is in the framebuffer: a window shown in
+// several pieces (one per X screen it spans) shows a part of it in each.
+struct Origin {
+    int x = 0, y = 0;
+};
+
+void put_band(const Target& t, const soft::Framebuffer& fb, Origin o, int x, int y, int w, int h) {
     std::vector<std::uint32_t>& band = presenter.band;
-    convert(t, fb, x, y, w, h, band.data());
+    convert(t, fb, x + o.x, y + o.y, w, h, band.data());
     XImage* image = XCreateImage(t.display, t.visual, unsigned(t.depth), ZPixmap, 0,
                                  reinterpret_cast<char*>(band.data()), unsigned(w), unsigned(h), 32, w * 4);
     if (!image) return;
@@ -283,17 +289,17 @@ void put_band(const Target& t, const soft::Framebuffer& fb, int x, int y, int w,
     XDestroyImage(image);
 }
 
-void put_socket(const Target& t, const soft::Framebuffer& fb, const Box& b) {
+void put_socket(const Target& t, const soft::Framebuffer& fb, Origin o, const Box& b) {
     const int w = b.right - b.left;
     const int rowsPerBand = std::max(1, BAND_PIXELS / w);
     presenter.band.resize(std::size_t(w) * std::size_t(std::min(rowsPerBand, b.bottom - b.top)));
     for (int y = b.top; y < b.bottom; y += rowsPerBand)
-        put_band(t, fb, b.left, y, w, std::min(rowsPerBand, b.bottom - y));
+        put_band(t, fb, o, b.left, y, w, std::min(rowsPerBand, b.bottom - y));
 }
 
 // The server reads the segment when it gets to the request, so a place in
 // the ring is written again only after waiting for everything sent before.
-void put_shared(const Target& t, const soft::Framebuffer& fb, const Box& b) {
+void put_shared(const Target& t, const soft::Framebuffer& fb, Origin o, const Box& b) {
     Shared& s = presenter.shm;
     const int w = b.right - b.left;
     const std::size_t rowBytes = std::size_t(w) * 4;  // a window is at most 32767 wide: a row fits
@@ -305,7 +311,7 @@ void put_shared(const Target& t, const soft::Framebuffer& fb, const Box& b) {
             s.used = 0;
         }
         char* at = s.info.shmaddr + s.used;
-        convert(t, fb, b.left, y, w, rows, reinterpret_cast<std::uint32_t*>(at));
+        convert(t, fb, b.left + o.x, y + o.y, w, rows, reinterpret_cast<std::uint32_t*>(at));
         // XShmPutImage reads only the header: the segment, the offset of
         // data in it, the size, depth and format.
         XImage image = *s.shape;
@@ -321,21 +327,21 @@ void put_shared(const Target& t, const soft::Framebuffer& fb, const Box& b) {
 
 std::size_t box_bytes(const Box& b) { return std::size_t(b.right - b.left) * 3 * std::size_t(b.bottom - b.top); }
 
-const std::uint8_t* fb_row(const soft::Framebuffer& fb, const Box& b, int y) {
+const std::uint8_t* fb_row(const soft::Framebuffer& fb, Origin o, const Box& b, int y) {
     // Framebuffer rows run bottom-up.
-    return fb.pixels.data() + std::size_t(fb.height - 1 - y) * fb.stride + std::size_t(b.left) * 3;
+    return fb.pixels.data() + std::size_t(fb.height - 1 - (y + o.y)) * fb.stride + std::size_t(b.left + o.x) * 3;
 }
 
-bool same_as_kept(const soft::Framebuffer& fb, const Box& b, const std::uint8_t* kept) {
+bool same_as_kept(const soft::Framebuffer& fb, Origin o, const Box& b, const std::uint8_t* kept) {
     const std::size_t row = std::size_t(b.right - b.left) * 3;
     for (int y = b.top; y < b.bottom; ++y, kept += row)
-        if (std::memcmp(fb_row(fb, b, y), kept, row) != 0) return false;
+        if (std::memcmp(fb_row(fb, o, b, y), kept, row) != 0) return false;
     return true;
 }
 
 // Drops from boxes those the screen already shows, and keeps this present's
 // boxes for the next one.
-void drop_unchanged(LastSent& last, const soft::Framebuffer& fb, std::vector<Box>& boxes, bool whole) {
+void drop_unchanged(LastSent& last, const soft::Framebuffer& fb, Origin o, std::vector<Box>& boxes, bool whole) {
     const bool sameFramebuffer = last.pixels == fb.pixels.data() && last.width == fb.width &&
                                  last.height == fb.height && last.stride == fb.stride;
     LastSent next;
@@ -358,7 +364,7 @@ void drop_unchanged(LastSent& last, const soft::Framebuffer& fb, std::vector<Box
                     kept = last.store.data() + last.offsets[i];
                     break;
                 }
-        const bool unchanged = kept && same_as_kept(fb, b, kept);
+        const bool unchanged = kept && same_as_kept(fb, o, b, kept);
         if (!unchanged) send.push_back(b);
         if (next.store.size() + bytes > LAST_SENT_BYTES) continue;
         next.boxes.push_back(b);
@@ -367,7 +373,7 @@ void drop_unchanged(LastSent& last, const soft::Framebuffer& fb, std::vector<Box
             next.store.insert(next.store.end(), kept, kept + bytes);
         } else {
             for (int y = b.top; y < b.bottom; ++y) {
-                const std::uint8_t* r = fb_row(fb, b, y);
+                const std::uint8_t* r = fb_row(fb, o, b, y);
                 next.store.insert(next.store.end(), r, r + std::size_t(b.right - b.left) * 3);
             }
         }
@@ -380,27 +386,30 @@ void drop_unchanged(LastSent& last, const soft::Framebuffer& fb, std::vector<Box
 
 bool x11_can_put(SDL_Window* sdl) { return sdl && target_for(sdl).usable; }
 
-bool x11_put_rects(SDL_Window* sdl, const soft::Framebuffer& fb, const RECT* rects, int count) {
+bool x11_put_rects(SDL_Window* sdl, const soft::Framebuffer& fb, const RECT* rects, int count, POINT origin) {
     if (!sdl) return false;
     Target& t = target_for(sdl);
     if (!t.usable) return false;
     if (fb.width <= 0 || fb.height <= 0 || fb.pixels.size() < std::size_t(fb.stride) * fb.height) return true;
     int windowWidth = 0, windowHeight = 0;
     SDL_GetWindowSize(sdl, &windowWidth, &windowHeight);
+    // In the window's own coordinates from here on.
+    const Origin o{int(std::clamp<long>(origin.x, 0, fb.width)), int(std::clamp<long>(origin.y, 0, fb.height))};
     std::vector<Box> boxes;
     if (rects) {
         boxes.reserve(std::size_t(std::max(count, 0)));
         for (int i = 0; i < count; ++i)
-            boxes.push_back(Box{int(rects[i].left), int(rects[i].top), int(rects[i].right), int(rects[i].bottom)});
+            boxes.push_back(Box{int(rects[i].left) - o.x, int(rects[i].top) - o.y, int(rects[i].right) - o.x,
+                                int(rects[i].bottom) - o.y});
     } else {
-        boxes.push_back(Box{0, 0, fb.width, fb.height});
+        boxes.push_back(Box{0, 0, fb.width - o.x, fb.height - o.y});
     }
     const bool shared = use_shm(t);
-    boxes = merge_boxes(boxes, std::min(fb.width, windowWidth), std::min(fb.height, windowHeight),
+    boxes = merge_boxes(boxes, std::min(fb.width - o.x, windowWidth), std::min(fb.height - o.y, windowHeight),
                         shared ? SHM_REQUEST_PIXELS : PUT_REQUEST_PIXELS);
-    drop_unchanged(t.last, fb, boxes, rects == nullptr);
+    drop_unchanged(t.last, fb, o, boxes, rects == nullptr);
     if (boxes.empty()) return true;  // nothing to send: not even a flush
-    for (const Box& b : boxes) shared ? put_shared(t, fb, b) : put_socket(t, fb, b);
+    for (const Box& b : boxes) shared ? put_shared(t, fb, o, b) : put_socket(t, fb, o, b);
     XFlush(t.display);
     return true;
 }

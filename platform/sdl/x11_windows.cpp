@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
@@ -23,11 +24,23 @@ struct Connection {
     bool filterInstalled = false;
     bool trapped = false;
     std::vector<unsigned long> watched;
-    std::vector<Window> covers;  // black windows over the other monitors
+    std::vector<Window> pieces;   // windows of ours on other X screens (make_window)
+    std::vector<Window> retired;  // pieces taken down, destroyed when the connection closes
     Cursor blank = None;
 };
 
 Connection conn;
+
+// Before SDL: what SDL keeps as the handler to put back when it quits. A
+// wake-up SDL sends to a window of its own that is already gone (BadWindow
+// on SendEvent, read only when SDL closes its connections) is no reason to
+// end the program; anything else goes on to Xlib's handler.
+XErrorHandler beforeSdl = nullptr;
+constexpr unsigned char X_SEND_EVENT = 25;
+int on_error_at_quit(Display* d, XErrorEvent* e) {
+    if (e->error_code == BadWindow && e->request_code == X_SEND_EVENT) return 0;
+    return beforeSdl ? beforeSdl(d, e) : 0;
+}
 
 int on_error(Display* d, XErrorEvent* e) {
     if (d == conn.display) {
@@ -102,7 +115,13 @@ bool open() {
 }
 
 void close() {
-    uncover();
+    while (!conn.pieces.empty()) destroy_window(conn.pieces.back());
+    if (conn.display) {
+        for (Window w : conn.retired) XDestroyWindow(conn.display, w);
+        if (conn.blank != None) XFreeCursor(conn.display, conn.blank);
+    }
+    conn.retired.clear();
+    conn.blank = None;
     if (conn.filterInstalled) {
         XSetErrorHandler(conn.previousHandler);
         conn.filterInstalled = false;
@@ -110,6 +129,13 @@ void close() {
     if (conn.display) XCloseDisplay(conn.display);
     conn.display = nullptr;
     conn.watched.clear();
+}
+
+void install_quit_filter() {
+    static bool installed = false;
+    if (installed) return;
+    beforeSdl = XSetErrorHandler(on_error_at_quit);
+    installed = true;
 }
 
 void install_error_filter() {
@@ -180,7 +206,7 @@ int xft_dpi() {
     return dpi > 0 && dpi < 100000 ? static_cast<int>(dpi + 0.5) : 0;
 }
 
-bool cursor_pos(POINT* point) {
+bool cursor_pos(POINT* point, int* screen) {
     if (!conn.display) return false;
     Window root = 0, child = 0;
     int x = 0, y = 0, wx = 0, wy = 0;
@@ -190,6 +216,9 @@ bool cursor_pos(POINT* point) {
     XQueryPointer(conn.display, DefaultRootWindow(conn.display), &root, &child, &x, &y, &wx, &wy, &mask);
     if (root == None) return false;
     *point = POINT{x, y};
+    *screen = DefaultScreen(conn.display);
+    for (int s = 0; s < ScreenCount(conn.display); ++s)
+        if (RootWindow(conn.display, s) == root) *screen = s;
     return true;
 }
 
@@ -224,31 +253,46 @@ std::uintptr_t find_by_title(const std::string& utf8) {
     return 0;
 }
 
-namespace {
-
-struct Monitor {
-    int screen, x, y, width, height;
-};
-
-// Every monitor of every X screen: RandR's monitors where the server has
-// them (several per screen on one big desktop), else each screen whole (the
-// screens of one display, each with its own root window).
-std::vector<Monitor> monitors() {
-    std::vector<Monitor> out;
+std::vector<ScreenMonitor> monitors() {
+    std::vector<ScreenMonitor> out;
     Display* d = conn.display;
-    int event = 0, error = 0, major = 0, minor = 0;
-    const bool randr = XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor) &&
+    if (!d) return out;
+    int opcode = 0, event = 0, error = 0, major = 0, minor = 0;
+    // Asked by name first: Xlib's own query prints a warning where it is missing.
+    const bool randr = XQueryExtension(d, "RANDR", &opcode, &event, &error) && XRRQueryExtension(d, &event, &error) && XRRQueryVersion(d, &major, &minor) &&
                        (major > 1 || (major == 1 && minor >= 5));
     for (int s = 0; s < ScreenCount(d); ++s) {
         int count = 0;
         XRRMonitorInfo* list = randr ? XRRGetMonitors(d, RootWindow(d, s), True, &count) : nullptr;
         for (int i = 0; list && i < count; ++i)
-            out.push_back(Monitor{s, list[i].x, list[i].y, list[i].width, list[i].height});
+            out.push_back(ScreenMonitor{s, RECT{list[i].x, list[i].y, list[i].x + list[i].width, list[i].y + list[i].height},
+                                        list[i].primary != 0});
         if (list) XRRFreeMonitors(list);
-        if (count <= 0) out.push_back(Monitor{s, 0, 0, DisplayWidth(d, s), DisplayHeight(d, s)});
+    }
+    // Xinerama's heads: one screen made of several (the server has no RandR then).
+    if (out.empty() && ScreenCount(d) == 1 && XQueryExtension(d, "XINERAMA", &opcode, &event, &error) &&
+        XineramaQueryExtension(d, &event, &error) && XineramaIsActive(d)) {
+        int count = 0;
+        XineramaScreenInfo* heads = XineramaQueryScreens(d, &count);
+        for (int i = 0; heads && i < count; ++i)
+            out.push_back(ScreenMonitor{0, RECT{heads[i].x_org, heads[i].y_org, heads[i].x_org + heads[i].width,
+                                                heads[i].y_org + heads[i].height},
+                                        i == 0});
+        if (heads) XFree(heads);
     }
     return out;
 }
+
+std::vector<POINT> screen_sizes() {
+    std::vector<POINT> out;
+    for (int s = 0; conn.display && s < ScreenCount(conn.display); ++s)
+        out.push_back(POINT{DisplayWidth(conn.display, s), DisplayHeight(conn.display, s)});
+    return out;
+}
+
+int default_screen() { return conn.display ? DefaultScreen(conn.display) : 0; }
+
+namespace {
 
 Cursor blank_cursor(Window w) {
     if (conn.blank != None) return conn.blank;
@@ -260,57 +304,55 @@ Cursor blank_cursor(Window w) {
     return conn.blank;
 }
 
+constexpr long PIECE_EVENTS = KeyPressMask | ButtonPressMask | PointerMotionMask | ExposureMask;
+
 }  // namespace
 
-int cover_monitors(const RECT& saver) {
-    if (!conn.display || !conn.filterInstalled || !conn.covers.empty()) return 0;
+std::uintptr_t make_window(int screen, const RECT& r) {
     Display* d = conn.display;
-    const int home = DefaultScreen(d);
-    for (const Monitor& m : monitors()) {
-        // Never over the saver, even in part: overlapping heads stay uncovered.
-        if (m.screen == home && m.x < saver.right && saver.left < m.x + m.width && m.y < saver.bottom &&
-            saver.top < m.y + m.height)
-            continue;
-        XSetWindowAttributes a{};
-        a.background_pixel = BlackPixel(d, m.screen);
-        a.override_redirect = True;  // above managed windows, as a screen saver's are
-        a.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask;
-        Window w = XCreateWindow(d, RootWindow(d, m.screen), m.x, m.y, unsigned(std::max(m.width, 1)),
-                                 unsigned(std::max(m.height, 1)), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                 CWBackPixel | CWOverrideRedirect | CWEventMask, &a);
-        XDefineCursor(d, w, blank_cursor(w));
-        XMapRaised(d, w);
-        conn.covers.push_back(w);
-    }
+    if (!d || !conn.filterInstalled || screen < 0 || screen >= ScreenCount(d)) return 0;
+    XSetWindowAttributes a{};
+    a.background_pixel = BlackPixel(d, screen);
+    a.override_redirect = True;  // above managed windows, as a screen saver's are
+    a.event_mask = PIECE_EVENTS;
+    // The screen's default visual: what presenting draws in (x11_present.cpp).
+    Window w = XCreateWindow(d, RootWindow(d, screen), r.left, r.top, unsigned(std::max<LONG>(r.right - r.left, 1)),
+                             unsigned(std::max<LONG>(r.bottom - r.top, 1)), 0, CopyFromParent, InputOutput,
+                             CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask, &a);
+    XDefineCursor(d, w, blank_cursor(w));
+    XMapRaised(d, w);
     XSync(d, False);
-    return int(conn.covers.size());
+    conn.pieces.push_back(w);
+    // SDL draws into it on a connection of its own: errors about it there
+    // are not worth ending for. It stays watched, as a pane does.
+    watch(static_cast<std::uintptr_t>(w));
+    return static_cast<std::uintptr_t>(w);
 }
 
-void uncover() {
-    if (!conn.display) return;
-    for (Window w : conn.covers) XDestroyWindow(conn.display, w);
-    conn.covers.clear();
-    if (conn.blank != None) XFreeCursor(conn.display, conn.blank);
-    conn.blank = None;
+void destroy_window(std::uintptr_t id) {
+    auto it = std::find(conn.pieces.begin(), conn.pieces.end(), static_cast<Window>(id));
+    if (!conn.display || it == conn.pieces.end()) return;
+    conn.pieces.erase(it);
+    // Taken off the screen now, destroyed only when the connection closes:
+    // SDL may still send to it (a wake-up of its event loop, on a connection
+    // of its own) until SDL has quit, and an error there would end the process.
+    XUnmapWindow(conn.display, static_cast<Window>(id));
+    conn.retired.push_back(static_cast<Window>(id));
     XFlush(conn.display);
 }
 
-CoverInput cover_input() {
-    CoverInput in;
-    if (!conn.display || conn.covers.empty()) return in;
+WindowInput window_input(std::uintptr_t id) {
+    WindowInput in;
+    if (!conn.display) return in;
     XEvent e;
-    const long mask = KeyPressMask | ButtonPressMask | PointerMotionMask;
-    for (Window w : conn.covers) {
-        // Reads what has arrived; never waits for the server.
-        while (XCheckWindowEvent(conn.display, w, mask, &e)) {
-            if (e.type == KeyPress) ++in.keys;
-            else if (e.type == ButtonPress) ++in.buttons;
-            else if (e.type == MotionNotify) in.moved = true;
-        }
+    // Reads what has arrived; never waits for the server.
+    while (XCheckWindowEvent(conn.display, static_cast<Window>(id), PIECE_EVENTS, &e)) {
+        if (e.type == KeyPress) ++in.keys;
+        else if (e.type == ButtonPress) ++in.buttons;
+        else if (e.type == MotionNotify) in.moved = true;
+        else if (e.type == Expose) in.exposed = true;
     }
     return in;
 }
-
-bool covering() { return !conn.covers.empty(); }
 
 }  // namespace pf::sdl::x11

@@ -32,6 +32,12 @@ TEST(LinuxOptions, SceneAndScaleComeOutOfTheModeInAnyPlace) {
     EXPECT_EQ(o.scene, "a.kavren");
     EXPECT_EQ(o.daemon, DaemonMode::OwnWindow);
     EXPECT_EQ(parse({"--scene", "a.kavren"}).saverArguments, "");  // the about box
+    o = parse({"/s", "--monitors", "span"});
+    EXPECT_EQ(o.monitors, sg::format::MonitorMode::Span);
+    EXPECT_EQ(o.saverArguments, "/s");
+    EXPECT_EQ(parse({"--monitors=each", "-root"}).monitors, sg::format::MonitorMode::Each);
+    EXPECT_EQ(parse({"-monitors", "primary"}).monitors, sg::format::MonitorMode::Primary);
+    EXPECT_FALSE(parse({"/s"}).monitors.has_value());  // the scene decides
 }
 
 TEST(LinuxOptions, EngineModesPassAsTheyAre) {
@@ -69,6 +75,10 @@ TEST(LinuxOptions, RefusalsSayWhatIsWrong) {
         {{"--scale", "0"}, nullptr, "--scale needs a whole number from 1 to 64"},
         {{"--scale", "65"}, nullptr, "--scale needs"},
         {{"--scale"}, nullptr, "--scale needs"},
+        {{"--monitors", "all"}, nullptr, "--monitors \"all\" is not one of primary, each, span"},
+        {{"--monitors"}, nullptr, "--monitors needs one of primary, each, span"},
+        {{"--monitors", "Each"}, nullptr, "is not one of"},
+        {{"--monitors=each", "--monitors", "span"}, nullptr, "--monitors is given twice"},
         {{"-root"}, "0755", "XSCREENSAVER_WINDOW=\"0755\" is not a window id"},
         {{"-window-id"}, nullptr, "-window-id needs a window id"},
         {{"-window-id", "0x"}, nullptr, "-window-id needs a window id"},

@@ -65,3 +65,12 @@ if(TARGET snowglobe-pack AND TARGET sg_default_scene_package)
             ${CMAKE_CURRENT_BINARY_DIR}/desktop-scale)
   set_tests_properties(desktop_scale PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# "/s" on Xorg's dummy driver with two monitors (one root, and two X screens):
+# primary, each and span, and -root over both heads.
+if(TARGET snowglobe-pack)
+  add_test(NAME desktop_xorg
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop-xorg.sh $<TARGET_FILE:snowglobe>
+            $<TARGET_FILE:snowglobe-pack> ${CMAKE_CURRENT_BINARY_DIR}/desktop-xorg)
+  set_tests_properties(desktop_xorg PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+endif()
