@@ -16,11 +16,6 @@ const SpriteSlot* slot_at(const World& world, int layer, int slot) {
     return slot_ok(layer, slot) ? &world.slotTable[layer][slot] : nullptr;
 }
 
-// What a slot shows when it shows no frame: an empty surface.
-const Surface* no_surface() {
-    static const Surface empty;
-    return &empty;
-}
 
 // The frame a slot shows, or -1 when it shows none.
 int shown_frame(const World& world, int layer, int slot) {
@@ -30,8 +25,8 @@ int shown_frame(const World& world, int layer, int slot) {
     return f >= 0 && f < slot_frame_count(world.frameSets[layer], *s) ? f : -1;
 }
 
-const Surface* shown(const Surface* const* views, int frame) {
-    if (frame < 0 || views[frame] == nullptr) return no_surface();
+const Surface* shown(const World& world, const Surface* const* views, int frame) {
+    if (frame < 0 || views[frame] == nullptr) return &world.noSurface;
     return views[frame];
 }
 
@@ -74,17 +69,17 @@ void frames_step(World& world) {
 
 const Surface* slot_current_picture(const World& world, int layer, int slot) {
     const int f = shown_frame(world, layer, slot);
-    return f < 0 ? no_surface() : shown(world.frameSets[layer].pictures, f);
+    return f < 0 ? &world.noSurface : shown(world, world.frameSets[layer].pictures, f);
 }
 
 const Surface* slot_current_mask(const World& world, int layer, int slot) {
     const int f = shown_frame(world, layer, slot);
-    return f < 0 ? no_surface() : shown(world.frameSets[layer].masks, f);
+    return f < 0 ? &world.noSurface : shown(world, world.frameSets[layer].masks, f);
 }
 
 const Surface* slot_current_cutout(const World& world, int layer, int slot) {
     const int f = shown_frame(world, layer, slot);
-    return f < 0 ? no_surface() : shown(world.frameSets[layer].cutouts, f);
+    return f < 0 ? &world.noSurface : shown(world, world.frameSets[layer].cutouts, f);
 }
 
 int slot_mask_mode(const World& world, int layer, int slot) {
@@ -103,13 +98,13 @@ int slot_current_height(const World& world, int layer, int slot) {
 int slot_first_width(const World& world, int layer, int slot) {
     const SpriteSlot* s = slot_at(world, layer, slot);
     if (s == nullptr || slot_frame_count(world.frameSets[layer], *s) < 1) return 0;
-    return surface_width(shown(world.frameSets[layer].pictures, 0));
+    return surface_width(shown(world, world.frameSets[layer].pictures, 0));
 }
 
 int slot_first_height(const World& world, int layer, int slot) {
     const SpriteSlot* s = slot_at(world, layer, slot);
     if (s == nullptr || slot_frame_count(world.frameSets[layer], *s) < 1) return 0;
-    return surface_height(shown(world.frameSets[layer].pictures, 0));
+    return surface_height(shown(world, world.frameSets[layer].pictures, 0));
 }
 
 int slot_cycle_count(const World& world, int layer, int slot) {

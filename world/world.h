@@ -38,6 +38,8 @@ struct World {
     // Each row's decoded frames, and every sprite's place in them.
     FrameSetTable frameSets{};
     SlotTable slotTable{};
+    // What a slot shows when it shows no frame: an empty surface, never created.
+    Surface noSurface{};
     // Set-up's record of decoded pictures, shared between frames and layers.
     PictureIndex pictureIndex{};
     // Pictures refused during set-up, not yet shown.
